@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs the Debian packages and the npm packages the build needs. Safe to run again.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+
+packages=(
+  build-essential cmake ninja-build ccache pkg-config git
+  qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools libqt6opengl6-dev
+  libgl-dev libxkbcommon-dev
+  libjavascriptcoregtk-4.1-dev duktape-dev libpcre2-dev libcurl4-openssl-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  fonts-noto-cjk xvfb xauth xclip x11-utils imagemagick python3
+  nodejs npm
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  [ "$p" = ] && continue   # iconv comes with libc-bin
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+cd "$here"
+if [ ! -d node_modules ] || [ package-lock.json -nt node_modules/.package-lock.json ]; then
+  npm ci --no-audit --no-fund --loglevel=error
+fi

@@ -1,0 +1,118 @@
+#include <cstring>
+#include <iostream>
+#include <map>
+
+#include "cli/Command.h"
+#include "core/platform/FileIO.h"
+
+namespace quillbox::cli {
+namespace {
+std::vector<Command>& registry() {
+    static std::vector<Command> all;
+    return all;
+}
+
+const Command* findCommand(const std::string& name) {
+    for (const Command& c : registry())
+        if (name == c.name)
+            return &c;
+    return nullptr;
+}
+
+void printOverview(std::ostream& out) {
+    out << "Usage: quillbox-cli COMMAND [ARGS...]\n"
+           "       quillbox-cli COMMAND --help\n\n"
+           "Quillbox without a window: projects, JSON, engines and E code from the shell.\n\n"
+           "Commands:\n";
+    std::map<std::string, const Command*> sorted;
+    for (const Command& c : registry())
+        sorted[c.name] = &c;
+    for (const auto& [name, c] : sorted) {
+        out << "  " << name;
+        for (std::size_t i = name.size(); i < 10; ++i)
+            out << ' ';
+        out << ' ' << c->summary << '\n';
+    }
+    out << "\nExit status: 0 success, 1 an operation was refused or failed, 2 bad usage.\n";
+}
+
+std::string usageLine(const Command& c) {
+    std::string help = c.help;
+    return help.substr(0, help.find('\n'));
+}
+}  // namespace
+
+CommandRegistration::CommandRegistration(const Command& command) { registry().push_back(command); }
+
+const std::vector<Command>& commands() { return registry(); }
+
+int fail(const char* command, const std::string& message) {
+    std::cerr << "quillbox-cli " << command << ": " << message << std::endl;
+    return kFailed;
+}
+
+int usage(const char* command, const std::string& message) {
+    std::cerr << "quillbox-cli " << command << ": " << message << '\n';
+    if (const Command* c = findCommand(command))
+        std::cerr << usageLine(*c) << '\n';
+    std::cerr << "Try 'quillbox-cli " << command << " --help'." << std::endl;
+    return kUsage;
+}
+
+bool readInput(const char* command, const std::string& path, std::string& bytes) {
+    if (path.empty() || path == "-") {
+        bytes.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+        return true;
+    }
+    std::string error;
+    if (!files::readAll(path, bytes, &error)) {
+        fail(command, "cannot read " + error);
+        return false;
+    }
+    return true;
+}
+
+bool writeOutput(const char* command, const std::string& path, const std::string& bytes) {
+    if (path.empty() || path == "-") {
+        std::cout.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        std::cout.flush();
+        return static_cast<bool>(std::cout);
+    }
+    std::string error;
+    if (!files::writeAtomically(path, bytes, &error)) {
+        fail(command, "cannot write " + error);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace quillbox::cli
+
+int main(int argc, char** argv) {
+    using namespace quillbox::cli;
+    std::ios::sync_with_stdio(false);
+    if (argc < 2) {
+        printOverview(std::cerr);
+        return kUsage;
+    }
+    const std::string name = argv[1];
+    if (name == "--help" || name == "-h" || name == "help") {
+        printOverview(std::cout);
+        return kOk;
+    }
+    const Command* command = findCommand(name);
+    if (!command) {
+        std::cerr << "quillbox-cli: unknown command '" << name << "'\n\n";
+        printOverview(std::cerr);
+        return kUsage;
+    }
+    std::vector<std::string> args(argv + 2, argv + argc);
+    for (const std::string& a : args) {
+        if (a == "--") break;
+        if (a == "--help" || a == "-h") {
+            std::cout << command->help;
+            return kOk;
+        }
+    }
+    return command->run(args);
+}

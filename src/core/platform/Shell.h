@@ -1,0 +1,24 @@
+#pragma once
+// Opening a URL or a file with the desktop's default program.
+#include <string>
+#include <vector>
+
+namespace quillbox {
+
+class Shell {
+public:
+    virtual ~Shell() = default;
+    virtual bool open(const std::string& urlOrPath) = 0;
+};
+
+// Records the requests instead of opening anything.
+class RecordingShell : public Shell {
+public:
+    bool open(const std::string& urlOrPath) override {
+        opened.push_back(urlOrPath);
+        return true;
+    }
+    std::vector<std::string> opened;
+};
+
+}  // namespace quillbox

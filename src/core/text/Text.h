@@ -1,0 +1,35 @@
+#pragma once
+// Text at the program's boundaries. Inside, text is UTF-8 in std::string. Wherever the
+// system speaks code page 936 (files, generated E code, the E image, byte counts) we use
+// GB18030: GBK text comes out byte for byte the same, and characters outside GBK survive
+// as four-byte codes instead of turning into "?".
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace quillbox::text {
+
+// UTF-8 -> GB18030 bytes. Ill-formed UTF-8 sequences become "?".
+std::string toGb18030(std::string_view utf8);
+
+// GB18030 bytes -> UTF-8. Bytes that form no GB18030 character become U+FFFD.
+std::string fromGb18030(std::string_view bytes);
+
+bool isValidUtf8(std::string_view bytes);
+bool hasNonAscii(std::string_view bytes);
+
+// The reading rule for files: valid UTF-8 holding non-ASCII bytes, with or without a
+// byte-order mark, reads as UTF-8 (the mark removed); anything else as GB18030.
+std::string decodeFileText(std::string_view bytes);
+
+// Length in bytes of the text in code page 936 (GB18030).
+std::size_t gbkLength(std::string_view utf8);
+
+// UTF-8 <-> UTF-16. Ill-formed input becomes U+FFFD; lone surrogates likewise.
+std::u16string utf8ToUtf16(std::string_view utf8);
+std::string utf16ToUtf8(std::u16string_view utf16);
+
+// Appends code point cp as UTF-8.
+void appendUtf8(std::string& out, char32_t cp);
+
+}  // namespace quillbox::text

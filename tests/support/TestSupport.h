@@ -1,0 +1,22 @@
+#pragma once
+// Helpers shared by the tests.
+#include <string>
+#include <vector>
+
+namespace quillbox::test {
+
+// A fresh directory under the test's temporary home, created empty.
+std::string freshDirectory(const std::string& name);
+std::string readFile(const std::string& path);
+void writeFile(const std::string& path, const std::string& bytes);
+
+struct ProcessResult {
+    int status = -1;  // exit status, or -1 when the process did not exit normally
+    std::string out;
+    std::string err;
+};
+// Runs a program with arguments (no shell), feeding `input` to its standard input.
+ProcessResult runProcess(const std::string& program, const std::vector<std::string>& args,
+                         const std::string& input = "");
+
+}  // namespace quillbox::test
