@@ -12,14 +12,14 @@ packages=(
   libjavascriptcoregtk-4.1-dev duktape-dev libpcre2-dev libcurl4-openssl-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   fonts-noto-cjk xvfb xauth xclip x11-utils imagemagick python3
-  nodejs npm
 )
 
 missing=()
 for p in "${packages[@]}"; do
-  [ "$p" = ] && continue   # iconv comes with libc-bin
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
+# Node.js and npm only build-time helpers: take the machine's own when it has them.
+command -v node >/dev/null && command -v npm >/dev/null || missing+=(nodejs npm)
 if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   $SUDO apt-get update -qq
