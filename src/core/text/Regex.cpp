@@ -193,6 +193,23 @@ RegexResult Regex::execute(std::string_view subject) const {
     return result;
 }
 
+std::string Regex::scan(std::string_view subject,
+                        const std::function<void(const RegexMatchView&)>& onMatch) const {
+    if (!valid())
+        return impl_ ? impl_->error : "no regular expression";
+    const uint32_t groups = impl_->groups;
+    RegexMatchView view;
+    view.submatches.resize(groups);
+    return impl_->forEachMatch(subject, [&](const PCRE2_SIZE* ov) {
+        view.position = ov[0];
+        view.value = subject.substr(ov[0], ov[1] - ov[0]);
+        for (uint32_t g = 1; g <= groups; ++g)
+            view.submatches[g - 1] = ov[2 * g] == PCRE2_UNSET ? std::string_view()
+                                                               : subject.substr(ov[2 * g], ov[2 * g + 1] - ov[2 * g]);
+        onMatch(view);
+    });
+}
+
 bool Regex::test(std::string_view subject) const {
     if (!valid())
         return false;

@@ -7,6 +7,7 @@
 // Built on PCRE2 (8-bit, UTF mode) with its JIT. Nothing here throws: a pattern that
 // does not compile, or a match that PCRE2 gives up on, yields a failure with a message.
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -28,6 +29,13 @@ struct RegexMatch {
     std::vector<std::string> submatches;
     // submatch(1) is the first group; 0 is the whole match; out of range gives "".
     const std::string& submatch(std::size_t n) const;
+};
+
+// A match seen in place: the views point into the subject and live as long as it does.
+struct RegexMatchView {
+    std::size_t position = 0;
+    std::string_view value;
+    std::vector<std::string_view> submatches;  // submatches[i] is submatch i + 1
 };
 
 struct RegexResult {
@@ -59,6 +67,9 @@ public:
 
     // Every match in order when global is set, else at most the first.
     RegexResult execute(std::string_view subject) const;
+    // As execute, without copying: onMatch sees each match in order. Returns "" when the
+    // scan ran to the end, else why it failed (matches already seen stay seen).
+    std::string scan(std::string_view subject, const std::function<void(const RegexMatchView&)>& onMatch) const;
     // True when the pattern matches somewhere; false also on failure.
     bool test(std::string_view subject) const;
     // Replaces every match (global) or the first. In the replacement "$n" and "$nn" are

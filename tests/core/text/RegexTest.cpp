@@ -165,3 +165,15 @@ TEST(RegexLimits, LazyProjectPatternMatchesAcrossSeveralMegabytes) {
     EXPECT_EQ(m.matches[0].submatch(1), "big");
     EXPECT_EQ(m.matches[0].submatch(2).size(), body.size());
 }
+
+TEST(RegexMatches, ScanSeesTheSameMatchesWithoutCopying) {
+    const std::string subject = "k1=v1;k2=;k3=v3";
+    std::vector<std::string> seen;
+    const std::string error = Regex("(\\w+)=(\\w*)", kAll).scan(subject, [&](const RegexMatchView& m) {
+        EXPECT_EQ(m.value.data(), subject.data() + m.position) << "a view into the subject";
+        seen.push_back(std::string(m.submatches[0]) + ":" + std::string(m.submatches[1]));
+    });
+    EXPECT_EQ(error, "");
+    EXPECT_EQ(seen, (std::vector<std::string>{"k1:v1", "k2:", "k3:v3"}));
+    EXPECT_NE(Regex("(", kAll).scan(subject, [](const RegexMatchView&) {}), "");
+}

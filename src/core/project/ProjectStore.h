@@ -1,0 +1,168 @@
+#pragma once
+// The project store: the three structures that hold the user's projects, kept in step.
+//
+// - the project document: one member per project, in order, each {"js": [module names]};
+// - the project tree: project nodes, their module nodes with the groups "方法"/"属性";
+// - the page list: one editor page per module, the only holder of the module's code.
+//
+// Every page remembers the project and module it belongs to. Page names are still
+// project + "_" + module + ".js" (the editor and the engines show them), but nothing is
+// ever derived back from a page name: a project named a_b, or a project a with a module
+// b_c next to a project a_b with a module c, stays reachable.
+//
+// All user dialogue goes through the Dialogs port; pages come from the page factory, so
+// the desktop makes editor pages and the command line and tests make memory pages.
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/json/JsonDocument.h"
+#include "core/platform/Dialogs.h"
+#include "core/platform/Page.h"
+#include "core/project/ProjectTree.h"
+
+namespace quillbox {
+
+// Makes a page with this name holding this code, not yet visible; nullptr on failure.
+using PageFactory = std::function<std::unique_ptr<Page>(const std::string& pageName, const std::string& code)>;
+
+// Tree images of the node kinds.
+namespace node_image {
+constexpr int kProject = 1;
+constexpr int kModule = 2;
+constexpr int kObject = 3;
+constexpr int kFunction = 4;
+constexpr int kGroup = 5;
+constexpr int kMember = 6;
+}  // namespace node_image
+
+// How an import ended.
+enum class ImportOutcome {
+    Imported,      // the project was created (some repeated modules may have been skipped)
+    Declined,      // the user said No to importing a file not named .js
+    Unreadable,    // the file could not be read (the user was told)
+    NoProject,     // the text holds no project (the user was told)
+    BadSource,     // "错误的源代码"
+    Refused,       // no unique project name was given: "错误的导入操作"
+};
+
+struct ImportResult {
+    ImportOutcome outcome = ImportOutcome::NoProject;
+    std::string project;                  // the name the project got
+    std::vector<std::string> modules;     // modules created, in order
+    std::vector<std::string> skipped;     // module names refused as repeated
+    std::string detail;                   // reason for Unreadable / NoProject
+};
+
+class ProjectStore {
+public:
+    ProjectStore(Dialogs& dialogs, PageFactory pageFactory);
+    ~ProjectStore();
+    ProjectStore(const ProjectStore&) = delete;
+    ProjectStore& operator=(const ProjectStore&) = delete;
+
+    // ---- the three structures -------------------------------------------------------
+    const JsonDocument& document() const { return document_; }
+    ProjectTree& tree() { return tree_; }
+    const ProjectTree& tree() const { return tree_; }
+
+    // ---- projects and modules (the project document) --------------------------------
+    std::vector<std::string> projectNames() const;
+    bool hasProject(const std::string& project) const;
+    // Path of a project's module array in the document, with the name escaped.
+    static std::string modulesPath(const std::string& project);
+    std::vector<std::string> moduleNames(const std::string& project) const;
+    std::size_t moduleCount(const std::string& project) const;
+
+    // ---- pages (positions are 1-based, 0 is none) -----------------------------------
+    static std::string pageName(const std::string& project, const std::string& module);
+    int pageCount() const { return static_cast<int>(pages_.size()); }
+    Page* page(int position) const;
+    std::string projectOfPage(int position) const;
+    std::string moduleOfPage(int position) const;
+    // The first page of this project's module.
+    int findPage(const std::string& project, const std::string& module) const;
+    // The first visible page; 0 when there is none.
+    int currentPagePosition() const;
+    Page* currentPage() const { return page(currentPagePosition()); }
+    // The project of the current page; "" when there is no current page.
+    std::string currentProject() const;
+    // Hides every page, then shows page n when it exists.
+    void showPage(int position);
+
+    // ---- cores shared with import and the module library ----------------------------
+    // A project node, a document member {"js": []}, a layout refresh; returns the node.
+    NodeId addProjectCore(const std::string& project);
+    // Adds a module to the project of the selected node (a project node or one of its
+    // modules). Warns and returns kNoNode when nothing fitting is selected or the name is
+    // taken in that project.
+    NodeId addModuleCore(const std::string& module, const std::string& code);
+    // Removes the page, asking first when it holds code. False when the user said No.
+    bool removePageCore(int position);
+
+    // ---- the user's commands ----------------------------------------------------------
+    void addProject();
+    void deleteProject();
+    void addModule();
+    void deleteModule();
+    void renameModule();
+    void moveModuleUp();
+    void moveModuleDown();
+    // The tree's selection changed to this node (the desktop forwards clicks here).
+    void selectNode(NodeId node);
+
+    // ---- project script files ---------------------------------------------------------
+    // The file text (UTF-8) of a project as export writes it.
+    std::string exportText(const std::string& project) const;
+    // The bytes export writes: exportText in GB18030.
+    std::string exportBytes(const std::string& project) const;
+    // Asks where (the last path, else a save dialog) and writes the file atomically.
+    // True when a file was written.
+    bool exportProject(const std::string& project);
+    bool exportCurrentProject();
+    // The crash handler's one chance to save: a notice, then export of the current project.
+    void crashSavePoint();
+    ImportResult importFile(const std::string& path);
+    // Import of text already read (the bytes of a file; decoded by the reading rule).
+    ImportResult importBytes(const std::string& bytes);
+    const std::string& lastExportPath() const { return lastExportPath_; }
+    void setLastExportPath(const std::string& path) { lastExportPath_ = path; }
+
+    // ---- hooks for the desktop --------------------------------------------------------
+    // The window lays itself out again (the old "widen by one pixel" trick).
+    std::function<void()> onLayoutRefresh;
+    // The page list changed (a page was added or removed): lay the pages out again.
+    std::function<void()> onPagesChanged;
+    // A module was selected: its page name, for the title line.
+    std::function<void(const std::string& pageName)> onPageSelected;
+
+    // The title line shown when a page is selected.
+    static std::string titleText(const std::string& pageName);
+
+private:
+    struct PageEntry {
+        std::unique_ptr<Page> page;
+        std::string project;
+        std::string module;
+    };
+
+    void warn(const std::string& text);
+    void refreshLayout();
+    // The project node of the selection: the node itself for a project, its parent for a
+    // module; kNoNode otherwise.
+    NodeId selectedProjectNode() const;
+    // Index in the project's module array of the first element equal to module; -1 if none.
+    int moduleIndex(const std::string& project, const std::string& module) const;
+    static std::string moduleOfNodeText(const std::string& nodeText);
+    ImportResult importText(std::string text);
+
+    Dialogs& dialogs_;
+    PageFactory pageFactory_;
+    JsonDocument document_;
+    ProjectTree tree_;
+    std::vector<PageEntry> pages_;
+    std::string lastExportPath_;
+};
+
+}  // namespace quillbox

@@ -1,0 +1,196 @@
+#include "core/project/ProjectTree.h"
+
+#include <algorithm>
+
+namespace quillbox {
+
+namespace {
+const std::vector<NodeId> kNoChildren;
+}  // namespace
+
+void ProjectTree::notify(TreeEvent event, NodeId id) const {
+    if (observer)
+        observer(event, id);
+}
+
+NodeId ProjectTree::add(NodeId parent, const std::string& text, int image, int selectedImage, int value) {
+    if (parent != kNoNode && !exists(parent))
+        return kNoNode;
+    const NodeId id = next_++;
+    nodes_[id] = TreeNode{text, image, selectedImage, value, parent, {}};
+    if (parent == kNoNode)
+        top_.push_back(id);
+    else
+        nodes_[parent].children.push_back(id);
+    notify(TreeEvent::Added, id);
+    return id;
+}
+
+std::vector<NodeId>& ProjectTree::siblingsOf(NodeId id) {
+    const NodeId parent = nodes_.at(id).parent;
+    return parent == kNoNode ? top_ : nodes_.at(parent).children;
+}
+
+bool ProjectTree::remove(NodeId id) {
+    if (!exists(id))
+        return false;
+    notify(TreeEvent::Removed, id);
+    std::vector<NodeId>& siblings = siblingsOf(id);
+    siblings.erase(std::find(siblings.begin(), siblings.end(), id));
+    // Iterative walk: a tree of loaded members can be deep.
+    std::vector<NodeId> pending{id};
+    bool selectionGone = false;
+    while (!pending.empty()) {
+        const NodeId n = pending.back();
+        pending.pop_back();
+        auto it = nodes_.find(n);
+        pending.insert(pending.end(), it->second.children.begin(), it->second.children.end());
+        if (n == selected_)
+            selectionGone = true;
+        nodes_.erase(it);
+    }
+    if (selectionGone) {
+        selected_ = kNoNode;
+        notify(TreeEvent::Selected, kNoNode);
+    }
+    return true;
+}
+
+void ProjectTree::removeChildren(NodeId id) {
+    if (!exists(id))
+        return;
+    const std::vector<NodeId> children = nodes_.at(id).children;
+    for (NodeId child : children)
+        remove(child);
+}
+
+void ProjectTree::clear() {
+    const std::vector<NodeId> top = top_;
+    for (NodeId id : top)
+        remove(id);
+}
+
+bool ProjectTree::exists(NodeId id) const { return nodes_.count(id) != 0; }
+
+const TreeNode* ProjectTree::node(NodeId id) const {
+    auto it = nodes_.find(id);
+    return it == nodes_.end() ? nullptr : &it->second;
+}
+
+std::string ProjectTree::text(NodeId id) const {
+    const TreeNode* n = node(id);
+    return n ? n->text : std::string();
+}
+
+int ProjectTree::value(NodeId id) const {
+    const TreeNode* n = node(id);
+    return n ? n->value : 0;
+}
+
+NodeId ProjectTree::parent(NodeId id) const {
+    const TreeNode* n = node(id);
+    return n ? n->parent : kNoNode;
+}
+
+bool ProjectTree::setText(NodeId id, const std::string& text) {
+    auto it = nodes_.find(id);
+    if (it == nodes_.end())
+        return false;
+    it->second.text = text;
+    notify(TreeEvent::Changed, id);
+    return true;
+}
+
+const std::vector<NodeId>& ProjectTree::children(NodeId id) const {
+    const TreeNode* n = node(id);
+    return n ? n->children : kNoChildren;
+}
+
+int ProjectTree::indexInParent(NodeId id) const {
+    if (!exists(id))
+        return -1;
+    const NodeId p = parent(id);
+    const std::vector<NodeId>& siblings = p == kNoNode ? top_ : children(p);
+    return static_cast<int>(std::find(siblings.begin(), siblings.end(), id) - siblings.begin());
+}
+
+int ProjectTree::depth(NodeId id) const {
+    int d = 0;
+    for (NodeId n = id; exists(n); n = parent(n))
+        ++d;
+    return d;
+}
+
+NodeId ProjectTree::previousSibling(NodeId id) const {
+    const int i = indexInParent(id);
+    if (i <= 0)
+        return kNoNode;
+    const NodeId p = parent(id);
+    return (p == kNoNode ? top_ : children(p))[static_cast<std::size_t>(i - 1)];
+}
+
+NodeId ProjectTree::nextSibling(NodeId id) const {
+    const int i = indexInParent(id);
+    if (i < 0)
+        return kNoNode;
+    const NodeId p = parent(id);
+    const std::vector<NodeId>& siblings = p == kNoNode ? top_ : children(p);
+    return static_cast<std::size_t>(i + 1) < siblings.size() ? siblings[static_cast<std::size_t>(i + 1)] : kNoNode;
+}
+
+NodeId ProjectTree::findTopLevel(const std::string& text) const {
+    for (NodeId id : top_)
+        if (nodes_.at(id).text == text)
+            return id;
+    return kNoNode;
+}
+
+NodeId ProjectTree::findChild(const std::string& parentText, const std::string& childText) const {
+    // Tree order, without recursion.
+    std::vector<NodeId> pending(top_.rbegin(), top_.rend());
+    while (!pending.empty()) {
+        const NodeId n = pending.back();
+        pending.pop_back();
+        const TreeNode& tn = nodes_.at(n);
+        if (tn.text == parentText) {
+            for (NodeId c : tn.children)
+                if (nodes_.at(c).text == childText)
+                    return c;
+            return kNoNode;
+        }
+        pending.insert(pending.end(), tn.children.rbegin(), tn.children.rend());
+    }
+    return kNoNode;
+}
+
+bool ProjectTree::moveUp(NodeId id) {
+    const int i = indexInParent(id);
+    if (i <= 0)
+        return false;
+    std::vector<NodeId>& siblings = siblingsOf(id);
+    std::swap(siblings[static_cast<std::size_t>(i)], siblings[static_cast<std::size_t>(i - 1)]);
+    notify(TreeEvent::Moved, id);
+    return true;
+}
+
+bool ProjectTree::moveDown(NodeId id) {
+    const int i = indexInParent(id);
+    if (i < 0)
+        return false;
+    std::vector<NodeId>& siblings = siblingsOf(id);
+    if (static_cast<std::size_t>(i + 1) >= siblings.size())
+        return false;
+    std::swap(siblings[static_cast<std::size_t>(i)], siblings[static_cast<std::size_t>(i + 1)]);
+    notify(TreeEvent::Moved, id);
+    return true;
+}
+
+bool ProjectTree::select(NodeId id) {
+    if (id != kNoNode && !exists(id))
+        return false;
+    selected_ = id;
+    notify(TreeEvent::Selected, id);
+    return true;
+}
+
+}  // namespace quillbox

@@ -1,0 +1,102 @@
+#pragma once
+// The project tree as plain data: nodes with a text, an image, a selected image, a node
+// value and ordered children, plus the one selected node. The desktop's tree widget draws
+// it and forwards the user's clicks; the project store changes it.
+//
+// Nodes are named by NodeId handles that stay valid until the node is deleted; a deleted
+// id is never reused, so a stale id simply resolves to nothing.
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace quillbox {
+
+using NodeId = int;
+constexpr NodeId kNoNode = -1;
+
+// What a node is; the value, not the depth, decides.
+namespace node_value {
+constexpr int kProject = 1;
+constexpr int kModule = 2;
+constexpr int kFunction = 3;       // a loaded function, under "方法"
+constexpr int kObject = 4;         // a loaded object, under "属性"
+constexpr int kMethodsGroup = 5;   // "方法"
+constexpr int kPropertiesGroup = 6;  // "属性"
+constexpr int kMember = 7;         // a member of a loaded object
+}  // namespace node_value
+
+struct TreeNode {
+    std::string text;
+    int image = 0;
+    int selectedImage = 0;
+    int value = 0;
+    NodeId parent = kNoNode;
+    std::vector<NodeId> children;
+};
+
+enum class TreeEvent {
+    Added,     // node added at the end of its parent's children
+    Removed,   // node (and everything under it) removed; sent before the ids die
+    Changed,   // text, images or value changed
+    Moved,     // node moved among its siblings; its index is the new place
+    Selected,  // the selection changed to this node (kNoNode: nothing selected)
+};
+
+class ProjectTree {
+public:
+    // Appends a node under parent (kNoNode: a top-level node). kNoNode when parent is
+    // given but does not exist.
+    NodeId add(NodeId parent, const std::string& text, int image, int selectedImage, int value);
+    // Deletes the node with all its descendants. Deleting the selected node, or its
+    // ancestor, leaves nothing selected.
+    bool remove(NodeId id);
+    // Deletes every child of the node (the node stays).
+    void removeChildren(NodeId id);
+    void clear();
+
+    bool exists(NodeId id) const;
+    const TreeNode* node(NodeId id) const;
+    // Empty / 0 / kNoNode for a node that does not exist.
+    std::string text(NodeId id) const;
+    int value(NodeId id) const;
+    NodeId parent(NodeId id) const;
+    bool setText(NodeId id, const std::string& text);
+
+    const std::vector<NodeId>& topLevel() const { return top_; }
+    const std::vector<NodeId>& children(NodeId id) const;
+    // Position among its siblings, -1 when it does not exist.
+    int indexInParent(NodeId id) const;
+    // 1 for a top-level node, 2 for its children, ...; 0 when it does not exist.
+    int depth(NodeId id) const;
+    NodeId previousSibling(NodeId id) const;
+    NodeId nextSibling(NodeId id) const;
+    // The first top-level node with this text.
+    NodeId findTopLevel(const std::string& text) const;
+    // The first child with childText of the first node with parentText, searching every
+    // node in tree order; kNoNode when either is missing.
+    NodeId findChild(const std::string& parentText, const std::string& childText) const;
+
+    // Moves the node above its previous sibling / below its next sibling, keeping its
+    // text, images, value, sub-nodes and selection. False when there is none.
+    bool moveUp(NodeId id);
+    bool moveDown(NodeId id);
+
+    NodeId selected() const { return selected_; }
+    // Sets the selection (kNoNode clears it); false when the node does not exist.
+    bool select(NodeId id);
+
+    // Told of every change, for the widget that draws the tree.
+    std::function<void(TreeEvent, NodeId)> observer;
+
+private:
+    std::vector<NodeId>& siblingsOf(NodeId id);
+    void notify(TreeEvent event, NodeId id) const;
+
+    std::map<NodeId, TreeNode> nodes_;
+    std::vector<NodeId> top_;
+    NodeId next_ = 1;
+    NodeId selected_ = kNoNode;
+};
+
+}  // namespace quillbox

@@ -1,0 +1,99 @@
+// The tree model the desktop draws.
+#include <gtest/gtest.h>
+
+#include "core/project/ProjectTree.h"
+
+using namespace quillbox;
+
+namespace {
+struct Sample {
+    ProjectTree tree;
+    NodeId p = tree.add(kNoNode, "p", 1, 1, 1);
+    NodeId a = tree.add(p, "a.js", 2, 2, 2);
+    NodeId b = tree.add(p, "b.js", 2, 2, 2);
+    NodeId c = tree.add(p, "c.js", 2, 2, 2);
+    NodeId methods = tree.add(b, "方法", 5, 5, 5);
+};
+}  // namespace
+
+TEST(ProjectTreeShape, NodesKeepTheirDataAndOrder) {
+    Sample s;
+    EXPECT_EQ(s.tree.children(s.p), (std::vector<NodeId>{s.a, s.b, s.c}));
+    EXPECT_EQ(s.tree.text(s.b), "b.js");
+    EXPECT_EQ(s.tree.value(s.methods), 5);
+    EXPECT_EQ(s.tree.parent(s.methods), s.b);
+    EXPECT_EQ(s.tree.depth(s.p), 1);
+    EXPECT_EQ(s.tree.depth(s.methods), 3);
+    EXPECT_EQ(s.tree.previousSibling(s.a), kNoNode);
+    EXPECT_EQ(s.tree.nextSibling(s.a), s.b);
+    EXPECT_EQ(s.tree.nextSibling(s.c), kNoNode);
+}
+
+TEST(ProjectTreeShape, AddingUnderAMissingParentFails) {
+    ProjectTree tree;
+    EXPECT_EQ(tree.add(42, "x", 0, 0, 0), kNoNode);
+    EXPECT_TRUE(tree.topLevel().empty());
+}
+
+TEST(ProjectTreeShape, RemovingTakesTheSubtreeAndTheSelection) {
+    Sample s;
+    s.tree.select(s.methods);
+    EXPECT_TRUE(s.tree.remove(s.b));
+    EXPECT_FALSE(s.tree.exists(s.methods));
+    EXPECT_EQ(s.tree.selected(), kNoNode);
+    EXPECT_EQ(s.tree.children(s.p), (std::vector<NodeId>{s.a, s.c}));
+    EXPECT_FALSE(s.tree.remove(s.b)) << "a stale id resolves to nothing";
+    EXPECT_EQ(s.tree.text(s.b), "");
+    // New ids never reuse old ones.
+    EXPECT_NE(s.tree.add(s.p, "d.js", 2, 2, 2), s.b);
+}
+
+TEST(ProjectTreeShape, DeepTreesAreRemovedWithoutRecursion) {
+    ProjectTree tree;
+    NodeId top = tree.add(kNoNode, "deep", 0, 0, 0);
+    NodeId n = top;
+    for (int i = 0; i < 200000; ++i)
+        n = tree.add(n, "m", 6, 6, 7);
+    EXPECT_EQ(tree.findChild("nothing", "m"), kNoNode);
+    EXPECT_TRUE(tree.remove(top));
+    EXPECT_TRUE(tree.topLevel().empty());
+}
+
+TEST(ProjectTreeFind, ChildByParentTextAndChildText) {
+    Sample s;
+    EXPECT_EQ(s.tree.findChild("b.js", "方法"), s.methods);
+    EXPECT_EQ(s.tree.findChild("p", "c.js"), s.c);
+    EXPECT_EQ(s.tree.findChild("a.js", "方法"), kNoNode);
+    EXPECT_EQ(s.tree.findTopLevel("p"), s.p);
+}
+
+TEST(ProjectTreeMove, UpAndDownKeepTheNodeItsChildrenAndTheSelection) {
+    Sample s;
+    s.tree.select(s.b);
+    EXPECT_TRUE(s.tree.moveUp(s.b));
+    EXPECT_EQ(s.tree.children(s.p), (std::vector<NodeId>{s.b, s.a, s.c}));
+    EXPECT_FALSE(s.tree.moveUp(s.b)) << "already first";
+    EXPECT_TRUE(s.tree.moveDown(s.b));
+    EXPECT_TRUE(s.tree.moveDown(s.b));
+    EXPECT_FALSE(s.tree.moveDown(s.b)) << "already last";
+    EXPECT_EQ(s.tree.children(s.p), (std::vector<NodeId>{s.a, s.c, s.b}));
+    EXPECT_EQ(s.tree.selected(), s.b);
+    EXPECT_EQ(s.tree.children(s.b), std::vector<NodeId>{s.methods});
+}
+
+TEST(ProjectTreeObserver, IsToldOfEveryChange) {
+    Sample s;
+    std::vector<std::pair<TreeEvent, NodeId>> events;
+    s.tree.observer = [&](TreeEvent e, NodeId id) { events.emplace_back(e, id); };
+    const NodeId d = s.tree.add(s.p, "d.js", 2, 2, 2);
+    s.tree.setText(d, "e.js");
+    s.tree.moveUp(d);
+    s.tree.select(d);
+    s.tree.remove(d);
+    EXPECT_EQ(events, (std::vector<std::pair<TreeEvent, NodeId>>{{TreeEvent::Added, d},
+                                                                 {TreeEvent::Changed, d},
+                                                                 {TreeEvent::Moved, d},
+                                                                 {TreeEvent::Selected, d},
+                                                                 {TreeEvent::Removed, d},
+                                                                 {TreeEvent::Selected, kNoNode}}));
+}
