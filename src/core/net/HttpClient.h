@@ -90,11 +90,15 @@ public:
     HttpClient(const HttpClient&) = delete;
     HttpClient& operator=(const HttpClient&) = delete;
 
-    // Opens the internet handle again after close(), with the transport's presets.
+    // Opens the internet handle again after close(): the transport's presets, an empty
+    // cookie string. False when libcurl cannot make its handles.
     bool create(std::string_view userAgent = kDefaultUserAgent);
     // Releases the request, the connections and the internet handle, frees the body and
-    // empties host, URL, headers and proxy credentials. The cookie string stays.
+    // empties host, URL, headers and proxy credentials. The cookie string stays readable.
     void close();
+
+    // Empties the process-wide cookie store of cookie mode 2.
+    static void clearSystemCookies();
 
     HttpTransport transport() const { return transport_; }
 
@@ -170,43 +174,47 @@ public:
     std::string lastErrorText() const { return lastErrorText_; }
 
     // The request as opened (after the scheme rule) and the connection it uses.
-    std::string requestUrl() const { return requestUrl_; }
+    std::string requestUrl() const;
     bool isSecure() const { return secure_; }
     std::string connectedHost() const { return connectedHost_; }
     int connectedPort() const { return connectedPort_; }
 
 private:
     struct Header {
-        std::string name;   // GB18030 bytes
-        std::string value;  // GB18030 bytes
+        std::string name;   // wire bytes
+        std::string value;  // wire bytes
     };
-    struct Request;  // the libcurl easy handle and what it needs while running
+    struct Request;  // the libcurl easy handle and what it needs while it runs
+    friend struct RequestCallbacks;
 
     bool hasRequest() const { return request_ != nullptr; }
-    bool sendOnce(const std::string& body, bool& retryable);
-    void applyDefaultHeaders(bool hasBody);
-    void mergeResponseCookies();
-    void storeSystemCookies(const std::string& pairs);
-    bool setHeaderBytes(std::string name, std::string value, HeaderMode mode);
+    bool openBytes(std::string_view method, std::string_view url);
+    bool sendRequest(const std::string& body, bool retry, int retryCount);
+    bool performOnce();
+    void prepareRequest(const std::string& body);
+    bool followRedirects();
+    void afterResponse(const std::vector<std::string>& storeBefore);
+    bool setHeaderBytes(const std::string& name, const std::string& value, HeaderMode mode);
+    std::string locationBytes(bool absolute) const;
     void resetTimeouts();
     void resetResponse();
 
     HttpTransport transport_;
-    std::string userAgent_;
-    void* share_ = nullptr;  // CURLSH: the connections and name cache of this object
+    std::string userAgent_;                  // wire bytes
+    void* share_ = nullptr;                  // CURLSH: connections and name cache; the internet handle
     std::unique_ptr<Request> request_;
 
     std::string connectedHost_;
     int connectedPort_ = 0;
-    std::string requestUrl_;
+    std::string requestUrl_;                 // wire bytes, after the scheme rule
     bool secure_ = false;
     bool isPost_ = false;
     std::string method_;
     std::vector<Header> headers_;
-    bool disableTransportCookies_ = false;
+    bool disableTransportCookies_ = false;   // this request only
 
     std::string body_;
-    std::string rawHeaders_;  // bytes as received, CR LF separated
+    std::string rawHeaders_;                 // status line and headers, CR LF separated
     long long contentLength_ = -1;
     long status_ = 0;
 
@@ -214,14 +222,16 @@ private:
     int cookieMode_ = 0;
     bool noAutoRedirect_ = false;
     int redirectCount_ = 0;
-    std::string cookieString_ = "; ";  // GB18030 bytes
-    std::vector<std::string> transportCookies_;  // mode 0 jar, libcurl's Netscape lines
+    std::string cookieString_{"; "};         // wire bytes
+    std::vector<std::string> transportCookies_;  // cookie mode 0: libcurl's cookie lines
 
     std::string proxy_;
     std::string proxyBypass_;
     bool proxyPending_ = false;
     std::string proxyUser_;
     std::string proxyPassword_;
+    std::string serverUser_;
+    std::string serverPassword_;
     bool ignoreCertificateErrors_ = true;
 
     int resolveTimeoutMs_ = 0;

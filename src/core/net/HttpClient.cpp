@@ -1,0 +1,859 @@
+#include "core/net/HttpClient.h"
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cstdlib>
+#include <curl/curl.h>
+#include <mutex>
+#include <new>
+
+#include "core/net/CookieString.h"
+#include "core/net/HttpUrl.h"
+#include "core/text/Text.h"
+
+namespace quillbox::net {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+void initialiseLibcurl() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+CURLSH* asShare(void* share) { return static_cast<CURLSH*>(share); }
+
+std::string lowerAscii(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+bool equalsNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && lowerAscii(a) == lowerAscii(b);
+}
+
+std::string_view trimSpaces(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    return text;
+}
+
+bool isTokenChar(unsigned char c) {
+    return std::isalnum(c) || std::string_view("!#$%&'*+-.^_`|~").find(static_cast<char>(c)) !=
+                                  std::string_view::npos;
+}
+
+bool isToken(std::string_view text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+        return isTokenChar(static_cast<unsigned char>(c));
+    });
+}
+
+// The value of the first header line "name:" (compared without case) of a raw block, up
+// to its line end and trimmed; nullopt-like empty flag through `found`.
+std::string headerValue(std::string_view raw, std::string_view name, bool& found) {
+    found = false;
+    const std::string lowerName = lowerAscii(name) + ":";
+    std::size_t lineStart = 0;
+    while (lineStart < raw.size()) {
+        std::size_t lineEnd = raw.find("\r\n", lineStart);
+        if (lineEnd == std::string_view::npos)
+            lineEnd = raw.size();
+        const std::string_view line = raw.substr(lineStart, lineEnd - lineStart);
+        if (line.size() >= lowerName.size() && lowerAscii(line.substr(0, lowerName.size())) == lowerName) {
+            found = true;
+            return std::string(trimSpaces(line.substr(lowerName.size())));
+        }
+        lineStart = lineEnd + 2;
+    }
+    return {};
+}
+
+// ---- the process-wide cookie store of cookie mode 2 ----
+// Cookies are kept as libcurl's cookie lines (domain, subdomains, path, secure, expiry,
+// name, value, tab separated), so libcurl does the matching and the Set-Cookie parsing.
+class SystemCookieStore {
+public:
+    static SystemCookieStore& instance() {
+        static SystemCookieStore store;
+        return store;
+    }
+
+    std::vector<std::string> snapshot() {
+        std::lock_guard lock(mutex_);
+        return lines_;
+    }
+
+    // Applies what one request changed: cookies it dropped go, cookies it holds are added
+    // or updated. Other threads' changes in between survive.
+    void update(const std::vector<std::string>& before, const std::vector<std::string>& after) {
+        std::lock_guard lock(mutex_);
+        for (const std::string& line : before) {
+            const std::string k = key(line);
+            const bool kept = std::any_of(after.begin(), after.end(),
+                                          [&](const std::string& a) { return key(a) == k; });
+            if (!kept)
+                std::erase_if(lines_, [&](const std::string& l) { return key(l) == k; });
+        }
+        for (const std::string& line : after)
+            upsertLocked(line);
+    }
+
+    void upsert(const std::string& line) {
+        std::lock_guard lock(mutex_);
+        upsertLocked(line);
+    }
+
+    void clear() {
+        std::lock_guard lock(mutex_);
+        lines_.clear();
+    }
+
+private:
+    static std::string key(const std::string& line) {
+        std::vector<std::string_view> fields;
+        std::string_view rest(line);
+        for (;;) {
+            const std::size_t tab = rest.find('\t');
+            fields.push_back(rest.substr(0, tab));
+            if (tab == std::string_view::npos)
+                break;
+            rest.remove_prefix(tab + 1);
+        }
+        if (fields.size() < 7)
+            return line;
+        std::string_view domain = fields[0];
+        if (domain.starts_with("#HttpOnly_"))
+            domain.remove_prefix(10);
+        return lowerAscii(domain) + "\t" + std::string(fields[2]) + "\t" + std::string(fields[5]);
+    }
+
+    void upsertLocked(const std::string& line) {
+        const std::string k = key(line);
+        for (std::string& existing : lines_)
+            if (key(existing) == k) {
+                existing = line;
+                return;
+            }
+        lines_.push_back(line);
+    }
+
+    std::mutex mutex_;
+    std::vector<std::string> lines_;
+};
+
+std::vector<std::string> readCookieLines(CURL* easy) {
+    std::vector<std::string> lines;
+    curl_slist* list = nullptr;
+    if (curl_easy_getinfo(easy, CURLINFO_COOKIELIST, &list) == CURLE_OK)
+        for (curl_slist* item = list; item; item = item->next)
+            lines.emplace_back(item->data);
+    curl_slist_free_all(list);
+    return lines;
+}
+
+}  // namespace
+
+// ---- one request ----
+
+struct HttpClient::Request {
+    explicit Request(HttpClient& owner) : owner(owner) {}
+    ~Request() {
+        if (easy)
+            curl_easy_cleanup(easy);
+        curl_slist_free_all(headerList);
+    }
+
+    HttpClient& owner;
+    CURL* easy = nullptr;
+    std::string encodedUrl;
+    std::string body;  // kept alive while libcurl sends it
+    curl_slist* headerList = nullptr;
+    char errorBuffer[CURL_ERROR_SIZE] = {};
+
+    // Progress, for the send and receive time-outs (time without progress).
+    Clock::time_point lastProgress;
+    curl_off_t lastDownloaded = 0;
+    curl_off_t lastUploaded = 0;
+    bool connected = false;
+    bool timedOut = false;
+    bool outOfMemory = false;
+};
+
+struct RequestCallbacks {
+    static size_t onBody(char* data, size_t size, size_t count, void* user) {
+        auto* request = static_cast<HttpClient::Request*>(user);
+        try {
+            request->owner.body_.append(data, size * count);
+        } catch (const std::bad_alloc&) {
+            request->outOfMemory = true;
+            return 0;
+        }
+        return size * count;
+    }
+
+    static size_t onHeader(char* data, size_t size, size_t count, void* user) {
+        auto* request = static_cast<HttpClient::Request*>(user);
+        std::string_view line(data, size * count);
+        std::string& raw = request->owner.rawHeaders_;
+        // A new status line starts a new response (interim answers, followed redirects):
+        // the stored block is always the last response's.
+        if (line.starts_with("HTTP/"))
+            raw.clear();
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+            line.remove_suffix(1);
+        try {
+            raw.append(line).append("\r\n");
+        } catch (const std::bad_alloc&) {
+            request->outOfMemory = true;
+            return 0;
+        }
+        return size * count;
+    }
+
+    static int onConnected(void* user, char*, char*, int, int) {
+        auto* request = static_cast<HttpClient::Request*>(user);
+        request->connected = true;
+        request->lastProgress = Clock::now();
+        return CURL_PREREQFUNC_OK;
+    }
+
+    static int onProgress(void* user, curl_off_t, curl_off_t downloaded, curl_off_t uploadTotal,
+                          curl_off_t uploaded) {
+        auto* request = static_cast<HttpClient::Request*>(user);
+        const HttpClient& owner = request->owner;
+        if (owner.abortRequested_) {
+            request->timedOut = true;
+            return 1;
+        }
+        const auto now = Clock::now();
+        if (downloaded != request->lastDownloaded || uploaded != request->lastUploaded) {
+            request->lastDownloaded = downloaded;
+            request->lastUploaded = uploaded;
+            request->lastProgress = now;
+        }
+        if (!request->connected)
+            return 0;  // the connect time-out covers this part
+        const bool sending = uploadTotal > 0 && uploaded < uploadTotal;
+        const int limitMs = sending ? owner.sendTimeoutMs_ : owner.receiveTimeoutMs_;
+        if (limitMs > 0 && now - request->lastProgress > std::chrono::milliseconds(limitMs)) {
+            request->timedOut = true;
+            return 1;
+        }
+        return 0;
+    }
+};
+
+// ---- creation and release ----
+
+HttpClient::HttpClient(HttpTransport transport, std::string_view userAgent) : transport_(transport) {
+    create(userAgent);
+}
+
+HttpClient::~HttpClient() { close(); }
+
+bool HttpClient::create(std::string_view userAgent) {
+    close();
+    initialiseLibcurl();
+    CURLSH* share = curl_share_init();
+    if (!share)
+        return false;
+    // The connections live in the object, not in a request: a following request to the
+    // same host and port goes over the same connection.
+    curl_share_setopt(share, CURLSHOPT_SHARE, CURL_LOCK_DATA_CONNECT);
+    curl_share_setopt(share, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
+    curl_share_setopt(share, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
+    share_ = share;
+
+    userAgent_ = text::toGb18030(userAgent);
+    autoHeaders_ = true;
+    cookieMode_ = transport_ == HttpTransport::WinInet ? 1 : 0;
+    noAutoRedirect_ = false;
+    redirectCount_ = 0;
+    cookieString_ = std::string(kEmptyCookieString);
+    transportCookies_.clear();
+    ignoreCertificateErrors_ = true;
+    proxy_.clear();
+    proxyBypass_.clear();
+    resetTimeouts();
+    lastError_ = HttpError::None;
+    lastErrorText_.clear();
+    return true;
+}
+
+void HttpClient::close() {
+    request_.reset();  // before the share: libcurl wants handles detached first
+    if (share_) {
+        curl_share_cleanup(asShare(share_));
+        share_ = nullptr;
+    }
+    connectedHost_.clear();
+    connectedPort_ = 0;
+    requestUrl_.clear();
+    secure_ = false;
+    headers_.clear();
+    proxyPending_ = false;
+    proxyUser_.clear();
+    proxyPassword_.clear();
+    serverUser_.clear();
+    serverPassword_.clear();
+    resetResponse();
+    body_.shrink_to_fit();
+}
+
+void HttpClient::clearSystemCookies() { SystemCookieStore::instance().clear(); }
+
+// ---- settings ----
+
+void HttpClient::setCookieMode(int mode) { cookieMode_ = mode >= 0 && mode <= 2 ? mode : 0; }
+
+void HttpClient::resetTimeouts() {
+    switch (transport_) {
+    case HttpTransport::WinHttp:
+        resolveTimeoutMs_ = 10000;
+        connectTimeoutMs_ = 15000;
+        sendTimeoutMs_ = 120000;
+        receiveTimeoutMs_ = 300000;
+        break;
+    case HttpTransport::WinInet:
+        resolveTimeoutMs_ = 0;
+        connectTimeoutMs_ = 15000;
+        sendTimeoutMs_ = 120000;
+        receiveTimeoutMs_ = 300000;
+        break;
+    case HttpTransport::RequestObject:
+        resolveTimeoutMs_ = 0;
+        connectTimeoutMs_ = 60000;
+        sendTimeoutMs_ = 30000;
+        receiveTimeoutMs_ = 30000;
+        break;
+    }
+}
+
+void HttpClient::setTimeouts(int resolveMs, int connectMs, int sendMs, int receiveMs) {
+    resetTimeouts();  // an omitted time-out takes its default
+    const bool zeroMeansDefault = transport_ == HttpTransport::WinInet;
+    auto pick = [&](int given, int& field) {
+        if (given > 0 || (given == 0 && !zeroMeansDefault))
+            field = given;
+    };
+    pick(resolveMs, resolveTimeoutMs_);
+    pick(connectMs, connectTimeoutMs_);
+    pick(sendMs, sendTimeoutMs_);
+    pick(receiveMs, receiveTimeoutMs_);
+}
+
+void HttpClient::setProxy(std::string_view proxy, std::string_view bypass) {
+    proxy_ = text::toGb18030(proxy);
+    proxyBypass_ = text::toGb18030(bypass);
+}
+
+void HttpClient::setProxyCredentials(std::string_view user, std::string_view password) {
+    proxyUser_ = text::toGb18030(user);
+    proxyPassword_ = text::toGb18030(password);
+    proxyPending_ = true;
+}
+
+// ---- open ----
+
+bool HttpClient::open(std::string_view method, std::string_view url) {
+    return openBytes(text::toGb18030(method), text::toGb18030(url));
+}
+
+bool HttpClient::openBytes(std::string_view method, std::string_view url) {
+    request_.reset();
+    headers_.clear();
+    disableTransportCookies_ = false;
+    serverUser_.clear();
+    serverPassword_.clear();
+    resetResponse();
+    abortRequested_ = false;
+    lastError_ = HttpError::None;
+    lastErrorText_.clear();
+    if (!share_) {
+        lastError_ = HttpError::NoRequest;
+        lastErrorText_ = "the client is closed";
+        return false;
+    }
+
+    const std::string full = applySchemeRule(url);
+    const std::string encoded = encodeUrlBytes(full);
+    const CrackedUrl cracked = crackUrl(encoded);
+    if (!cracked.ok) {
+        lastError_ = HttpError::InvalidUrl;
+        lastErrorText_ = "invalid URL";
+        return false;
+    }
+    auto request = std::make_unique<Request>(*this);
+    request->easy = curl_easy_init();
+    if (!request->easy) {
+        lastError_ = HttpError::Other;
+        lastErrorText_ = "cannot create a request";
+        return false;
+    }
+    request->encodedUrl = encoded;
+
+    requestUrl_ = full;
+    secure_ = cracked.secure;
+    connectedHost_ = cracked.host;
+    connectedPort_ = cracked.port;
+    method_ = method.empty() ? "GET" : std::string(method);
+    for (char& c : method_)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    isPost_ = method_ == "POST";
+    request_ = std::move(request);
+    return true;
+}
+
+// ---- headers ----
+
+bool HttpClient::setHeaderBytes(const std::string& name, const std::string& value, HeaderMode mode) {
+    auto sameName = [&](const Header& h) { return equalsNoCase(h.name, name); };
+    const bool exists = std::any_of(headers_.begin(), headers_.end(), sameName);
+    switch (mode) {
+    case HeaderMode::AddIfNew:
+        if (exists)
+            return false;
+        break;
+    case HeaderMode::Replace:
+        if (!exists)
+            return false;
+        std::erase_if(headers_, sameName);
+        if (value.empty())
+            return true;  // an empty value deletes
+        break;
+    case HeaderMode::AddAndReplace:
+        std::erase_if(headers_, sameName);
+        break;
+    case HeaderMode::Add:
+        break;
+    }
+    headers_.push_back({name, value});
+    return true;
+}
+
+bool HttpClient::setHeader(std::string_view name, std::string_view value, HeaderMode mode) {
+    if (!hasRequest())
+        return false;
+    const std::string nameBytes = text::toGb18030(name);
+    if (!isToken(nameBytes))
+        return false;
+
+    // A value may carry further "Name:value" lines after CR LF, as one header block. Check
+    // them all before changing anything, so a bad block is refused whole.
+    std::vector<Header> block;
+    std::string_view rest;
+    const std::string valueBytes = text::toGb18030(value);
+    std::string_view all(valueBytes);
+    const std::size_t firstBreak = all.find_first_of("\r\n");
+    block.push_back({nameBytes, std::string(all.substr(0, firstBreak))});
+    if (firstBreak != std::string_view::npos)
+        rest = all.substr(firstBreak);
+    while (!rest.empty()) {
+        while (!rest.empty() && (rest.front() == '\r' || rest.front() == '\n'))
+            rest.remove_prefix(1);
+        if (rest.empty())
+            break;
+        const std::size_t lineEnd = rest.find_first_of("\r\n");
+        const std::string_view line = rest.substr(0, lineEnd);
+        rest.remove_prefix(lineEnd == std::string_view::npos ? rest.size() : lineEnd);
+        const std::size_t colon = line.find(':');
+        if (colon == std::string_view::npos || !isToken(trimSpaces(line.substr(0, colon))))
+            return false;
+        block.push_back({std::string(trimSpaces(line.substr(0, colon))), std::string(line.substr(colon + 1))});
+    }
+
+    bool ok = true;
+    for (const Header& header : block) {
+        // Setting a Cookie header by hand means the caller manages cookies for this request.
+        if (cookieMode_ == 0 && equalsNoCase(header.name, "cookie"))
+            disableTransportCookies_ = true;
+        ok = setHeaderBytes(header.name, header.value, mode) && ok;
+    }
+    return ok;
+}
+
+bool HttpClient::removeHeader(std::string_view name) {
+    if (!hasRequest() || name.empty())
+        return false;
+    return setHeaderBytes(text::toGb18030(name), std::string(), HeaderMode::Replace);
+}
+
+bool HttpClient::setUserAgent(std::string_view agent) { return setHeader("User-Agent", agent); }
+bool HttpClient::setReferer() { return setReferer(text::fromGb18030(requestUrl_)); }
+bool HttpClient::setReferer(std::string_view referer) { return setHeader("Referer", referer); }
+bool HttpClient::setAccept(std::string_view accept) { return setHeader("Accept", accept); }
+bool HttpClient::setAcceptLanguage(std::string_view language) {
+    return setHeader("Accept-Language", language);
+}
+bool HttpClient::setContentType(std::string_view type) { return setHeader("Content-Type", type); }
+bool HttpClient::setAjax() { return setHeader("x-requested-with", "XMLHttpRequest"); }
+
+bool HttpClient::setClientAddress(std::string_view address) {
+    const std::string a(address);
+    return setHeader("X-Forwarded-For", a + "\r\nCLIENT_IP:" + a + "\r\nVIA:" + a + "\r\nREMOTE_ADDR:" + a);
+}
+
+bool HttpClient::setCredentials(std::string_view user, std::string_view password) {
+    if (!hasRequest())
+        return false;
+    serverUser_ = text::toGb18030(user);
+    serverPassword_ = text::toGb18030(password);
+    return true;
+}
+
+// ---- cookies ----
+
+bool HttpClient::setCookies(std::string_view cookieText) {
+    const std::string pairs = text::toGb18030(cookieText);
+    switch (cookieMode_) {
+    case 1:
+        mergeCookiePairs(cookieString_, pairs);
+        return true;
+    case 2: {
+        if (!hasRequest())
+            return false;
+        // Host-only cookies for the whole site of the request URL.
+        std::string host = connectedHost_;
+        std::string_view rest(pairs);
+        while (!rest.empty()) {
+            const std::size_t semicolon = rest.find(';');
+            const std::string_view pair = trimSpaces(rest.substr(0, semicolon));
+            rest.remove_prefix(semicolon == std::string_view::npos ? rest.size() : semicolon + 1);
+            const std::size_t equals = pair.find('=');
+            if (equals == std::string_view::npos || equals == 0)
+                continue;
+            SystemCookieStore::instance().upsert(host + "\tFALSE\t/\tFALSE\t0\t" +
+                                                 std::string(pair.substr(0, equals)) + "\t" +
+                                                 std::string(pair.substr(equals + 1)));
+        }
+        return true;
+    }
+    default:
+        return setHeader("Cookie", cookieText);
+    }
+}
+
+std::string HttpClient::cookies() const { return text::fromGb18030(cookieString_); }
+
+// ---- send ----
+
+bool HttpClient::send(std::string_view body, bool retry, int retryCount) {
+    if (!hasRequest()) {
+        lastError_ = HttpError::NoRequest;
+        lastErrorText_ = "no request is open";
+        return false;
+    }
+    if (!sendRequest(text::toGb18030(body), retry, retryCount))
+        return false;
+    return followRedirects();
+}
+
+void HttpClient::prepareRequest(const std::string& body) {
+    Request& r = *request_;
+    CURL* easy = r.easy;
+    r.body = body;
+    const bool hasBody = !r.body.empty();
+
+    if (autoHeaders_) {
+        setHeaderBytes("Accept", "*/*", HeaderMode::AddIfNew);
+        setHeaderBytes("Accept-Language", "zh-cn", HeaderMode::AddIfNew);
+        if (transport_ == HttpTransport::WinHttp)
+            setHeaderBytes("Cache-Control", "no-cache", HeaderMode::AddIfNew);
+        if (isPost_ || hasBody)
+            setHeaderBytes("Content-Type", "application/x-www-form-urlencoded", HeaderMode::AddIfNew);
+    }
+    if (cookieMode_ == 1) {
+        // An empty cookie string leaves a Cookie header set by the caller alone.
+        const std::string value = cookieHeaderValue(cookieString_);
+        if (!value.empty())
+            setHeaderBytes("Cookie", value, HeaderMode::AddAndReplace);
+    }
+
+    curl_easy_setopt(easy, CURLOPT_SHARE, asShare(share_));
+    curl_easy_setopt(easy, CURLOPT_URL, r.encodedUrl.c_str());
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, r.errorBuffer);
+    curl_easy_setopt(easy, CURLOPT_USERAGENT, userAgent_.c_str());
+
+    // Never the environment's proxy: the object decides.
+    curl_easy_setopt(easy, CURLOPT_PROXY, proxy_.c_str());
+    if (!proxyBypass_.empty())
+        curl_easy_setopt(easy, CURLOPT_NOPROXY, proxyBypass_.c_str());
+    if (proxyPending_) {
+        curl_easy_setopt(easy, CURLOPT_PROXYUSERNAME, proxyUser_.c_str());
+        curl_easy_setopt(easy, CURLOPT_PROXYPASSWORD, proxyPassword_.c_str());
+        curl_easy_setopt(easy, CURLOPT_PROXYAUTH, CURLAUTH_ANY);
+    }
+    if (!serverUser_.empty()) {
+        curl_easy_setopt(easy, CURLOPT_USERNAME, serverUser_.c_str());
+        curl_easy_setopt(easy, CURLOPT_PASSWORD, serverPassword_.c_str());
+        curl_easy_setopt(easy, CURLOPT_HTTPAUTH, CURLAUTH_ANY);
+    }
+
+    // Time-outs: name look-up is part of libcurl's connect phase.
+    long connectMs = connectTimeoutMs_ > 0 ? connectTimeoutMs_ + std::max(resolveTimeoutMs_, 0) : 0;
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, connectMs);
+    curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &RequestCallbacks::onProgress);
+    curl_easy_setopt(easy, CURLOPT_XFERINFODATA, &r);
+    curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &RequestCallbacks::onConnected);
+    curl_easy_setopt(easy, CURLOPT_PREREQDATA, &r);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &RequestCallbacks::onBody);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &r);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &RequestCallbacks::onHeader);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, &r);
+
+    // Method and body.
+    if (method_ == "HEAD") {
+        curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
+    } else if (isPost_ || hasBody) {
+        curl_easy_setopt(easy, CURLOPT_POST, 1L);
+        curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(r.body.size()));
+        curl_easy_setopt(easy, CURLOPT_POSTFIELDS, r.body.data());
+        if (!isPost_)
+            curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method_.c_str());
+    } else if (method_ != "GET") {
+        curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method_.c_str());
+    }
+
+    // Certificates: every transport may ignore all errors on its first request; the
+    // request object always does; the script transport always forgives name mismatches.
+    bool ignoreAll = transport_ == HttpTransport::RequestObject;
+    if (ignoreCertificateErrors_) {
+        ignoreAll = true;
+        ignoreCertificateErrors_ = false;
+    }
+    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, ignoreAll ? 0L : 1L);
+    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST,
+                     ignoreAll || transport_ == HttpTransport::WinInet ? 0L : 2L);
+
+    // Redirects: the transport follows them itself only while it also keeps the cookies.
+    const bool transportFollows = cookieMode_ == 0 && !noAutoRedirect_;
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, transportFollows ? 1L : 0L);
+    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 10L);
+
+    // Cookies kept by the transport (mode 0) or by the process (mode 2).
+    const bool transportCookies = (cookieMode_ == 0 && !disableTransportCookies_) || cookieMode_ == 2;
+    if (transportCookies) {
+        curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");
+        const std::vector<std::string> lines =
+            cookieMode_ == 2 ? SystemCookieStore::instance().snapshot() : transportCookies_;
+        for (const std::string& line : lines)
+            curl_easy_setopt(easy, CURLOPT_COOKIELIST, line.c_str());
+    }
+
+    // Header lines. libcurl's own Accept and form Content-Type appear only when we ask for
+    // them, "Expect: 100-continue" never, and the body's real length always wins.
+    curl_slist_free_all(r.headerList);
+    r.headerList = nullptr;
+    auto add = [&](const std::string& line) { r.headerList = curl_slist_append(r.headerList, line.c_str()); };
+    bool hasAccept = false, hasContentType = false;
+    for (const Header& h : headers_) {
+        if (equalsNoCase(h.name, "Content-Length"))
+            continue;
+        hasAccept |= equalsNoCase(h.name, "Accept");
+        hasContentType |= equalsNoCase(h.name, "Content-Type");
+        // libcurl drops "Name:" with an empty value; "Name;" sends it empty.
+        add(h.value.empty() || trimSpaces(h.value).empty() ? h.name + ";" : h.name + ":" + h.value);
+    }
+    if (!hasAccept)
+        add("Accept:");
+    if (!hasContentType)
+        add("Content-Type:");
+    add("Expect:");
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, r.headerList);
+
+    if (proxyPending_) {
+        proxyPending_ = false;
+        proxyUser_.clear();
+        proxyPassword_.clear();
+    }
+}
+
+bool HttpClient::sendRequest(const std::string& body, bool retry, int retryCount) {
+    prepareRequest(body);
+    const std::vector<std::string> storeBefore =
+        cookieMode_ == 2 ? SystemCookieStore::instance().snapshot() : std::vector<std::string>();
+    const int attempts = (retry ? std::max(retryCount, 0) : 0) + 1;
+    for (int attempt = 0; attempt < attempts; ++attempt) {
+        if (performOnce()) {
+            afterResponse(storeBefore);
+            return true;
+        }
+        const bool retryable =
+            lastError_ == HttpError::CannotConnect ||
+            lastError_ == (transport_ == HttpTransport::WinInet ? HttpError::ConnectionReset
+                                                                : HttpError::ConnectionError);
+        if (!retryable)
+            break;
+    }
+    resetResponse();
+    return false;
+}
+
+bool HttpClient::performOnce() {
+    Request& r = *request_;
+    resetResponse();
+    r.errorBuffer[0] = '\0';
+    r.connected = false;
+    r.timedOut = false;
+    r.outOfMemory = false;
+    r.lastDownloaded = r.lastUploaded = 0;
+    r.lastProgress = Clock::now();
+
+    const CURLcode code = curl_easy_perform(r.easy);
+    if (code == CURLE_OK) {
+        curl_easy_getinfo(r.easy, CURLINFO_RESPONSE_CODE, &status_);
+        lastError_ = HttpError::None;
+        lastErrorText_.clear();
+        return true;
+    }
+
+    lastErrorText_ = r.errorBuffer[0] ? r.errorBuffer : curl_easy_strerror(code);
+    const bool droppedError = transport_ == HttpTransport::WinInet;
+    switch (code) {
+    case CURLE_COULDNT_CONNECT:
+        lastError_ = HttpError::CannotConnect;
+        break;
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+        lastError_ = HttpError::NameNotResolved;
+        break;
+    case CURLE_OPERATION_TIMEDOUT:
+        lastError_ = HttpError::Timeout;
+        break;
+    case CURLE_ABORTED_BY_CALLBACK:
+        lastError_ = HttpError::Timeout;
+        lastErrorText_ = abortRequested_ ? "the request was stopped" : "no progress within the time-out";
+        break;
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+    case CURLE_GOT_NOTHING:
+    case CURLE_PARTIAL_FILE:  // the connection ended before the whole body
+        lastError_ = droppedError ? HttpError::ConnectionReset : HttpError::ConnectionError;
+        break;
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_ISSUER_ERROR:
+        lastError_ = HttpError::SecureFailure;
+        break;
+    case CURLE_TOO_MANY_REDIRECTS:
+        lastError_ = HttpError::TooManyRedirects;
+        break;
+    case CURLE_URL_MALFORMAT:
+    case CURLE_UNSUPPORTED_PROTOCOL:
+        lastError_ = HttpError::InvalidUrl;
+        break;
+    default:
+        lastError_ = HttpError::Other;
+        if (r.outOfMemory)
+            lastErrorText_ = "out of memory for the response";
+        break;
+    }
+    return false;
+}
+
+void HttpClient::afterResponse(const std::vector<std::string>& storeBefore) {
+    bool found = false;
+    const std::string length = headerValue(rawHeaders_, "Content-Length", found);
+    contentLength_ = -1;
+    if (found && !length.empty() && std::all_of(length.begin(), length.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        contentLength_ = std::strtoll(length.c_str(), nullptr, 10);
+
+    switch (cookieMode_) {
+    case 1:
+        mergeSetCookieHeaders(cookieString_, rawHeaders_);
+        break;
+    case 2:
+        SystemCookieStore::instance().update(storeBefore, readCookieLines(request_->easy));
+        break;
+    default:
+        if (!disableTransportCookies_)
+            transportCookies_ = readCookieLines(request_->easy);
+        break;
+    }
+}
+
+bool HttpClient::followRedirects() {
+    if (cookieMode_ == 0 || noAutoRedirect_)
+        return true;
+    bool ok = true;
+    // Only a redirect status redirects: a "201 Created" names its new resource in Location
+    // but is itself the answer.
+    while (status_ >= 300 && status_ <= 399) {
+        const std::string target = locationBytes(true);
+        if (target.empty())
+            break;
+        if (++redirectCount_ > kMaxManualRedirects)
+            break;
+        if (!openBytes("", target) || !sendRequest(std::string(), false, 0)) {
+            ok = false;
+            break;
+        }
+    }
+    redirectCount_ = 0;
+    return ok;
+}
+
+// ---- results ----
+
+void HttpClient::resetResponse() {
+    body_.clear();
+    rawHeaders_.clear();
+    contentLength_ = -1;
+    status_ = 0;
+}
+
+int HttpClient::statusCode() const { return hasRequest() ? static_cast<int>(status_) : 0; }
+
+std::string HttpClient::responseBytes() const { return hasRequest() ? body_ : std::string(); }
+
+std::string HttpClient::responseText() const {
+    return hasRequest() ? text::fromGb18030(body_) : std::string();
+}
+
+std::string HttpClient::responseTextUtf8() const {
+    if (!hasRequest())
+        return {};
+    std::string_view body(body_);
+    if (body.starts_with("\xEF\xBB\xBF"))
+        body.remove_prefix(3);
+    if (text::isValidUtf8(body))
+        return std::string(body);
+    return text::utf16ToUtf8(text::utf8ToUtf16(body));  // ill-formed bytes become U+FFFD
+}
+
+std::string HttpClient::responseHeaders() const {
+    return hasRequest() ? text::fromGb18030(rawHeaders_) : std::string();
+}
+
+std::string HttpClient::locationBytes(bool absolute) const {
+    if (!hasRequest())
+        return {};
+    bool found = false;
+    const std::string location = headerValue(rawHeaders_, "Location", found);
+    if (!absolute || location.empty())
+        return location;
+    return resolveLocation(location, requestUrl_, secure_, connectedHost_, connectedPort_);
+}
+
+std::string HttpClient::requestUrl() const { return text::fromGb18030(requestUrl_); }
+
+std::string HttpClient::redirectTarget(bool absolute) const {
+    return text::fromGb18030(locationBytes(absolute));
+}
+
+}  // namespace quillbox::net
