@@ -1,0 +1,23 @@
+#pragma once
+// The project that a file given on the command line holds. A project script file is
+// imported as the import command does; any other file is taken as a project of one module,
+// the project and the module both named after the file (its name without directory and
+// final ".js").
+#include <string>
+
+namespace quillbox {
+class ProjectStore;
+}
+
+namespace quillbox::ecode {
+
+struct ProjectSource {
+    bool ok = false;
+    std::string project;  // the project's name in the store
+    std::string error;    // why not, when !ok
+};
+
+// Adds the project held by `bytes` (the contents of the file at `path`) to the store.
+ProjectSource addProjectSource(ProjectStore& store, const std::string& path, const std::string& bytes);
+
+}  // namespace quillbox::ecode
