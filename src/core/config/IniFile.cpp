@@ -237,7 +237,16 @@ bool IniFile::write(std::string_view sectionName, std::string_view keyName, std:
         out += line.raw + line.terminator;
     if (out == bytes)
         return true;
-    return files::writeAtomically(writeTarget(path_), out, error);
+    const std::string target = writeTarget(path_);
+    struct stat before;
+    const bool existed = ::stat(target.c_str(), &before) == 0;
+    if (!files::writeAtomically(target, out, error))
+        return false;
+    // The new file takes the old one's permissions: a settings file the user made private
+    // stays private.
+    if (existed)
+        ::chmod(target.c_str(), before.st_mode & 07777);
+    return true;
 }
 
 }  // namespace quillbox::config

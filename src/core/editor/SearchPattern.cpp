@@ -58,8 +58,8 @@ std::u16string escapeRegExp(std::u16string_view needle) {
 
 // Whether the code point at the start of s is a letter, a digit or "_".
 bool startsWithWordCharacter(std::u16string_view s) {
-    static Code word;
-    static const bool compiled = compileInto(word, u"^[\\p{L}\\p{N}_]", true);
+    thread_local Code word;
+    thread_local const bool compiled = compileInto(word, u"^[\\p{L}\\p{N}_]", true);
     if (!compiled || s.empty())
         return false;
     return pcre2_match(word.code, units(s), s.size(), 0, 0, word.data, nullptr) > 0;

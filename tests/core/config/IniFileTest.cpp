@@ -192,6 +192,14 @@ TEST_F(IniFileTest, WriteThroughASymbolicLinkKeepsTheLink) {
     EXPECT_EQ(readFile(real), "[s]\nk=2\n");
 }
 
+TEST_F(IniFileTest, APrivateFileStaysPrivate) {
+    namespace fs = std::filesystem;
+    writeFile(path, "[s]\nk=1\n");
+    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
+    ASSERT_TRUE(ini().write("s", "k", "2"));
+    EXPECT_EQ(fs::status(path).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+}
+
 TEST_F(IniFileTest, WriteIfChoosesTheValueByTheCondition) {
     ASSERT_TRUE(ini().writeIf(true, "config", "memory_form", "true", "false"));
     EXPECT_EQ(ini().read("config", "memory_form", ""), "true");
