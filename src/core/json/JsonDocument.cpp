@@ -545,11 +545,7 @@ bool JsonDocument::setNumber(std::u16string_view path, double value) {
     if (!node || !std::isfinite(value))
         return false;
     try {
-        const std::u16string literal = numberText(value);
-        if (node->isContainer())
-            heap_->reset(node, JsonKind::Number);
-        heap_->setText(node, literal);
-        node->kind = JsonKind::Number;
+        heap_->assignScalar(node, JsonKind::Number, numberText(value));
         node->number = value;
         return true;
     } catch (const std::bad_alloc&) {
@@ -566,11 +562,7 @@ bool JsonDocument::setInteger(std::u16string_view path, std::int64_t value) {
     if (!node)
         return false;
     try {
-        const std::u16string literal = integerText(value);
-        if (node->isContainer())
-            heap_->reset(node, JsonKind::Integer);
-        heap_->setText(node, literal);
-        node->kind = JsonKind::Integer;
+        heap_->assignScalar(node, JsonKind::Integer, integerText(value));
         node->integer = value;
         return true;
     } catch (const std::bad_alloc&) {

@@ -55,9 +55,9 @@ void Heap::setKey(Node* node, std::u16string_view key) {
     node->keyLength = static_cast<std::uint32_t>(key.size());
 }
 
-void Heap::setText(Node* node, std::u16string_view text) {
-    char16_t* copy = copyText(text);
-    freeText(node->text, node->size);
+void Heap::assignScalar(Node* node, JsonKind kind, std::u16string_view text) {
+    char16_t* copy = copyText(text);  // the only step that may fail: nothing changed yet
+    reset(node, kind);
     node->text = copy;
     node->size = static_cast<std::uint32_t>(text.size());
 }
@@ -99,7 +99,7 @@ void Heap::replaceChild(Node* container, std::uint32_t index, Node* replacement)
     release(old);
 }
 
-void Heap::reset(Node* node, JsonKind kind) {
+void Heap::reset(Node* node, JsonKind kind) noexcept {
     if (node->isContainer()) {
         for (std::uint32_t i = 0; i < node->size; ++i) {
             Node* child = node->items[i];
@@ -119,7 +119,7 @@ void Heap::reset(Node* node, JsonKind kind) {
     node->integer = 0;
 }
 
-void Heap::destroy(Node* node) {
+void Heap::destroy(Node* node) noexcept {
     freeText(node->key, node->keyLength);
     if (node->isContainer()) {
         if (node->items)
@@ -131,22 +131,24 @@ void Heap::destroy(Node* node) {
     pool_.deallocate(node, sizeof(Node), alignof(Node));
 }
 
-void Heap::release(Node* node) {
+void Heap::release(Node* node) noexcept {
     if (node->refs > 0 || node->parent)
         return;
-    std::vector<Node*> pending{node};
-    while (!pending.empty()) {
-        Node* current = pending.back();
-        pending.pop_back();
-        if (current->isContainer()) {
-            for (std::uint32_t i = 0; i < current->size; ++i) {
-                Node* child = current->items[i];
-                child->parent = nullptr;
-                if (child->refs == 0)
-                    pending.push_back(child);
-            }
+    // Depth-first through the parent links, freeing each node after its children: no
+    // recursion and no allocation, so this is safe in destructors and on any depth.
+    Node* current = node;
+    while (current) {
+        if (current->isContainer() && current->size > 0) {
+            Node* child = current->items[--current->size];
+            if (child->refs > 0)
+                child->parent = nullptr;  // another document holds it: keep it, detached
+            else
+                current = child;
+            continue;
         }
+        Node* parent = current == node ? nullptr : current->parent;
         destroy(current);
+        current = parent;
     }
 }
 

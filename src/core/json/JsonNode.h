@@ -54,7 +54,9 @@ public:
     Node* newScalar(JsonKind kind, std::u16string_view text);
 
     void setKey(Node* node, std::u16string_view key);
-    void setText(Node* node, std::u16string_view text);
+    // Turns node into a scalar of the given kind and text in place (its value is left 0).
+    // On failure node is unchanged.
+    void assignScalar(Node* node, JsonKind kind, std::u16string_view text);
 
     // Appends or inserts child into container; child->parent is set. Throws std::bad_alloc
     // before changing anything.
@@ -66,12 +68,12 @@ public:
 
     // Turns node into an empty node of another kind in place, letting its children and
     // text go. Documents holding the node keep holding it.
-    void reset(Node* node, JsonKind kind);
+    void reset(Node* node, JsonKind kind) noexcept;
 
     // Lets go of a node that is no longer in its parent: frees it and its descendants,
     // except descendants that a document still holds, which are detached and kept.
     // Does nothing while a document holds node itself.
-    void release(Node* node);
+    void release(Node* node) noexcept;
 
     // Copies the tree under source (which may live in any heap) into this heap. The copy
     // has no parent and no key. Iterative; frees its partial work when memory runs out.
@@ -80,7 +82,7 @@ public:
 private:
     char16_t* copyText(std::u16string_view text);
     void freeText(char16_t* text, std::uint32_t length);
-    void destroy(Node* node);  // frees one node's own memory, not its children
+    void destroy(Node* node) noexcept;  // frees one node's own memory, not its children
 
     std::pmr::unsynchronized_pool_resource pool_;
 };
