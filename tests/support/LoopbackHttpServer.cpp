@@ -1,0 +1,346 @@
+#include "support/LoopbackHttpServer.h"
+
+#include <arpa/inet.h>
+#include <cctype>
+#include <chrono>
+#include <cstring>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace quillbox::test {
+namespace {
+
+constexpr int kPollMs = 50;
+constexpr int kIdleLimitMs = 30000;  // a connection silent this long is closed
+
+bool equalsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+        s.remove_suffix(1);
+    return s;
+}
+
+sockaddr_in loopbackAddress(int port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return address;
+}
+
+int boundPort(int fd) {
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    return ntohs(address.sin_port);
+}
+
+// Parses one request at the front of `buffer`; removes it and returns true when whole.
+bool takeRequest(std::string& buffer, LoopbackRequest& request, bool& malformed) {
+    malformed = false;
+    // A request starts with a method name; anything else (a TLS hello, say) never will.
+    if (!buffer.empty() && !std::isupper(static_cast<unsigned char>(buffer.front()))) {
+        malformed = true;
+        return false;
+    }
+    const std::size_t headEnd = buffer.find("\r\n\r\n");
+    if (headEnd == std::string::npos)
+        return false;
+    const std::string head = buffer.substr(0, headEnd + 2);
+    std::size_t lineEnd = head.find("\r\n");
+    const std::string requestLine = head.substr(0, lineEnd);
+    const std::size_t sp1 = requestLine.find(' ');
+    const std::size_t sp2 = requestLine.rfind(' ');
+    if (sp1 == std::string::npos || sp2 == sp1 || requestLine.compare(sp2 + 1, 5, "HTTP/") != 0) {
+        malformed = true;
+        return false;
+    }
+    LoopbackRequest parsed;
+    parsed.method = requestLine.substr(0, sp1);
+    parsed.target = requestLine.substr(sp1 + 1, sp2 - sp1 - 1);
+    parsed.version = requestLine.substr(sp2 + 1);
+    parsed.head = head;
+    std::size_t pos = lineEnd + 2;
+    while (pos < head.size()) {
+        lineEnd = head.find("\r\n", pos);
+        const std::string_view line(head.data() + pos, lineEnd - pos);
+        const std::size_t colon = line.find(':');
+        if (colon != std::string_view::npos)
+            parsed.headers.emplace_back(std::string(line.substr(0, colon)), std::string(trim(line.substr(colon + 1))));
+        pos = lineEnd + 2;
+    }
+    std::size_t bodyLength = 0;
+    const std::string length = parsed.header("Content-Length");
+    if (!length.empty())
+        bodyLength = std::stoul(length);
+    if (buffer.size() < headEnd + 4 + bodyLength)
+        return false;
+    parsed.body = buffer.substr(headEnd + 4, bodyLength);
+    buffer.erase(0, headEnd + 4 + bodyLength);
+    request = std::move(parsed);
+    return true;
+}
+
+}  // namespace
+
+// ---- request and response ----
+
+std::string LoopbackRequest::header(std::string_view name) const {
+    for (const auto& [n, v] : headers)
+        if (equalsNoCase(n, name))
+            return v;
+    return {};
+}
+
+bool LoopbackRequest::hasHeader(std::string_view name) const { return headerCount(name) > 0; }
+
+int LoopbackRequest::headerCount(std::string_view name) const {
+    int count = 0;
+    for (const auto& header : headers)
+        count += equalsNoCase(header.first, name) ? 1 : 0;
+    return count;
+}
+
+LoopbackResponse LoopbackResponse::text(std::string body, int status) {
+    LoopbackResponse response;
+    response.status = status;
+    response.reason = status == 200 ? "OK" : "Status";
+    response.body = std::move(body);
+    return response;
+}
+
+LoopbackResponse LoopbackResponse::redirect(std::string location, int status) {
+    LoopbackResponse response;
+    response.status = status;
+    response.reason = "Found";
+    response.headers.emplace_back("Location", std::move(location));
+    return response;
+}
+
+// ---- server ----
+
+LoopbackHttpServer::LoopbackHttpServer(Handler handler) : handler_(std::move(handler)) {
+    listenFd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const sockaddr_in address = loopbackAddress(0);
+    if (listenFd_ < 0 || bind(listenFd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        listen(listenFd_, 64) != 0) {
+        if (listenFd_ >= 0)
+            ::close(listenFd_);
+        listenFd_ = -1;
+        return;
+    }
+    port_ = boundPort(listenFd_);
+    acceptThread_ = std::thread([this] { acceptLoop(); });
+}
+
+LoopbackHttpServer::~LoopbackHttpServer() {
+    stopping_ = true;
+    if (acceptThread_.joinable())
+        acceptThread_.join();
+    {
+        std::lock_guard lock(mutex_);
+        for (int fd : openFds_)
+            shutdown(fd, SHUT_RDWR);  // unblocks a write to a client that stopped reading
+    }
+    for (std::thread& t : connectionThreads_)
+        if (t.joinable())
+            t.join();
+    if (listenFd_ >= 0)
+        ::close(listenFd_);
+}
+
+std::string LoopbackHttpServer::host() const { return "127.0.0.1:" + std::to_string(port_); }
+
+std::string LoopbackHttpServer::url(std::string_view path) const {
+    return "http://" + host() + std::string(path);
+}
+
+void LoopbackHttpServer::setHandler(Handler handler) {
+    std::lock_guard lock(mutex_);
+    handler_ = std::move(handler);
+}
+
+std::vector<LoopbackRequest> LoopbackHttpServer::requests() const {
+    std::lock_guard lock(mutex_);
+    return requests_;
+}
+
+int LoopbackHttpServer::requestCount() const {
+    std::lock_guard lock(mutex_);
+    return static_cast<int>(requests_.size());
+}
+
+int LoopbackHttpServer::connectionCount() const {
+    std::lock_guard lock(mutex_);
+    return connections_;
+}
+
+std::vector<std::string> LoopbackHttpServer::unparsedPreludes() const {
+    std::lock_guard lock(mutex_);
+    return preludes_;
+}
+
+void LoopbackHttpServer::acceptLoop() {
+    while (!stopping_) {
+        pollfd p{listenFd_, POLLIN, 0};
+        if (poll(&p, 1, kPollMs) <= 0)
+            continue;
+        const int fd = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0)
+            continue;
+        timeval sendLimit{10, 0};
+        setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &sendLimit, sizeof sendLimit);
+        std::lock_guard lock(mutex_);
+        const int number = ++connections_;
+        openFds_.push_back(fd);
+        connectionThreads_.emplace_back([this, fd, number] { serve(fd, number); });
+    }
+}
+
+void LoopbackHttpServer::serve(int fd, int connection) {
+    auto sleepBounded = [this](int ms) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        while (!stopping_ && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    };
+    auto writeAll = [fd](std::string_view bytes) {
+        while (!bytes.empty()) {
+            const ssize_t n = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+            if (n <= 0)
+                return false;
+            bytes.remove_prefix(static_cast<std::size_t>(n));
+        }
+        return true;
+    };
+
+    std::string buffer;
+    bool reset = false;
+    int idleMs = 0;
+    for (;;) {
+        if (stopping_ || idleMs > kIdleLimitMs)
+            break;
+        pollfd p{fd, POLLIN, 0};
+        const int ready = poll(&p, 1, kPollMs);
+        if (ready <= 0) {
+            idleMs += kPollMs;
+            continue;
+        }
+        idleMs = 0;
+        char chunk[65536];
+        const ssize_t n = recv(fd, chunk, sizeof chunk, 0);
+        if (n <= 0)
+            break;
+        buffer.append(chunk, static_cast<std::size_t>(n));
+
+        LoopbackRequest request;
+        bool malformed = false;
+        bool closeAfter = false;
+        while (takeRequest(buffer, request, malformed)) {
+            request.connection = connection;
+            Handler handler;
+            {
+                std::lock_guard lock(mutex_);
+                requests_.push_back(request);
+                handler = handler_;
+            }
+            LoopbackResponse response = handler ? handler(request) : LoopbackResponse::text("ok");
+            sleepBounded(response.delayMs);
+            if (response.drop) {
+                reset = true;
+                closeAfter = true;
+                break;
+            }
+            if (!response.raw.empty()) {
+                writeAll(response.raw);
+                closeAfter = true;
+                break;
+            }
+            std::string head = "HTTP/1.1 " + std::to_string(response.status) + " " + response.reason + "\r\n";
+            for (const auto& [name, value] : response.headers)
+                head += name + ": " + value + "\r\n";
+            switch (response.framing) {
+            case LoopbackResponse::Framing::ContentLength:
+                head += "Content-Length: " + std::to_string(response.body.size()) + "\r\n";
+                break;
+            case LoopbackResponse::Framing::Chunked:
+                head += "Transfer-Encoding: chunked\r\n";
+                break;
+            case LoopbackResponse::Framing::CloseDelimited:
+                head += "Connection: close\r\n";
+                response.close = true;
+                break;
+            }
+            if (response.close)
+                head += response.framing == LoopbackResponse::Framing::CloseDelimited ? "" : "Connection: close\r\n";
+            head += "\r\n";
+            bool ok = writeAll(head);
+            sleepBounded(response.stallAfterHeadersMs);
+            if (ok && request.method != "HEAD") {
+                if (response.framing == LoopbackResponse::Framing::Chunked) {
+                    constexpr std::size_t kChunk = 8192;
+                    for (std::size_t at = 0; ok && at < response.body.size(); at += kChunk) {
+                        const std::string_view piece = std::string_view(response.body).substr(at, kChunk);
+                        char size[32];
+                        std::snprintf(size, sizeof size, "%zx\r\n", piece.size());
+                        ok = writeAll(size) && writeAll(piece) && writeAll("\r\n");
+                    }
+                    ok = ok && writeAll("0\r\n\r\n");
+                } else {
+                    ok = writeAll(response.body);
+                }
+            }
+            if (!ok || response.close) {
+                closeAfter = true;
+                break;
+            }
+        }
+        if (malformed) {
+            std::lock_guard lock(mutex_);
+            preludes_.push_back(buffer);
+            break;
+        }
+        if (closeAfter)
+            break;
+    }
+    if (reset) {
+        linger hard{1, 0};  // close with a reset, as a crashed peer does
+        setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+    }
+    {
+        std::lock_guard lock(mutex_);
+        std::erase(openFds_, fd);
+    }
+    ::close(fd);
+}
+
+// ---- a refusing port ----
+
+RefusingLoopbackPort::RefusingLoopbackPort() {
+    fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const sockaddr_in address = loopbackAddress(0);
+    if (fd_ >= 0 && bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
+        port_ = boundPort(fd_);
+}
+
+RefusingLoopbackPort::~RefusingLoopbackPort() {
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+std::string RefusingLoopbackPort::url(std::string_view path) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + std::string(path);
+}
+
+}  // namespace quillbox::test
