@@ -109,9 +109,9 @@ TEST(JsonSharing, CopiesAreIndependentAndMovesAreCheap) {
     EXPECT_EQ(copy.kind(), JsonKind::None);  // NOLINT(bugprone-use-after-move)
 }
 
-TEST(JsonSharing, ManyMutationsReuseMemory) {
-    // Adding and removing members many times must not grow without bound or corrupt the
-    // tree: freed nodes go back to the heap for reuse.
+TEST(JsonSharing, ManyReplacementsAndRemovalsKeepTheTreeSound) {
+    // Replaced and removed members go back to the heap and their memory is reused by
+    // later members; the tree must come out whole.
     JsonDocument doc = JsonDocument::makeObject();
     for (int i = 0; i < 20000; ++i) {
         ASSERT_TRUE(doc.setMember("", "p" + std::to_string(i % 7), parsed(R"({"js":["a","b"]})")));
