@@ -1,7 +1,6 @@
 #include "core/config/IniFile.h"
 
 #include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <system_error>

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "core/editor/MemoryPage.h"
+#include "PrintSelection.h"
 
 using namespace quillbox;
 

@@ -2,6 +2,7 @@
 
 #include "core/editor/FindReplace.h"
 #include "core/editor/MemoryPage.h"
+#include "PrintSelection.h"
 #include "core/platform/Dialogs.h"
 
 using namespace quillbox;

@@ -2,6 +2,7 @@
 
 #include "core/editor/AceBridge.h"
 #include "core/editor/MemoryPage.h"
+#include "PrintSelection.h"
 
 using namespace quillbox;
 
