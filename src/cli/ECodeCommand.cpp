@@ -1,0 +1,101 @@
+// quillbox-cli ecode: the E subroutine that calls a project's script.
+#include <iostream>
+#include <memory>
+
+#include "cli/Command.h"
+#include "core/ecode/CallWrapper.h"
+#include "core/ecode/ProjectSource.h"
+#include "core/editor/MemoryPage.h"
+#include "core/platform/Dialogs.h"
+#include "core/project/ProjectStore.h"
+#include "core/text/Text.h"
+
+namespace quillbox::cli {
+namespace {
+
+constexpr const char* kName = "ecode";
+
+int runECode(const std::vector<std::string>& args) {
+    std::vector<std::string> operands;
+    ecode::CallWrapperSettings settings;
+    std::string expression;
+    std::optional<std::string> typedName;
+    bool gbk = false;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const bool takesValue = arg == "--style" || arg == "-e" || arg == "--name";
+        if (!optionsEnded && takesValue && i + 1 >= args.size())
+            return usage(kName, arg + " needs a value");
+        if (optionsEnded) {
+            operands.push_back(arg);
+        } else if (arg == "--") {
+            optionsEnded = true;
+        } else if (arg == "--style") {
+            const std::optional<ecode::CallStyle> style = ecode::parseCallStyle(args[++i]);
+            if (!style)
+                return usage(kName, "--style must be 1000, 1001 or 1002, not '" + args[i] + "'");
+            settings.style = *style;
+        } else if (arg == "-e") {
+            expression = args[++i];
+        } else if (arg == "--name") {
+            typedName = args[++i];
+        } else if (arg == "--gbk") {
+            gbk = true;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return usage(kName, "unknown option '" + arg + "'");
+        } else {
+            operands.push_back(arg);
+        }
+    }
+    if (operands.size() != 1)
+        return usage(kName, operands.empty() ? "FILE is needed" : "only one FILE is taken");
+
+    std::string bytes;
+    if (!readInput(kName, operands[0], bytes))
+        return kFailed;
+    ScriptedDialogs storeDialogs;
+    ProjectStore store(storeDialogs, [](const std::string& name, const std::string& code) {
+        return std::make_unique<MemoryPage>(name, code);
+    });
+    const ecode::ProjectSource source = ecode::addProjectSource(store, operands[0], bytes);
+    if (!source.ok)
+        return fail(kName, source.error);
+
+    // A name given with --name stands for the one typed into the rename prompt.
+    ScriptedDialogs renameDialogs;
+    if (typedName) {
+        settings.rename = true;
+        renameDialogs.inputAnswers.push_back(*typedName);
+    }
+    const std::string code = ecode::callWrapperForProject(source.project, expression, settings, renameDialogs);
+    if (!writeOutput(kName, "-", gbk ? text::toGb18030(code) : code))
+        return fail(kName, "cannot write to standard output");
+    return kOk;
+}
+
+const CommandRegistration registration({
+    kName,
+    "print the E subroutine that calls a project's script",
+    "Usage: quillbox-cli ecode FILE [--style 1000|1001|1002] [-e EXPR] [--name NAME] [--gbk]\n"
+    "\n"
+    "Prints the source of the E subroutine that loads the project in FILE into a script\n"
+    "engine and evaluates the expression passed to it, as the workbench's E-code command\n"
+    "puts it on the clipboard. FILE is a project script file, or any other JavaScript file\n"
+    "taken as a project of one module named after the file. The subroutine loads the text\n"
+    "constant that 'quillbox-cli econst' makes from the same FILE.\n"
+    "\n"
+    "  --style N   1000 script-control object (default), 1001 JScript class,\n"
+    "              1002 ChakraCore class\n"
+    "  -e EXPR     the example call written into the subroutine's remark\n"
+    "  --name NAME the subroutine's name as typed into the rename prompt (default: JS_ and\n"
+    "              the project name with the characters E names cannot hold replaced)\n"
+    "  --gbk       print code page 936 (GB18030) bytes instead of UTF-8\n"
+    "\n"
+    "Lines end with CR LF. Exit status: 0 printed; 1 FILE cannot be read or holds a project\n"
+    "that cannot be imported; 2 bad usage.\n",
+    runECode,
+});
+
+}  // namespace
+}  // namespace quillbox::cli
