@@ -1,0 +1,262 @@
+#include "app/AcePage.h"
+
+#include <QEventLoop>
+#include <algorithm>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QPointer>
+#include <QRegularExpression>
+#include <QTimer>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+#include <memory>
+
+namespace quillbox::app {
+
+int AcePage::loadTimeoutMs = 60000;
+int AcePage::callTimeoutMs = 30000;
+
+namespace {
+
+QString q(const std::string& s) { return QString::fromStdString(s); }
+std::string s(const QString& q) { return q.toStdString(); }
+
+}  // namespace
+
+QString jsString(const QString& text) {
+    // A one-element JSON array is the simplest way to get a correctly escaped literal.
+    const QByteArray json = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
+    return QString::fromUtf8(json.mid(1, json.size() - 2));
+}
+
+AcePage::AcePage(QWidget* parent, const QUrl& url, const std::string& name, const std::string& pendingText)
+    : name_(name), pending_(pendingText) {
+    view_ = new QWebEngineView(parent);
+    view_->setContextMenuPolicy(Qt::NoContextMenu);
+    view_->hide();
+    connect(view_, &QWebEngineView::loadFinished, this, &AcePage::onLoadFinished);
+    view_->setUrl(url);
+}
+
+AcePage::~AcePage() { close(); }
+
+void AcePage::close() {
+    if (closed_)
+        return;
+    closed_ = true;
+    if (view_) {
+        view_->hide();
+        view_->deleteLater();
+        view_ = nullptr;
+    }
+}
+
+bool AcePage::visible() const { return view_ && view_->isVisible(); }
+
+void AcePage::setVisible(bool visible) {
+    if (!view_)
+        return;
+    view_->setVisible(visible);
+    if (visible)
+        view_->raise();
+}
+
+void AcePage::onLoadFinished(bool ok) {
+    if (loaded_)
+        return;
+    loaded_ = true;
+    loadFailed_ = !ok;
+    if (!ok)
+        return;
+    // Hand the module's code to the editor as soon as the page can take it, unless a
+    // caller is already waiting and will do it itself.
+    if (!waiting_)
+        QTimer::singleShot(0, this, [this] { ensureEditor(); });
+    QPointer<AcePage> self(this);
+    view_->page()->runJavaScript(QStringLiteral("navigator.userAgent"), [self](const QVariant& agent) {
+        if (self)
+            emit self->userAgentKnown(agent.toString());
+    });
+}
+
+bool AcePage::waitForLoad() {
+    if (loaded_)
+        return !loadFailed_;
+    if (!view_)
+        return false;
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+    connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    auto connection = connect(view_, &QWebEngineView::loadFinished, &loop, &QEventLoop::quit);
+    timer.start(loadTimeoutMs);
+    waiting_ = true;
+    while (!loaded_ && timer.isActive())
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    waiting_ = false;
+    disconnect(connection);
+    return loaded_ && !loadFailed_;
+}
+
+QVariant AcePage::run(const QString& script) {
+    if (!view_)
+        return {};
+    struct State {
+        QVariant result;
+        bool done = false;
+    };
+    auto state = std::make_shared<State>();
+    QEventLoop loop;
+    QPointer<QEventLoop> loopGuard(&loop);
+    QTimer timer;
+    timer.setSingleShot(true);
+    connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    view_->page()->runJavaScript(script, [state, loopGuard](const QVariant& value) {
+        state->result = value;
+        state->done = true;
+        if (loopGuard)
+            loopGuard->quit();
+    });
+    timer.start(callTimeoutMs);
+    while (!state->done && timer.isActive())
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    return state->result;
+}
+
+bool AcePage::ensureEditor() {
+    if (ready_)
+        return true;
+    if (closed_ || !waitForLoad())
+        return false;
+    // The page may have loaded but its scripts not made the editor (a broken asset).
+    if (run(QStringLiteral("typeof editor === 'object' && editor !== null")).toBool() != true)
+        return false;
+    ready_ = true;
+    std::string text;
+    text.swap(pending_);
+    if (!text.empty())
+        appendText(text);
+    // Start with nothing to undo: the module's code is where the page begins.
+    run(QStringLiteral("editor.session.getUndoManager().reset();editor.clearSelection();"
+                       "editor.moveCursorTo(0,0);0"));
+    emit editorReady();
+    return true;
+}
+
+QString AcePage::userAgent() {
+    if (!waitForLoad())
+        return {};
+    return run(QStringLiteral("navigator.userAgent")).toString();
+}
+
+int AcePage::lineCount() {
+    if (!ensureEditor()) {
+        if (pending_.empty())
+            return 0;
+        return static_cast<int>(std::count(pending_.begin(), pending_.end(), '\n')) + 1;
+    }
+    return run(QStringLiteral("editor.session.getLength()")).toInt();
+}
+
+std::string AcePage::getText() {
+    if (!ensureEditor())
+        return pending_;
+    return s(run(QStringLiteral("editor.getValue()")).toString());
+}
+
+void AcePage::setText(const std::string& text) {
+    if (!ensureEditor()) {
+        pending_ = text;
+        return;
+    }
+    // Cursor at the start rather than everything selected, so the next key typed does
+    // not replace the whole module.
+    run(QStringLiteral("editor.setValue(%1,-1);0").arg(jsString(q(text))));
+}
+
+void AcePage::gotoLine(int line) {
+    if (!ensureEditor())
+        return;
+    run(QStringLiteral("editor.gotoLine(%1);0").arg(line));
+}
+
+void AcePage::select(int startRow, int startColumn, int endRow, int endColumn) {
+    if (!ensureEditor())
+        return;
+    const QString range = QStringLiteral("{\"start\":{\"row\":%1,\"column\":%2},\"end\":{\"row\":%3,\"column\":%4}}")
+                              .arg(startRow - 1)
+                              .arg(startColumn - 1)
+                              .arg(endRow - 1)
+                              .arg(endColumn);
+    run(QStringLiteral("editor.selection.setRange(%1,\"undefined\");0").arg(jsString(range)));
+}
+
+void AcePage::insert(const std::string& text) {
+    if (!ensureEditor()) {
+        pending_ += text;
+        return;
+    }
+    run(QStringLiteral("editor.insert(%1);0").arg(jsString(q(text))));
+}
+
+std::string AcePage::getLine(int line) {
+    if (!ensureEditor())
+        return {};
+    return s(run(QStringLiteral("editor.session.getLine(%1)").arg(line - 1)).toString());
+}
+
+void AcePage::find(const std::string& needle, const FindOptions& options) {
+    if (!ensureEditor())
+        return;
+    auto flag = [](bool b) { return b ? QStringLiteral("true") : QStringLiteral("false"); };
+    const QString json = QStringLiteral("{\"backwards\":%1,\"wrap\":true,\"caseSensitive\":%2,\"wholeWord\":%3,"
+                                        "\"regExp\":%4,\"start\":%5}")
+                             .arg(flag(options.backwards), flag(options.caseSensitive), flag(options.wholeWord),
+                                  flag(options.regExp))
+                             .arg(findStart_);
+    // An invalid regular expression makes Ace throw; that is simply no match.
+    run(QStringLiteral("try{editor.find(%1,%2)}catch(e){};0").arg(jsString(q(needle)), jsString(json)));
+    findStep();
+    // Stepping searches again for the selected text; give the search its own needle back
+    // so that a replace after it still means the pattern the user typed.
+    run(QStringLiteral("editor.$search.set({needle:%1});0").arg(jsString(q(needle))));
+    findStart_ = lineCount();
+}
+
+void AcePage::findStep() {
+    if (!ensureEditor())
+        return;
+    run(QStringLiteral("try{editor.findNext();editor.findPrevious()}catch(e){};0"));
+}
+
+SelectionRange AcePage::selectionRange() {
+    if (!ensureEditor())
+        return {};
+    const QString text = run(QStringLiteral("editor.selection.getRange().toString()")).toString();
+    static const QRegularExpression pattern(QStringLiteral(R"(Range: \[(\d+)/(\d+)\] -> \[(\d+)/(\d+)\])"));
+    const auto match = pattern.match(text);
+    if (!match.hasMatch())
+        return {};
+    return {match.captured(1).toInt() + 1, match.captured(2).toInt() + 1, match.captured(3).toInt() + 1,
+            match.captured(4).toInt()};
+}
+
+std::string AcePage::selectedText() {
+    if (!ensureEditor())
+        return {};
+    return s(run(QStringLiteral("editor.session.getTextRange(editor.getSelectionRange())")).toString());
+}
+
+bool AcePage::replace(const std::string& replacement) {
+    if (!ensureEditor())
+        return false;
+    return run(QStringLiteral("try{editor.replace(%1)}catch(e){0}").arg(jsString(q(replacement)))).toInt() == 1;
+}
+
+int AcePage::replaceAll(const std::string& replacement) {
+    if (!ensureEditor())
+        return 0;
+    return run(QStringLiteral("try{editor.replaceAll(%1)}catch(e){0}").arg(jsString(q(replacement)))).toInt();
+}
+
+}  // namespace quillbox::app

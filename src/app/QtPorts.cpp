@@ -1,0 +1,222 @@
+#include "app/QtPorts.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <QUrl>
+#include <cstring>
+
+#include "core/text/Text.h"
+
+namespace quillbox::app {
+
+namespace {
+
+QString q(const std::string& s) { return QString::fromStdString(s); }
+
+}  // namespace
+
+MessageAnswer QtDialogs::messageBox(const std::string& text, const std::string& title, MessageIcon icon,
+                                    MessageButtons buttons) {
+    QMessageBox box(owner_);
+    box.setWindowTitle(q(title));
+    box.setText(q(text));
+    switch (icon) {
+    case MessageIcon::Warning: box.setIcon(QMessageBox::Warning); break;
+    case MessageIcon::Error: box.setIcon(QMessageBox::Critical); break;
+    case MessageIcon::Information: box.setIcon(QMessageBox::Information); break;
+    case MessageIcon::Question: box.setIcon(QMessageBox::Question); break;
+    case MessageIcon::None: box.setIcon(QMessageBox::NoIcon); break;
+    }
+    if (buttons == MessageButtons::YesNo) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+        return box.exec() == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
+    }
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+    return MessageAnswer::Ok;
+}
+
+std::optional<std::string> QtDialogs::inputBox(const std::string& prompt, const std::string& initialText,
+                                               const std::string& title) {
+    QInputDialog dialog(owner_);
+    dialog.setWindowTitle(title.empty() ? QStringLiteral("请输入") : q(title));
+    dialog.setLabelText(q(prompt));
+    dialog.setTextValue(q(initialText));
+    dialog.setOkButtonText(QStringLiteral("确认"));
+    dialog.setCancelButtonText(QStringLiteral("取消"));
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.textValue().toStdString();
+}
+
+QString qtNameFilter(const std::string& windowsFilter) {
+    const QStringList parts = q(windowsFilter).split(QLatin1Char('|'));
+    QStringList filters;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString name = parts[i];
+        const QString patterns = QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' '));
+        // The name usually repeats the pattern in parentheses; Qt reads the last ones.
+        const int paren = name.indexOf(QLatin1Char('('));
+        if (paren > 0)
+            name = name.left(paren).trimmed();
+        filters << QStringLiteral("%1 (%2)").arg(name, patterns);
+    }
+    return filters.join(QStringLiteral(";;"));
+}
+
+std::string QtDialogs::saveFileDialog(const SaveFileRequest& request) {
+    QFileDialog dialog(owner_, q(request.title), q(request.initialDirectory), qtNameFilter(request.filter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    QString suffix = q(request.defaultExtension);
+    if (suffix.startsWith(QLatin1Char('.')))
+        suffix.remove(0, 1);
+    dialog.setDefaultSuffix(suffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return QDir::toNativeSeparators(dialog.selectedFiles().first()).toStdString();
+}
+
+QFont outputFont(bool bold, bool italic) {
+    QFont font;
+    font.setFamilies({QStringLiteral("微软雅黑"), QStringLiteral("Microsoft YaHei"), QStringLiteral("Noto Sans CJK SC"),
+                      QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("sans-serif")});
+    font.setPointSize(9);
+    font.setBold(bold);
+    font.setItalic(italic);
+    return font;
+}
+
+namespace {
+
+const QColor kMarker(54, 124, 231);
+
+void appendRun(QTextCursor& cursor, const QString& text, const QColor& colour, bool bold, bool italic = false) {
+    QTextCharFormat format;
+    format.setFont(outputFont(bold, italic));
+    format.setForeground(colour);
+    cursor.insertText(text, format);
+}
+
+// Starts a line: a line break when the box holds text, then the marker ">>".
+QTextCursor startLine(QTextEdit* box, const QColor& markerColour) {
+    QTextCursor cursor(box->document());
+    cursor.movePosition(QTextCursor::End);
+    if (!box->document()->isEmpty())
+        cursor.insertBlock();
+    appendRun(cursor, QStringLiteral(">>"), markerColour, true);
+    return cursor;
+}
+
+void scrollToEnd(QTextEdit* box) {
+    if (QScrollBar* bar = box->verticalScrollBar())
+        bar->setValue(bar->maximum());
+}
+
+void writeConsole(QTextEdit* box, const std::string& type, const std::string& message, bool error) {
+    const QColor red(255, 0, 0);
+    QTextCursor cursor = startLine(box, error ? red : kMarker);
+    if (!type.empty())
+        appendRun(cursor, QStringLiteral("[%1] ").arg(q(type)), error ? red : QColor(255, 255, 255), true);
+    const bool italic = type == "function" || type == "object";
+    appendRun(cursor, q(message), error ? red : QColor(255, 128, 0), true, italic);
+    scrollToEnd(box);
+}
+
+}  // namespace
+
+void QtOutput::messageLine(const std::string& text) {
+    QTextCursor cursor = startLine(outputBox_, kMarker);
+    appendRun(cursor, q(text), QColor(0, 255, 0), false);
+    scrollToEnd(outputBox_);
+}
+
+void QtOutput::consoleLine(const std::string& type, const std::string& message) {
+    writeConsole(consoleBox_, type, message, false);
+}
+
+void QtOutput::errorConsoleLine(const std::string& type, const std::string& message) {
+    writeConsole(consoleBox_, type, message, true);
+}
+
+void QtOutput::consoleHeading(const std::string& text) {
+    QTextCursor cursor(consoleBox_->document());
+    cursor.movePosition(QTextCursor::End);
+    if (!consoleBox_->document()->isEmpty())
+        cursor.insertBlock();
+    appendRun(cursor, q(text), QColor(255, 255, 255), true);
+}
+
+void QtOutput::chooseTab(int tab) { tabs_->setCurrentIndex(tab == 0 ? 0 : 1); }
+
+int QtOutput::currentTab() const { return tabs_->currentIndex(); }
+
+void QtOutput::clear() { (currentTab() == 0 ? outputBox_ : consoleBox_)->clear(); }
+
+QMimeData* clipboardMimeData(const std::vector<ClipboardEntry>& entries) {
+    auto* data = new QMimeData;
+    for (const ClipboardEntry& entry : entries) {
+        const QByteArray bytes(entry.bytes.data(), static_cast<qsizetype>(entry.bytes.size()));
+        if (!entry.format.empty()) {
+            const QString name = q(entry.format);
+            if (name.startsWith(QLatin1String("text/plain"))) {
+                data->setText(q(entry.bytes));
+                continue;
+            }
+            data->setData(name, bytes);
+            // Under the name Qt gives a Windows-registered format as well, so a peer that
+            // looks for either finds it.
+            if (!name.contains(QLatin1Char('/')))
+                data->setData(QStringLiteral("application/x-qt-windows-mime;value=\"%1\"").arg(name), bytes);
+            continue;
+        }
+        switch (entry.number) {
+        case 1:  // ANSI text in code page 936
+        case 7:  // OEM text, the same bytes here
+            if (!data->hasText())
+                data->setText(q(text::fromGb18030(entry.bytes)));
+            break;
+        case 13: {  // UTF-16LE, ending in a zero unit
+            std::u16string wide(entry.bytes.size() / 2, u'\0');
+            std::memcpy(wide.data(), entry.bytes.data(), wide.size() * 2);
+            while (!wide.empty() && wide.back() == u'\0')
+                wide.pop_back();
+            data->setText(QString::fromStdU16String(wide));
+            break;
+        }
+        default:  // locale and other Windows-only formats have no meaning here
+            break;
+        }
+    }
+    return data;
+}
+
+bool QtClipboard::write(const std::vector<ClipboardEntry>& entries) {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (!clipboard)
+        return false;
+    clipboard->setMimeData(clipboardMimeData(entries));
+    return true;
+}
+
+bool QtShell::open(const std::string& urlOrPath) {
+    const QString target = q(urlOrPath);
+    QUrl url(target);
+    if (url.scheme().isEmpty() || QFileInfo::exists(target))
+        url = QUrl::fromLocalFile(QFileInfo(target).absoluteFilePath());
+    return QDesktopServices::openUrl(url);
+}
+
+}  // namespace quillbox::app

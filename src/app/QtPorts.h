@@ -1,0 +1,72 @@
+#pragma once
+// The desktop side of the ports: real message boxes, the two rich-text output boxes, the
+// system clipboard and the desktop's default programs.
+#include <QFont>
+#include <QString>
+
+#include "core/platform/Clipboard.h"
+#include "core/platform/Dialogs.h"
+#include "core/platform/Output.h"
+#include "core/platform/Shell.h"
+
+class QWidget;
+class QTabWidget;
+class QTextEdit;
+class QMimeData;
+
+namespace quillbox::app {
+
+class QtDialogs : public Dialogs {
+public:
+    explicit QtDialogs(QWidget* owner) : owner_(owner) {}
+    MessageAnswer messageBox(const std::string& text, const std::string& title, MessageIcon icon,
+                             MessageButtons buttons) override;
+    std::optional<std::string> inputBox(const std::string& prompt, const std::string& initialText,
+                                        const std::string& title = "") override;
+    std::string saveFileDialog(const SaveFileRequest& request) override;
+
+private:
+    QWidget* owner_;
+};
+
+// "js文件(*.js)|*.js" -> "js文件 (*.js)": the Windows filter pairs as Qt name filters.
+QString qtNameFilter(const std::string& windowsFilter);
+
+// Message lines go to the output box (tab "运行"), console lines to the console box (tab
+// "输出"), in the colours and weights the workbench has always used.
+class QtOutput : public Output {
+public:
+    QtOutput(QTabWidget* tabs, QTextEdit* outputBox, QTextEdit* consoleBox)
+        : tabs_(tabs), outputBox_(outputBox), consoleBox_(consoleBox) {}
+    void messageLine(const std::string& text) override;
+    void consoleLine(const std::string& type, const std::string& message) override;
+    void errorConsoleLine(const std::string& type, const std::string& message) override;
+    void chooseTab(int tab) override;
+    int currentTab() const override;
+    void clear() override;
+    // The heading written at start into the console box.
+    void consoleHeading(const std::string& text);
+
+private:
+    QTabWidget* tabs_;
+    QTextEdit* outputBox_;
+    QTextEdit* consoleBox_;
+};
+
+// The font of the output boxes: "微软雅黑" where it exists, else a CJK font of the system.
+QFont outputFont(bool bold = false, bool italic = false);
+
+// Builds the mime data of one clipboard write (exposed for the tests).
+QMimeData* clipboardMimeData(const std::vector<ClipboardEntry>& entries);
+
+class QtClipboard : public Clipboard {
+public:
+    bool write(const std::vector<ClipboardEntry>& entries) override;
+};
+
+class QtShell : public Shell {
+public:
+    bool open(const std::string& urlOrPath) override;
+};
+
+}  // namespace quillbox::app

@@ -1,0 +1,126 @@
+#include "app/Startup.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "core/platform/Assets.h"
+#include "core/platform/Dialogs.h"
+#include "core/platform/FileIO.h"
+#include "core/platform/Paths.h"
+#include "core/platform/Shell.h"
+
+namespace quillbox::app {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const kEngineDownloadPage = "https://quillbox.example.org/download/chakracore";
+const char* const kBrowserDownloadPage = "https://quillbox.example.org/download/browser";
+const char* const kFontExpression = "(window.fontsize||14)";
+
+std::vector<std::string>& stages() {
+    static std::vector<std::string> list;
+    return list;
+}
+
+std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
+    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+}  // namespace
+
+std::string editorDirectory() { return paths::join(paths::cacheDirectory(), "QUILLBOX_HTML"); }
+
+std::string editorPagePath() { return paths::join(editorDirectory(), "QUILLBOX_666BYZORVAN.html"); }
+
+const std::vector<EditorAsset>& editorAssets() {
+    static const std::vector<EditorAsset> list = {
+        {"Editor_files/ace.js.下载", "editor/ace.js"},
+        {"Editor_files/ext-language_tools.js.下载", "editor/ext-language_tools.js"},
+        {"Editor_files/javascript.js.下载", "editor/snippets/javascript.js"},
+        {"Editor_files/mode-javascript.js.下载", "editor/mode-javascript.js"},
+        {"Editor_files/text.js.下载", "editor/snippets/text.js"},
+        {"Editor_files/theme-monokai.js.下载", "editor/theme-monokai.js"},
+    };
+    return list;
+}
+
+bool deployEditorAssets(const config::IniFile& settings) {
+    const std::string root = editorDirectory();
+    std::error_code error;
+    fs::create_directories(fs::path(root) / "Editor_files", error);
+    bool ok = true;
+    if (auto page = assets::find("editor/QUILLBOX_666BYZORVAN.html")) {
+        const std::string size = settings.read("code", "fontszie", "20");
+        ok = files::writeAtomically(editorPagePath(), replaceAll(std::string(*page), kFontExpression, size)) && ok;
+    } else {
+        ok = false;
+    }
+    for (const EditorAsset& asset : editorAssets()) {
+        auto bytes = assets::find(asset.assetName);
+        ok = bytes && files::writeAtomically(paths::join(root, asset.fileName), std::string(*bytes)) && ok;
+    }
+    settings.write("code", "init", "false");
+    return ok;
+}
+
+bool deployEditorAssetsIfNeeded(const config::IniFile& settings) {
+    const bool newVersion = settings.read("update", "ver", "") != kVersion;
+    if (newVersion || settings.read("code", "init", "false") == "true") {
+        deployEditorAssets(settings);
+        if (newVersion)
+            settings.write("update", "ver", kVersion);
+        return true;
+    }
+    const fs::path root = editorDirectory();
+    std::error_code error;
+    const bool complete = fs::is_directory(root, error) && fs::is_directory(root / "Editor_files", error) &&
+                          fs::exists(root / "Editor_files" / "ace.js.下载", error);
+    if (complete)
+        return false;
+    deployEditorAssets(settings);
+    return true;
+}
+
+std::string engineLibraryPath() { return paths::join(paths::programDirectory(), "libChakraCore.so"); }
+
+bool checkEngineLibrary(const std::string& libraryPath, Dialogs& dialogs, Shell& shell) {
+    std::error_code error;
+    if (fs::exists(libraryPath, error))
+        return true;
+    const MessageAnswer answer = dialogs.messageBox("目录下未找到「ChakraCore.dll」,是否前往下载？", "警告",
+                                                    MessageIcon::Warning, MessageButtons::YesNo);
+    if (answer == MessageAnswer::Yes) {
+        shell.open(kEngineDownloadPage);
+        dialogs.messageBox("提取码为「7k2p」\r\n下载完毕后,请将「ChakraCore.dll」移至运行目录下", "提示",
+                           MessageIcon::Warning, MessageButtons::Ok);
+    }
+    return false;
+}
+
+bool checkBrowser(const std::string& userAgent, Dialogs& dialogs, Shell& shell) {
+    if (userAgent.find("QtWebEngine/") != std::string::npos)
+        return true;
+    const MessageAnswer answer =
+        dialogs.messageBox("系统需安装IE9以上环境,才能正常使用,是否前往下载？当前UA:(" + userAgent + ")", "警告",
+                           MessageIcon::Warning, MessageButtons::YesNo);
+    if (answer == MessageAnswer::Yes) {
+        shell.open(kBrowserDownloadPage);
+        dialogs.messageBox("确保安装完毕后,重启软件即可正常使用", "警告", MessageIcon::Warning, MessageButtons::Ok);
+    }
+    return false;
+}
+
+void recordStage(const std::string& stage, bool secondLine) {
+    auto& list = stages();
+    if (!secondLine)
+        list.clear();
+    list.push_back(stage);
+}
+
+const std::vector<std::string>& recordedStages() { return stages(); }
+
+}  // namespace quillbox::app

@@ -1,0 +1,30 @@
+// quillbox: the desktop workbench.
+#include <QApplication>
+#include <QMessageBox>
+
+#include "app/MainWindow.h"
+#include "app/QtPorts.h"
+#include "app/Startup.h"
+#include "core/config/Settings.h"
+
+int main(int argc, char** argv) {
+    QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quillbox"));
+    QApplication::setApplicationVersion(QString::fromUtf8(quillbox::app::kVersion));
+
+    {
+        quillbox::app::QtDialogs dialogs(nullptr);
+        quillbox::app::QtShell shell;
+        if (!quillbox::app::checkEngineLibrary(quillbox::app::engineLibraryPath(), dialogs, shell))
+            return 1;
+    }
+
+    const quillbox::config::IniFile ini = quillbox::config::settingsFile();
+    quillbox::app::deployEditorAssetsIfNeeded(ini);
+    quillbox::app::MainWindow window(ini);
+    window.initialise();
+    window.applySettingsAtStart();
+    window.show();
+    return app.exec();
+}

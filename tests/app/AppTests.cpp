@@ -1,0 +1,35 @@
+#include "AppTests.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace quillbox::apptest {
+
+std::vector<std::function<std::unique_ptr<QObject>()>>& registry() {
+    static std::vector<std::function<std::unique_ptr<QObject>()>> list;
+    return list;
+}
+
+std::string freshDir(const std::string& name) {
+    const char* root = std::getenv("QUILLBOX_TEST_ROOT");
+    const std::filesystem::path dir = std::filesystem::path(root ? root : "/tmp") / name;
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    return dir.string();
+}
+
+std::string readBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+void writeBytes(const std::string& path, const std::string& bytes) {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+}  // namespace quillbox::apptest
