@@ -555,7 +555,7 @@ bool HttpClient::send(std::string_view body, bool retry, int retryCount) {
     return followRedirects();
 }
 
-void HttpClient::prepareRequest(const std::string& body) {
+void HttpClient::prepareRequest(const std::string& body, const std::vector<std::string>& storeLines) {
     Request& r = *request_;
     CURL* easy = r.easy;
     r.body = body;
@@ -643,12 +643,10 @@ void HttpClient::prepareRequest(const std::string& body) {
     curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 10L);
 
     // Cookies kept by the transport (mode 0) or by the process (mode 2).
-    const bool transportCookies = (cookieMode_ == 0 && !disableTransportCookies_) || cookieMode_ == 2;
-    if (transportCookies) {
+    const CookieJar jar = cookieJar();
+    if (jar != CookieJar::None) {
         curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");
-        const std::vector<std::string> lines =
-            cookieMode_ == 2 ? SystemCookieStore::instance().snapshot() : transportCookies_;
-        for (const std::string& line : lines)
+        for (const std::string& line : jar == CookieJar::System ? storeLines : transportCookies_)
             curl_easy_setopt(easy, CURLOPT_COOKIELIST, line.c_str());
     }
 
@@ -681,9 +679,11 @@ void HttpClient::prepareRequest(const std::string& body) {
 }
 
 bool HttpClient::sendRequest(const std::string& body, bool retry, int retryCount) {
-    prepareRequest(body);
+    // What the request starts from in the shared store: afterwards only its own changes
+    // are written back.
     const std::vector<std::string> storeBefore =
-        cookieMode_ == 2 ? SystemCookieStore::instance().snapshot() : std::vector<std::string>();
+        cookieJar() == CookieJar::System ? SystemCookieStore::instance().snapshot() : std::vector<std::string>();
+    prepareRequest(body, storeBefore);
     const int attempts = (retry ? std::max(retryCount, 0) : 0) + 1;
     for (int attempt = 0; attempt < attempts; ++attempt) {
         if (performOnce()) {
@@ -773,18 +773,21 @@ void HttpClient::afterResponse(const std::vector<std::string>& storeBefore) {
     if (found && !length.empty() && std::all_of(length.begin(), length.end(), [](char c) { return c >= '0' && c <= '9'; }))
         contentLength_ = std::strtoll(length.c_str(), nullptr, 10);
 
-    switch (cookieMode_) {
-    case 1:
+    if (cookieMode_ == 1)
         mergeSetCookieHeaders(cookieString_, rawHeaders_);
-        break;
-    case 2:
+    else if (cookieJar() == CookieJar::System)
         SystemCookieStore::instance().update(storeBefore, readCookieLines(request_->easy));
-        break;
-    default:
-        if (!disableTransportCookies_)
-            transportCookies_ = readCookieLines(request_->easy);
-        break;
-    }
+    else if (cookieJar() == CookieJar::Object)
+        transportCookies_ = readCookieLines(request_->easy);
+}
+
+HttpClient::CookieJar HttpClient::cookieJar() const {
+    if (cookieMode_ == 1 || (cookieMode_ == 0 && disableTransportCookies_))
+        return CookieJar::None;
+    // The script transport's own cookie handling is the system's store, as mode 2.
+    if (cookieMode_ == 2 || transport_ == HttpTransport::WinInet)
+        return CookieJar::System;
+    return CookieJar::Object;
 }
 
 bool HttpClient::followRedirects() {

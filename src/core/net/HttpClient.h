@@ -104,8 +104,9 @@ public:
 
     // ---- settings kept across requests ----
     void setAutoHeaders(bool on = true) { autoHeaders_ = on; }
-    // 0 the transport's own cookies, 1 the object's cookie string, 2 the process-wide store.
-    // Values outside 0..2 give 0.
+    // 0 the transport's own cookies (kept in the object; for WinInet, the process-wide
+    // store), 1 the object's cookie string, 2 the process-wide store. Values outside 0..2
+    // give 0.
     void setCookieMode(int mode = 1);
     int cookieMode() const { return cookieMode_; }
     void setNoAutoRedirect(bool on = true) { noAutoRedirect_ = on; }
@@ -188,10 +189,14 @@ private:
     friend struct RequestCallbacks;
 
     bool hasRequest() const { return request_ != nullptr; }
+    // Where the cookies libcurl handles for a request live: nowhere (the object's string or
+    // a hand-set header), in this object, or in the process-wide store.
+    enum class CookieJar { None, Object, System };
+    CookieJar cookieJar() const;
     bool openBytes(std::string_view method, std::string_view url);
     bool sendRequest(const std::string& body, bool retry, int retryCount);
     bool performOnce();
-    void prepareRequest(const std::string& body);
+    void prepareRequest(const std::string& body, const std::vector<std::string>& storeLines);
     bool followRedirects();
     void afterResponse(const std::vector<std::string>& storeBefore);
     bool setHeaderBytes(const std::string& name, const std::string& value, HeaderMode mode);

@@ -492,6 +492,29 @@ TEST(HttpCookies, ModeTwoSharesOneStoreAcrossObjects) {
     HttpClient::clearSystemCookies();
 }
 
+TEST(HttpCookies, TheScriptTransportsOwnCookiesAreTheSharedStore) {
+    HttpClient::clearSystemCookies();
+    LoopbackHttpServer server([](const LoopbackRequest& r) {
+        if (r.target == "/set")
+            return withHeader(LoopbackResponse::text("ok"), "Set-Cookie", "shared=1; Path=/");
+        return LoopbackResponse::text("ok");
+    });
+    HttpClient setter(HttpTransport::WinInet);
+    setter.setCookieMode(0);
+    ASSERT_TRUE(setter.open(server.url("/set")));
+    ASSERT_TRUE(setter.send());
+    EXPECT_EQ(setter.cookies(), "; ");
+    HttpClient reader(HttpTransport::WinInet);
+    reader.setCookieMode(2);
+    ASSERT_TRUE(reader.open(server.url("/page")));
+    EXPECT_EQ(exchange(reader, server).header("Cookie"), "shared=1");
+    // The update transport keeps its own.
+    HttpClient update(HttpTransport::WinHttp);
+    ASSERT_TRUE(update.open(server.url("/page")));
+    EXPECT_FALSE(exchange(update, server).hasHeader("Cookie"));
+    HttpClient::clearSystemCookies();
+}
+
 TEST(HttpCookies, ModesOutsideTheRangeMeanZero) {
     HttpClient http(HttpTransport::WinInet);
     http.setCookieMode(7);
