@@ -649,6 +649,16 @@ void HttpClient::prepareRequest(const std::string& body, const std::vector<std::
         for (const std::string& line : jar == CookieJar::System ? storeLines : transportCookies_)
             curl_easy_setopt(easy, CURLOPT_COOKIELIST, line.c_str());
     }
+    // With the shared store, cookies set by hand join the stored ones in the one Cookie
+    // header a request may carry.
+    const bool joinHandCookies = jar == CookieJar::System;
+    std::string handCookies;
+    if (joinHandCookies)
+        for (const Header& h : headers_)
+            if (equalsNoCase(h.name, "Cookie") && !trimSpaces(h.value).empty())
+                handCookies += (handCookies.empty() ? "" : "; ") + std::string(trimSpaces(h.value));
+    if (!handCookies.empty())
+        curl_easy_setopt(easy, CURLOPT_COOKIE, handCookies.c_str());
 
     // Header lines. libcurl's own Accept and form Content-Type appear only when we ask for
     // them, "Expect: 100-continue" never, and the body's real length always wins.
@@ -657,7 +667,7 @@ void HttpClient::prepareRequest(const std::string& body, const std::vector<std::
     auto add = [&](const std::string& line) { r.headerList = curl_slist_append(r.headerList, line.c_str()); };
     bool hasAccept = false, hasContentType = false;
     for (const Header& h : headers_) {
-        if (equalsNoCase(h.name, "Content-Length"))
+        if (equalsNoCase(h.name, "Content-Length") || (joinHandCookies && equalsNoCase(h.name, "Cookie")))
             continue;
         hasAccept |= equalsNoCase(h.name, "Accept");
         hasContentType |= equalsNoCase(h.name, "Content-Type");

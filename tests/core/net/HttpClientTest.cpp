@@ -485,6 +485,14 @@ TEST(HttpCookies, ModeTwoSharesOneStoreAcrossObjects) {
     EXPECT_NE(r.header("Cookie").find("own=1"), std::string::npos);
     EXPECT_NE(r.header("Cookie").find("srv=9"), std::string::npos);
 
+    // A Cookie header set by hand joins the stored ones: a request carries one Cookie header.
+    ASSERT_TRUE(second.open(server.url("/page")));
+    ASSERT_TRUE(second.setHeader("Cookie", "hand=1"));
+    r = exchange(second, server);
+    EXPECT_EQ(r.headerCount("Cookie"), 1);
+    EXPECT_NE(r.header("Cookie").find("own=1"), std::string::npos);
+    EXPECT_NE(r.header("Cookie").find("hand=1"), std::string::npos);
+
     ASSERT_TRUE(second.open(server.url("/drop")));
     ASSERT_TRUE(second.send());
     ASSERT_TRUE(first.open(server.url("/page")));
@@ -636,6 +644,15 @@ TEST(HttpRedirect, ModeZeroTransportsFollowThemselves) {
         // The header block is the final response's alone.
         EXPECT_EQ(http.responseHeaders().find("X-Hop"), std::string::npos);
     }
+}
+
+TEST(HttpRedirect, TheTransportsOwnFollowingStopsAtTen) {
+    LoopbackHttpServer server([](const LoopbackRequest&) { return LoopbackResponse::redirect("/again"); });
+    HttpClient http(HttpTransport::WinHttp);
+    ASSERT_TRUE(http.open(server.url("/")));
+    EXPECT_FALSE(http.send());
+    EXPECT_EQ(http.lastError(), HttpError::TooManyRedirects);
+    EXPECT_EQ(server.requestCount(), 11);
 }
 
 // ---- failures, retry and time-outs ----
