@@ -14,7 +14,6 @@ constexpr std::string_view kProjectPattern =
     "//========================\\r\\n//       START\\s+(.*)\\r\\n//========================\\r\\n([\\s\\S]*?)"
     "\\r\\n//========================\\r\\n//       END\\s+(.*)\\r\\n//========================";
 constexpr std::string_view kHeaderPattern = "(//========================\\r\\n//\\s+(.*)\\.js\\r\\n//========================)";
-constexpr std::string_view kHeaderDoubling = "$1\r\n$1";
 constexpr std::string_view kModulePattern =
     "//========================\\r\\n//\\s+(.+)\\.js\\r\\n//========================\\r\\n([\\s\\S]*?)"
     "\\r\\n//========================\\r\\n//\\s+(.+)\\.js\\r\\n//========================";
@@ -79,41 +78,56 @@ SplitProject split(std::string text) {
 
     // Only the first project counts, so the project pattern need not look further.
     const text::Regex projectPattern(kProjectPattern, text::RegexOptions{true, true, false});
-    std::string rawName;
-    std::string body;
+    std::string_view rawName;
+    std::string_view body;
     bool found = false;
     std::string error = projectPattern.scan(text, [&](const text::RegexMatchView& m) {
         found = true;
-        rawName.assign(m.submatches[0]);
-        body.assign(m.submatches[1]);
+        rawName = m.submatches[0];
+        body = m.submatches[1];
     });
     if (!error.empty())
         return failed(error);
-    std::string().swap(text);
     if (!found)
         return result;
     result.name = withoutSpaces(rawName);
     if (result.name.empty())
         return result;
 
+    // The module names, and the places of their headers for the doubling below.
+    struct Header {
+        std::size_t position;
+        std::size_t length;
+    };
+    std::vector<Header> headers;
     const text::Regex headerPattern(kHeaderPattern, global);
     error = headerPattern.scan(body, [&](const text::RegexMatchView& m) {
         result.moduleNames.emplace_back(m.submatches[1]);
+        headers.push_back({m.position, m.value.size()});
     });
     if (!error.empty())
         return failed(error);
 
-    // Every header both closes the module before it and opens its own.
-    text::ReplaceResult doubled = headerPattern.replace(body, kHeaderDoubling);
-    if (!doubled.ok)
-        return failed(doubled.error);
-    std::string().swap(body);
+    // Every header is doubled (the header pattern's match replaced by "$1\r\n$1"), so
+    // that it both closes the module before it and opens its own; sentinel headers open
+    // the first module and close the last. Built in one pass, as large files need.
+    std::size_t size = body.size() + 2 * kSentinelHeader.size() + 2;
+    for (const Header& h : headers)
+        size += h.length + 2;
     std::string wrapped;
-    wrapped.reserve(doubled.text.size() + 2 * kSentinelHeader.size() + 2);
+    wrapped.reserve(size);
     wrapped.append(kSentinelHeader).append(kCrLf);
-    wrapped.append(doubled.text);
-    std::string().swap(doubled.text);
+    std::size_t copied = 0;
+    for (const Header& h : headers) {
+        const std::string_view header = body.substr(h.position, h.length);
+        wrapped.append(body.substr(copied, h.position - copied));
+        wrapped.append(header).append(kCrLf).append(header);
+        copied = h.position + h.length;
+    }
+    wrapped.append(body.substr(copied));
     wrapped.append(kSentinelHeader);
+    body = {};
+    std::string().swap(text);
 
     const text::Regex modulePattern(kModulePattern, global);
     bool first = true;

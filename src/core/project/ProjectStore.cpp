@@ -158,7 +158,7 @@ NodeId ProjectStore::addProjectCore(const std::string& project) {
     return node;
 }
 
-NodeId ProjectStore::addModuleCore(const std::string& module, const std::string& code) {
+NodeId ProjectStore::addModuleCore(const std::string& module, std::string code) {
     const NodeId projectNode = selectedProjectNode();
     if (projectNode == kNoNode) {
         warn(kSelectParentOrModule);
@@ -170,7 +170,7 @@ NodeId ProjectStore::addModuleCore(const std::string& module, const std::string&
         return kNoNode;
     }
     const std::string name = pageName(project, module);
-    std::unique_ptr<Page> newPage = pageFactory_ ? pageFactory_(name, code) : nullptr;
+    std::unique_ptr<Page> newPage = pageFactory_ ? pageFactory_(name, std::move(code)) : nullptr;
     if (!newPage) {
         dialogs_.messageBox("无法创建编辑页[" + name + "]", "错误", MessageIcon::Error, MessageButtons::Ok);
         return kNoNode;

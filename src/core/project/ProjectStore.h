@@ -25,7 +25,8 @@
 namespace quillbox {
 
 // Makes a page with this name holding this code, not yet visible; nullptr on failure.
-using PageFactory = std::function<std::unique_ptr<Page>(const std::string& pageName, const std::string& code)>;
+// The code is handed over by value so a large module is moved, not copied.
+using PageFactory = std::function<std::unique_ptr<Page>(const std::string& pageName, std::string code)>;
 
 // Tree images of the node kinds.
 namespace node_image {
@@ -97,7 +98,7 @@ public:
     // Adds a module to the project of the selected node (a project node or one of its
     // modules). Warns and returns kNoNode when nothing fitting is selected or the name is
     // taken in that project.
-    NodeId addModuleCore(const std::string& module, const std::string& code);
+    NodeId addModuleCore(const std::string& module, std::string code);
     // Removes the page, asking first when it holds code. False when the user said No.
     bool removePageCore(int position);
 

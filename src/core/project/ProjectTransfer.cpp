@@ -1,4 +1,6 @@
 // Export and import of project script files.
+#include <filesystem>
+
 #include "core/platform/FileIO.h"
 #include "core/platform/Paths.h"
 #include "core/project/ProjectFile.h"
@@ -86,13 +88,18 @@ ImportResult ProjectStore::importFile(const std::string& path) {
     }
     std::string bytes;
     std::string reason;
+    std::error_code sizeError;
+    if (const auto size = std::filesystem::file_size(path, sizeError); !sizeError)
+        bytes.reserve(static_cast<std::size_t>(size));  // one allocation for a large file
     if (!files::readAll(path, bytes, &reason)) {
         dialogs_.messageBox("导入失败: " + reason, kErrorTitle, MessageIcon::Warning, MessageButtons::Ok);
         result.outcome = ImportOutcome::Unreadable;
         result.detail = reason;
         return result;
     }
-    return importBytes(bytes);
+    std::string fileText = text::decodeFileText(bytes);
+    std::string().swap(bytes);
+    return importText(std::move(fileText));
 }
 
 ImportResult ProjectStore::importBytes(const std::string& bytes) {
@@ -139,11 +146,12 @@ ImportResult ProjectStore::importText(std::string fileText) {
     selectNode(addProjectCore(name));
     for (std::size_t i = 0; i < split.moduleNames.size(); ++i) {
         const std::string& module = split.moduleNames[i];
-        if (addModuleCore(module, split.codes[i]) == kNoNode)
+        // The page takes the code over: a large file is not held twice.
+        if (addModuleCore(module, std::move(split.codes[i])) == kNoNode)
             result.skipped.push_back(module);
         else
             result.modules.push_back(module);
-        std::string().swap(split.codes[i]);  // the page holds it now
+        std::string().swap(split.codes[i]);
     }
     return result;
 }

@@ -232,7 +232,7 @@ TEST_F(Import, ExportImportRoundTripKeepsEveryCharacter) {
     dialogs.saveAnswers.push_back(path);
     store.exportProject("rt");
     ProjectStore other(dialogs, [](const std::string& n, const std::string& c) {
-        return std::make_unique<test::FakePage>(n, c);
+        return std::make_unique<MemoryPage>(n, c);
     });
     ASSERT_EQ(other.importFile(path).outcome, ImportOutcome::Imported);
     EXPECT_EQ(other.page(1)->getText(), "var s='中" + kEmoji + "';\r\n");

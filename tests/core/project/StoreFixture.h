@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "FakePage.h"
+#include "core/editor/MemoryPage.h"
 #include "core/platform/Dialogs.h"
 #include "core/project/ProjectStore.h"
 
@@ -17,8 +17,8 @@ protected:
     ScriptedDialogs dialogs;
     int layoutRefreshes = 0;
     std::vector<std::string> titles;
-    ProjectStore store{dialogs, [](const std::string& name, const std::string& code) {
-                           return std::make_unique<FakePage>(name, code);
+    ProjectStore store{dialogs, [](const std::string& name, std::string code) {
+                           return std::make_unique<MemoryPage>(name, code);
                        }};
 
     StoreFixture() {

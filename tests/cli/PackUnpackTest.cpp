@@ -1,0 +1,207 @@
+// quillbox-cli pack and unpack, end to end.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "core/text/Text.h"
+#include "support/TestSupport.h"
+
+using namespace quillbox::test;
+namespace fs = std::filesystem;
+
+namespace {
+const std::string kCli = QUILLBOX_CLI;
+const std::string kSep = "//========================";
+const std::string kWorkedExample =
+    "//========================\r\n"
+    "//       START   demo\r\n"
+    "//========================\r\n"
+    "\r\n"
+    "//========================\r\n"
+    "//       main.js\r\n"
+    "//========================\r\n"
+    "var a=1;\r\n"
+    "\r\n"
+    "//========================\r\n"
+    "//       END   demo\r\n"
+    "//========================\r\n"
+    "\r\n"
+    "//Quillbox By Zorvan 1.30";
+
+ProcessResult cli(const std::vector<std::string>& args, const std::string& input = "") {
+    return runProcess(kCli, args, input);
+}
+
+// A project file with these module headers and codes, as export writes it.
+std::string projectFile(const std::string& project, const std::vector<std::pair<std::string, std::string>>& modules) {
+    std::string text = kSep + "\r\n//       START   " + project + "\r\n" + kSep + "\r\n\r\n";
+    for (std::size_t i = 0; i < modules.size(); ++i)
+        text += kSep + "\r\n//       " + modules[i].first + ".js\r\n" + kSep + "\r\n" + modules[i].second +
+                (i + 1 == modules.size() ? "\r\n" : "\r\n\r\n\r\n\r\n\r\n");
+    return text + "\r\n" + kSep + "\r\n//       END   " + project + "\r\n" + kSep + "\r\n\r\n//Quillbox By Zorvan 1.30";
+}
+}  // namespace
+
+class PackUnpack : public ::testing::Test {
+protected:
+    std::string dir = freshDirectory("packunpack");
+    std::string put(const std::string& name, const std::string& bytes) {
+        writeFile(dir + "/" + name, bytes);
+        return dir + "/" + name;
+    }
+};
+
+using Pack = PackUnpack;
+
+TEST_F(Pack, WorkedExampleByteForByteOnStandardOutput) {
+    ProcessResult r = cli({"pack", "demo", put("main.js", "var a=1;")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, kWorkedExample);
+    EXPECT_EQ(r.err, "");
+}
+
+TEST_F(Pack, ModulesInOrderAndOnlyTheLastWithOneLineBreak) {
+    const std::string a = put("src/a.js", "A");
+    const std::string b = put("lib/b.js", "B");
+    ProcessResult r = cli({"pack", "p", b, a, "-o", dir + "/p.js"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(readFile(dir + "/p.js"), projectFile("p", {{"b", "B"}, {"a", "A"}}));
+}
+
+TEST_F(Pack, NoFilesGivesAnEmptyProject) {
+    ProcessResult r = cli({"pack", "empty"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, projectFile("empty", {}));
+    EXPECT_NE(r.out.find("START   empty\r\n" + kSep + "\r\n\r\n\r\n" + kSep + "\r\n//       END   empty"),
+              std::string::npos);
+}
+
+TEST_F(Pack, ModuleNameIsTheFileNameWithoutAFinalDotJs) {
+    ProcessResult r = cli({"pack", "p", put("x.min.js", "1"), put("notes.txt", "2"), put("y.js.js", "3")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("//       x.min.js\r\n"), std::string::npos);
+    EXPECT_NE(r.out.find("//       notes.txt.js\r\n"), std::string::npos);
+    EXPECT_NE(r.out.find("//       y.js.js\r\n"), std::string::npos);
+}
+
+TEST_F(Pack, OutputIsGb18030AndKeepsCharactersOutsideGbk) {
+    const std::string code = "var s='中文\xF0\x9F\x98\x80';";
+    ProcessResult r = cli({"pack", "项目", put("m.js", code)});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, quillbox::text::toGb18030(projectFile("项目", {{"m", code}})));
+    EXPECT_EQ(r.out.find('?'), std::string::npos);
+}
+
+TEST_F(Pack, GbkInputFileIsReadAsGb18030) {
+    ProcessResult r = cli({"pack", "p", put("m.js", "\xD6\xD0\xCE\xC4")});  // 中文 in GBK
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\r\n\xD6\xD0\xCE\xC4\r\n"), std::string::npos);
+}
+
+TEST_F(Pack, RefusesBadInputWithoutWritingAnything) {
+    const std::string out = put("out.js", "previous export");
+    const std::string a1 = put("one/a.js", "1");
+    const std::string a2 = put("two/a.js", "2");
+    struct Case {
+        std::vector<std::string> args;
+        std::string message;
+    };
+    for (const Case& c : std::vector<Case>{
+             {{"pack", "p", a1, a2, "-o", out}, "module a is given twice"},
+             {{"pack", "p", dir + "/missing.js", "-o", out}, "cannot read"},
+             {{"pack", "p", put(".js", "x"), "-o", out}, "empty module name"},
+             {{"pack", "two\nlines", a1, "-o", out}, "line break"},
+         }) {
+        ProcessResult r = cli(c.args);
+        EXPECT_EQ(r.status, 1) << c.message;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_EQ(readFile(out), "previous export");
+    }
+}
+
+TEST_F(Pack, UnwritableOutputFailsAndSaysWhy) {
+    ProcessResult r = cli({"pack", "p", put("m.js", "x"), "-o", dir + "/no/such/dir/out.js"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("cannot write"), std::string::npos) << r.err;
+}
+
+TEST_F(Pack, BadUsage) {
+    EXPECT_EQ(cli({"pack"}).status, 2);
+    EXPECT_EQ(cli({"pack", ""}).status, 2);
+    EXPECT_EQ(cli({"pack", "p", "-o"}).status, 2);
+    EXPECT_EQ(cli({"pack", "p", "--frobnicate"}).status, 2);
+    ProcessResult help = cli({"pack", "--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("Usage: quillbox-cli pack NAME [FILE...] [-o OUT]", 0), 0u);
+}
+
+using Unpack = PackUnpack;
+
+TEST_F(Unpack, WritesModulesAsUtf8AndListsThem) {
+    const std::string file = put("p.js", quillbox::text::toGb18030(projectFile("项 目", {{"a", "A中"}, {"b", "B"}})));
+    ProcessResult r = cli({"unpack", file, dir + "/out/deep"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "项目\na\nb\n");
+    EXPECT_EQ(readFile(dir + "/out/deep/a.js"), "A中\r\n\r\n\r\n\r\n");
+    EXPECT_EQ(readFile(dir + "/out/deep/b.js"), "B\r\n");
+}
+
+TEST_F(Unpack, RoundTripAddsTheDocumentedLineBreaks) {
+    const std::string code1 = "function f() {\r\n  return '中文\xF0\x9F\x98\x80';\r\n}";
+    const std::string code2 = "var x = f();";
+    ASSERT_EQ(cli({"pack", "rt", put("one.js", code1), put("two.js", code2), "-o", dir + "/rt.js"}).status, 0);
+    ProcessResult r = cli({"unpack", dir + "/rt.js", dir + "/back"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "rt\none\ntwo\n");
+    EXPECT_EQ(readFile(dir + "/back/one.js"), code1 + "\r\n\r\n\r\n\r\n");
+    EXPECT_EQ(readFile(dir + "/back/two.js"), code2 + "\r\n");
+}
+
+TEST_F(Unpack, ModuleNamesThatLeaveTheDirectoryWriteNothing) {
+    for (const std::string bad : {"..", ".", "a/b", "../escape"}) {
+        const std::string file = put("bad.js", projectFile("p", {{"fine", "1"}, {bad, "2"}}));
+        const std::string out = dir + "/never";
+        ProcessResult r = cli({"unpack", file, out});
+        EXPECT_EQ(r.status, 1) << bad;
+        EXPECT_NE(r.err.find("not a plain file name"), std::string::npos) << r.err;
+        EXPECT_FALSE(fs::exists(out)) << bad;
+        EXPECT_FALSE(fs::exists(dir + "/escape.js"));
+        EXPECT_EQ(r.out, "");
+    }
+}
+
+TEST_F(Unpack, FileWithoutProjectFails) {
+    ProcessResult r = cli({"unpack", put("plain.js", "var a = 1;\n"), dir + "/out"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("holds no project"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(dir + "/out"));
+}
+
+TEST_F(Unpack, UnreadableFileFails) {
+    ProcessResult r = cli({"unpack", dir + "/missing.js", dir + "/out"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("missing.js"), std::string::npos) << r.err;
+}
+
+TEST_F(Unpack, RepeatedModuleIsSkippedWithAWarning) {
+    ProcessResult r = cli({"unpack", put("r.js", projectFile("p", {{"m", "first"}, {"m", "second"}})), dir + "/o"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "p\nm\n");
+    EXPECT_NE(r.err.find("名称重复[m]！请重新命名"), std::string::npos) << r.err;
+    EXPECT_EQ(readFile(dir + "/o/m.js"), "first\r\n\r\n\r\n\r\n");
+}
+
+TEST_F(Unpack, AnyFileNameIsAccepted) {
+    ProcessResult r = cli({"unpack", put("saved.txt", projectFile("t", {{"m", "x"}})), dir + "/o"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readFile(dir + "/o/m.js"), "x\r\n");
+}
+
+TEST_F(Unpack, BadUsage) {
+    EXPECT_EQ(cli({"unpack"}).status, 2);
+    EXPECT_EQ(cli({"unpack", "one"}).status, 2);
+    EXPECT_EQ(cli({"unpack", "a", "b", "c"}).status, 2);
+    EXPECT_EQ(cli({"unpack", "-x", "a", "b"}).status, 2);
+    EXPECT_EQ(cli({"unpack", "--help"}).out.rfind("Usage: quillbox-cli unpack FILE DIR", 0), 0u);
+}
