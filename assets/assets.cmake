@@ -18,3 +18,24 @@ if(QUILLBOX_BUILD_APP)
     editor/snippets/javascript.js ${ace}/snippets/javascript.js
     editor/snippets/text.js ${ace}/snippets/text.js)
 endif()
+# The engines' script libraries: the JSON support script (JSON 3 wrapped to create the
+# global QUILLBOX) and the transform library (JSMin and js-beautify wrapped to define
+# jsmin, ysjs and js_beautify), joined from the npm files at build time.
+set(qb_js_dir ${CMAKE_CURRENT_BINARY_DIR}/js)
+set(qb_js_src ${PROJECT_SOURCE_DIR}/assets/js)
+set(qb_json_inputs ${qb_js_src}/json-support.head.js ${QUILLBOX_NODE_MODULES}/json3/lib/json3.min.js
+  ${qb_js_src}/json-support.tail.js)
+set(qb_transform_inputs ${qb_js_src}/transform.head.js ${QUILLBOX_NODE_MODULES}/jsmin/jsmin.js
+  ${qb_js_src}/transform.middle.js ${QUILLBOX_NODE_MODULES}/js-beautify/js/lib/beautify.js
+  ${qb_js_src}/transform.tail.js)
+add_custom_command(OUTPUT ${qb_js_dir}/json-support.js
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${qb_js_dir}
+  COMMAND ${CMAKE_COMMAND} -DOUTPUT=${qb_js_dir}/json-support.js "-DINPUTS=${qb_json_inputs}" -P ${qb_js_src}/concat.cmake
+  DEPENDS ${qb_json_inputs} ${qb_js_src}/concat.cmake VERBATIM)
+add_custom_command(OUTPUT ${qb_js_dir}/transform.js
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${qb_js_dir}
+  COMMAND ${CMAKE_COMMAND} -DOUTPUT=${qb_js_dir}/transform.js "-DINPUTS=${qb_transform_inputs}" -P ${qb_js_src}/concat.cmake
+  DEPENDS ${qb_transform_inputs} ${qb_js_src}/concat.cmake VERBATIM)
+target_sources(qb_assets PRIVATE ${qb_js_dir}/json-support.js ${qb_js_dir}/transform.js)
+quillbox_embed(qb_assets js/json-support.js ${qb_js_dir}/json-support.js
+  js/transform.js ${qb_js_dir}/transform.js)

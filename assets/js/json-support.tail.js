@@ -1,0 +1,3 @@
+
+return { JSON: { parse: exports.parse, stringify: exports.stringify }, log: [] };
+}).call(this);

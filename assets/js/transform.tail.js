@@ -1,0 +1,3 @@
+
+return exports.js_beautify;
+})();

@@ -1,0 +1,492 @@
+#include "core/engine/ScriptControl.h"
+
+#include <csetjmp>
+#include <cstdlib>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <strings.h>
+
+#include <duktape.h>
+
+namespace quillbox::engine {
+
+// Everything the allocator and the fatal handler need. Duktape reports fatal errors (an
+// uncaught error outside any protected call, an internal failure) through a handler that
+// must not return: we jump back to the guard around the current call and replace the heap
+// instead of letting the process abort.
+struct ScriptControl::Heap {
+    duk_context* ctx = nullptr;
+    std::size_t used = 0;
+    std::size_t limit = 0;
+    bool refusedAllocation = false;
+    std::jmp_buf* jump = nullptr;
+    char fatalMessage[256] = {};
+};
+
+namespace {
+
+constexpr std::size_t kHeader = 16;  // keeps the block's size; 16 keeps malloc's alignment
+
+void* heapAlloc(void* udata, duk_size_t size) {
+    auto* heap = static_cast<ScriptControl::Heap*>(udata);
+    if (size > heap->limit - heap->used) {
+        heap->refusedAllocation = true;
+        return nullptr;
+    }
+    auto* block = static_cast<char*>(std::malloc(size + kHeader));
+    if (!block)
+        return nullptr;
+    std::memcpy(block, &size, sizeof size);
+    heap->used += size;
+    return block + kHeader;
+}
+
+void heapFree(void* udata, void* ptr) {
+    if (!ptr)
+        return;
+    auto* heap = static_cast<ScriptControl::Heap*>(udata);
+    char* block = static_cast<char*>(ptr) - kHeader;
+    std::size_t size;
+    std::memcpy(&size, block, sizeof size);
+    heap->used -= size;
+    std::free(block);
+}
+
+void* heapRealloc(void* udata, void* ptr, duk_size_t size) {
+    if (!ptr)
+        return heapAlloc(udata, size);
+    if (size == 0) {
+        heapFree(udata, ptr);
+        return nullptr;
+    }
+    auto* heap = static_cast<ScriptControl::Heap*>(udata);
+    char* block = static_cast<char*>(ptr) - kHeader;
+    std::size_t old;
+    std::memcpy(&old, block, sizeof old);
+    if (size > old && size - old > heap->limit - heap->used) {
+        heap->refusedAllocation = true;
+        return nullptr;
+    }
+    auto* grown = static_cast<char*>(std::realloc(block, size + kHeader));
+    if (!grown)
+        return nullptr;
+    std::memcpy(grown, &size, sizeof size);
+    heap->used = heap->used - old + size;
+    return grown + kHeader;
+}
+
+void onFatal(void* udata, const char* message) {
+    auto* heap = static_cast<ScriptControl::Heap*>(udata);
+    std::snprintf(heap->fatalMessage, sizeof heap->fatalMessage, "%s", message ? message : "");
+    if (heap->jump)
+        std::longjmp(*heap->jump, 1);
+    // Only reached when Duktape fails outside our guarded calls, which we never do.
+    std::abort();
+}
+
+// Duktape keeps strings in CESU-8 (characters above U+FFFF as two encoded surrogates), which
+// gives scripts the standard string lengths. Texts cross this boundary as UTF-8.
+std::string toCesu8(const std::string& utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    const auto* s = reinterpret_cast<const unsigned char*>(utf8.data());
+    const std::size_t n = utf8.size();
+    for (std::size_t i = 0; i < n;) {
+        if (s[i] >= 0xF0 && s[i] <= 0xF4 && i + 3 < n) {
+            char32_t cp = ((s[i] & 0x07u) << 18) | ((s[i + 1] & 0x3Fu) << 12) | ((s[i + 2] & 0x3Fu) << 6) |
+                          (s[i + 3] & 0x3Fu);
+            if (cp >= 0x10000 && cp <= 0x10FFFF) {
+                cp -= 0x10000;
+                for (char32_t unit : {char32_t(0xD800 + (cp >> 10)), char32_t(0xDC00 + (cp & 0x3FF))}) {
+                    out += static_cast<char>(0xE0 | (unit >> 12));
+                    out += static_cast<char>(0x80 | ((unit >> 6) & 0x3F));
+                    out += static_cast<char>(0x80 | (unit & 0x3F));
+                }
+                i += 4;
+                continue;
+            }
+        }
+        out += static_cast<char>(s[i]);
+        ++i;
+    }
+    return out;
+}
+
+std::string fromCesu8(const char* data, std::size_t n) {
+    std::string out;
+    out.reserve(n);
+    const auto* s = reinterpret_cast<const unsigned char*>(data);
+    auto surrogate = [&](std::size_t i, unsigned lowBits, unsigned highBits) {
+        return i + 2 < n && s[i] == 0xED && s[i + 1] >= lowBits && s[i + 1] <= highBits && (s[i + 2] & 0xC0) == 0x80;
+    };
+    for (std::size_t i = 0; i < n;) {
+        if (surrogate(i, 0xA0, 0xAF) && surrogate(i + 3, 0xB0, 0xBF)) {
+            const char32_t high = 0xD000 | ((s[i + 1] & 0x3Fu) << 6) | (s[i + 2] & 0x3Fu);
+            const char32_t low = 0xD000 | ((s[i + 4] & 0x3Fu) << 6) | (s[i + 5] & 0x3Fu);
+            const char32_t cp = 0x10000 + ((high - 0xD800) << 10) + (low - 0xDC00);
+            out += static_cast<char>(0xF0 | (cp >> 18));
+            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+            i += 6;
+        } else if (surrogate(i, 0xA0, 0xBF)) {
+            out += "\xEF\xBF\xBD";  // a lone surrogate
+            i += 3;
+        } else {
+            out += static_cast<char>(s[i]);
+            ++i;
+        }
+    }
+    return out;
+}
+
+std::string stackString(duk_context* ctx, duk_idx_t index) {
+    duk_size_t len = 0;
+    const char* p = duk_get_lstring(ctx, index, &len);
+    return p ? fromCesu8(p, len) : std::string();
+}
+
+// ---- Protected steps. They run inside duk_safe_call and touch only the value stack and
+// plain data: Duktape unwinds errors with longjmp, which must not cross C++ objects.
+
+struct ArgData {
+    int kind;  // 0 undefined, 1 boolean, 2 number, 3 string
+    double number;
+    const char* text;
+    std::size_t length;
+};
+
+struct ExecData {
+    int mode;  // 0 program, 1 eval, 2 call
+    const char* code;
+    std::size_t codeLength;
+    const char* name;  // chunk name, or the function's name for a call
+    const ArgData* args;
+    std::size_t argc;
+    int phase;  // out: 0 success, 1 compile error, 2 runtime error
+};
+
+duk_ret_t execStep(duk_context* ctx, void* udata) {
+    auto* d = static_cast<ExecData*>(udata);
+    if (d->mode == 2) {
+        duk_get_global_string(ctx, d->name);
+        for (std::size_t i = 0; i < d->argc; ++i) {
+            const ArgData& a = d->args[i];
+            if (a.kind == 1)
+                duk_push_boolean(ctx, a.number != 0);
+            else if (a.kind == 2)
+                duk_push_number(ctx, a.number);
+            else if (a.kind == 3)
+                duk_push_lstring(ctx, a.text, a.length);
+            else
+                duk_push_undefined(ctx);
+        }
+        d->phase = duk_pcall(ctx, static_cast<duk_idx_t>(d->argc)) == DUK_EXEC_SUCCESS ? 0 : 2;
+        return 1;
+    }
+    duk_push_string(ctx, d->name);
+    const duk_uint_t flags = d->mode == 1 ? DUK_COMPILE_EVAL : 0;
+    if (duk_pcompile_lstring_filename(ctx, flags, d->code, d->codeLength) != 0) {
+        d->phase = 1;
+        return 1;
+    }
+    d->phase = duk_pcall(ctx, 0) == DUK_EXEC_SUCCESS ? 0 : 2;
+    return 1;
+}
+
+// [value] -> [kind, text]: kind 0 empty, 1 boolean, 2 number, 3 string, 4 object.
+duk_ret_t describeValueStep(duk_context* ctx, void*) {
+    int kind = 4;
+    switch (duk_get_type(ctx, -1)) {
+    case DUK_TYPE_NONE:
+    case DUK_TYPE_UNDEFINED:
+    case DUK_TYPE_NULL: kind = 0; break;
+    case DUK_TYPE_BOOLEAN: kind = 1; break;
+    case DUK_TYPE_NUMBER: kind = 2; break;
+    case DUK_TYPE_STRING: kind = 3; break;
+    default: kind = 4; break;
+    }
+    duk_push_int(ctx, kind);
+    if (kind == 0)
+        duk_push_string(ctx, "");
+    else if (kind == 3)
+        duk_dup(ctx, -2);
+    else {
+        duk_dup(ctx, -2);
+        duk_safe_to_string(ctx, -1);
+    }
+    return 2;
+}
+
+// [thrown] -> [isError, name, message, lineNumber, fileName] as primitives.
+duk_ret_t describeErrorStep(duk_context* ctx, void*) {
+    const duk_idx_t thrown = duk_get_top(ctx) - 1;
+    const bool isError = duk_is_error(ctx, thrown);
+    duk_push_boolean(ctx, isError);
+    if (isError) {
+        duk_get_prop_string(ctx, thrown, "name");
+        duk_safe_to_string(ctx, -1);
+        duk_get_prop_string(ctx, thrown, "message");
+        if (duk_is_undefined(ctx, -1)) {
+            duk_pop(ctx);
+            duk_push_string(ctx, "");
+        } else {
+            duk_safe_to_string(ctx, -1);
+        }
+        duk_get_prop_string(ctx, thrown, "lineNumber");
+        duk_push_number(ctx, duk_get_number_default(ctx, -1, 0));
+        duk_remove(ctx, -2);
+        duk_get_prop_string(ctx, thrown, "fileName");
+        if (duk_is_string(ctx, -1) == 0) {
+            duk_pop(ctx);
+            duk_push_string(ctx, "");
+        }
+    } else {
+        duk_push_string(ctx, "");
+        duk_dup(ctx, thrown);
+        duk_safe_to_string(ctx, -1);
+        duk_push_number(ctx, 0);
+        duk_push_string(ctx, "");
+    }
+    return 5;
+}
+
+// Runs a protected step under the fatal-error guard. Returns the step's duk_safe_call
+// result, or -1 when the engine failed fatally (the heap must then be abandoned).
+int guardedCall(ScriptControl::Heap* heap, duk_safe_call_function step, void* udata, duk_idx_t nargs,
+                duk_idx_t nrets) {
+    std::jmp_buf jump;
+    std::jmp_buf* outer = heap->jump;
+    heap->jump = &jump;
+    if (setjmp(jump) != 0) {
+        heap->jump = outer;
+        return -1;
+    }
+    const int rc = duk_safe_call(heap->ctx, step, udata, nargs, nrets);
+    heap->jump = outer;
+    return rc;
+}
+
+bool contains(const std::string& s, const char* part) { return s.find(part) != std::string::npos; }
+
+// Duktape ends compile messages with " (line N)"; the line is reported on its own.
+std::string withoutLineSuffix(std::string message) {
+    const std::size_t at = message.rfind(" (line ");
+    if (at != std::string::npos && !message.empty() && message.back() == ')')
+        message.erase(at);
+    return message;
+}
+
+long numberForError(const std::string& name, const std::string& message, bool heapRefused) {
+    if (heapRefused || contains(message, "alloc failed"))
+        return 7;
+    if (name == "RangeError" && (contains(message, "stack") || contains(message, "recursion limit")))
+        return 28;
+    if (name == "SyntaxError") return 1002;
+    if (name == "TypeError") return 5007;
+    if (name == "ReferenceError") return 5009;
+    if (name == "RangeError") return 5029;
+    if (name == "URIError") return 5030;
+    if (name == "EvalError") return 5031;
+    return 5000;
+}
+
+}  // namespace
+
+ScriptControl::ScriptControl(std::size_t heapLimit) : heapLimit_(heapLimit) { createHeap(); }
+
+ScriptControl::~ScriptControl() {
+    if (heap_ && heap_->ctx)
+        duk_destroy_heap(heap_->ctx);
+}
+
+void ScriptControl::createHeap() {
+    auto heap = std::make_unique<Heap>();
+    heap->limit = heapLimit_;
+    heap->ctx = duk_create_heap(heapAlloc, heapRealloc, heapFree, heap.get(), onFatal);
+    heap_ = std::move(heap);
+    chunks_.clear();
+}
+
+bool ScriptControl::SetLanguage(const std::string& language) {
+    if (language.size() != 7 || strncasecmp(language.c_str(), "jscript", 7) != 0)
+        return false;
+    language_ = "JScript";
+    return true;
+}
+
+void ScriptControl::Reset() {
+    error_ = ScriptError();
+    if (heap_ && heap_->ctx)
+        duk_destroy_heap(heap_->ctx);
+    heap_.reset();
+    createHeap();
+}
+
+bool ScriptControl::AddCode(const std::string& code) {
+    return execute(Mode::Program, code, "code" + std::to_string(++chunkCounter_), {}, nullptr);
+}
+
+bool ScriptControl::ExecuteStatement(const std::string& statement) {
+    return execute(Mode::Program, statement, "statement" + std::to_string(++chunkCounter_), {}, nullptr);
+}
+
+Value ScriptControl::Eval(const std::string& expression) {
+    Value result;
+    execute(Mode::Eval, expression, "eval" + std::to_string(++chunkCounter_), {}, &result);
+    return result;
+}
+
+Value ScriptControl::Run(const std::string& name, const std::vector<Value>& args) {
+    Value result;
+    execute(Mode::Call, "", name, args, &result);
+    return result;
+}
+
+bool ScriptControl::execute(Mode mode, const std::string& code, const std::string& name,
+                            const std::vector<Value>& args, Value* result) {
+    error_ = ScriptError();
+    if (!heap_->ctx) {
+        error_ = {7, kRuntimeSource, "out of memory: the script engine could not be created", 0, 0, ""};
+        return false;
+    }
+    duk_context* ctx = heap_->ctx;
+    duk_set_top(ctx, 0);
+    heap_->refusedAllocation = false;
+
+    const std::string source = toCesu8(code);
+    const std::string target = mode == Mode::Call ? toCesu8(name) : name;
+    std::vector<std::string> argTexts;
+    argTexts.reserve(args.size());
+    std::vector<ArgData> argData;
+    for (const Value& a : args) {
+        argTexts.push_back(toCesu8(a.text()));
+        switch (a.kind()) {
+        case Value::Kind::Empty: argData.push_back({0, 0, nullptr, 0}); break;
+        case Value::Kind::Boolean: argData.push_back({1, a.boolean() ? 1.0 : 0.0, nullptr, 0}); break;
+        case Value::Kind::Number: argData.push_back({2, a.number(), nullptr, 0}); break;
+        default: argData.push_back({3, 0, argTexts.back().c_str(), argTexts.back().size()}); break;
+        }
+    }
+    if (mode != Mode::Call) {
+        // Keep the code so an error's line can be shown; an expression is kept only until
+        // the next one, module code until the next reset.
+        if (mode == Mode::Eval && !chunks_.empty() && chunks_.back().first.rfind("eval", 0) == 0)
+            chunks_.pop_back();
+        chunks_.emplace_back(name, code);
+    }
+
+    ExecData data{static_cast<int>(mode), source.data(), source.size(), target.c_str(), argData.data(),
+                  argData.size(), 0};
+    int rc = guardedCall(heap_.get(), execStep, &data, 0, 1);
+    if (rc < 0) {
+        recordFatal();
+        return false;
+    }
+    if (rc != DUK_EXEC_SUCCESS)  // the step itself failed (out of memory while pushing)
+        data.phase = 2;
+    if (data.phase != 0) {
+        recordError(data.phase, mode == Mode::Call ? "" : name);
+        duk_set_top(ctx, 0);
+        return false;
+    }
+    if (result) {
+        rc = guardedCall(heap_.get(), describeValueStep, nullptr, 1, 2);
+        if (rc < 0) {
+            recordFatal();
+            return false;
+        }
+        if (rc == DUK_EXEC_SUCCESS) {
+            const int kind = duk_get_int(ctx, -2);
+            std::string text = stackString(ctx, -1);
+            switch (kind) {
+            case 1: *result = Value::boolean(text == "true"); break;
+            case 2: *result = Value::number(std::strtod(text.c_str(), nullptr), text); break;
+            case 3: *result = Value::string(std::move(text)); break;
+            case 4: *result = Value::object(std::move(text)); break;
+            default: *result = Value(); break;
+            }
+            // strtod does not know the script's spellings of the special numbers.
+            if (kind == 2 && (text == "NaN" || text == "Infinity" || text == "-Infinity"))
+                *result = Value::number(text == "NaN" ? std::nan("") : text == "Infinity" ? HUGE_VAL : -HUGE_VAL, text);
+        }
+    }
+    duk_set_top(ctx, 0);
+    return true;
+}
+
+void ScriptControl::recordError(int phase, const std::string& chunk) {
+    duk_context* ctx = heap_->ctx;
+    const bool refused = heap_->refusedAllocation;
+    error_.Source = phase == 1 ? kCompileSource : kRuntimeSource;
+    const int rc = guardedCall(heap_.get(), describeErrorStep, nullptr, 1, 5);
+    if (rc < 0) {
+        recordFatal();
+        return;
+    }
+    std::string name, message, file;
+    bool isError = false;
+    if (rc == DUK_EXEC_SUCCESS) {
+        isError = duk_get_boolean(ctx, -5);
+        name = stackString(ctx, -4);
+        message = stackString(ctx, -3);
+        error_.Line = static_cast<int>(duk_get_number(ctx, -2));
+        file = stackString(ctx, -1);
+    }
+    if (isError) {
+        error_.Number = numberForError(name, message, refused);
+        message = withoutLineSuffix(message);
+        // An error without a message still needs a description: callers take an empty
+        // one for success.
+        error_.Description = message.empty() ? (name.empty() ? std::string("Error") : name) : message;
+    } else {
+        error_.Number = refused ? 7 : 5022;
+        error_.Description = message.empty() ? std::string("Exception thrown and not caught")
+                                             : "Exception thrown and not caught: " + message;
+        if (refused)
+            error_.Description = "out of memory";
+    }
+    if (error_.Line < 0)
+        error_.Line = 0;
+    if (file.empty() && phase == 1)
+        file = chunk;
+    error_.Text = sourceLine(file, error_.Line);
+}
+
+void ScriptControl::recordFatal() {
+    const std::string message = heap_->fatalMessage;
+    // The heap is in an unknown state after a fatal error: leave it alone (its memory is
+    // lost) and start a fresh one, as after Reset.
+    heap_->ctx = nullptr;
+    heap_.release();
+    createHeap();
+    error_ = ScriptError();
+    error_.Number = 5;
+    error_.Source = kRuntimeSource;
+    error_.Description = "the script engine failed (" + message + ") and was reset; all added code is gone";
+}
+
+std::string ScriptControl::sourceLine(const std::string& chunk, int line) const {
+    if (line <= 0 || chunk.empty())
+        return "";
+    for (const auto& [name, code] : chunks_) {
+        if (name != chunk)
+            continue;
+        std::size_t start = 0;
+        for (int i = 1; i < line; ++i) {
+            start = code.find('\n', start);
+            if (start == std::string::npos)
+                return "";
+            ++start;
+        }
+        std::size_t end = code.find('\n', start);
+        std::string text = code.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (!text.empty() && text.back() == '\r')
+            text.pop_back();
+        return text;
+    }
+    return "";
+}
+
+}  // namespace quillbox::engine

@@ -1,0 +1,87 @@
+#pragma once
+// The native engine's script control: an old-style JavaScript engine (Duktape, ES5.1) with
+// the operations and the Error object that the program relies on. Code added earlier stays
+// defined until Reset; every call first clears Error, so Error always describes the last call.
+//
+// Error.Number, one stable value per kind of error:
+//      0  no error
+//      5  the engine failed internally; its heap was replaced, so all code is gone
+//      7  out of memory (the heap limit was reached)
+//     28  out of stack space (runaway recursion)
+//   1002  syntax error (compiling added code, or SyntaxError raised while running)
+//   5000  Error, or an error object of a kind not listed here
+//   5007  TypeError
+//   5009  ReferenceError
+//   5022  a thrown value that is not an error object (throw "text", throw 5)
+//   5029  RangeError
+//   5030  URIError
+//   5031  EvalError
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/engine/Value.h"
+
+namespace quillbox::engine {
+
+struct ScriptError {
+    long Number = 0;
+    std::string Source;       // kCompileSource, kRuntimeSource, or "" without error
+    std::string Description;  // never empty when Number is not 0
+    int Line = 0;             // 1-based; 0 when unknown
+    int Column = 0;           // the engine does not report columns: always 0
+    std::string Text;         // the source line of Line, when the code is known
+};
+
+class ScriptControl {
+public:
+    static constexpr const char* kCompileSource = "JScript compilation error";
+    static constexpr const char* kRuntimeSource = "JScript runtime error";
+    // Memory the scripts may use before allocations fail with "out of memory".
+    static constexpr std::size_t kDefaultHeapLimit = std::size_t(1) << 30;
+
+    explicit ScriptControl(std::size_t heapLimit = kDefaultHeapLimit);
+    ~ScriptControl();
+    ScriptControl(const ScriptControl&) = delete;
+    ScriptControl& operator=(const ScriptControl&) = delete;
+
+    // Only "JScript" is spoken; setting another language is refused (false) and changes nothing.
+    const std::string& Language() const { return language_; }
+    bool SetLanguage(const std::string& language);
+
+    // Runs code as global code. False when it failed to compile or threw (see Error()).
+    bool AddCode(const std::string& code);
+    bool ExecuteStatement(const std::string& statement);
+    // The completion value of the expression or statements; empty on failure.
+    Value Eval(const std::string& expression);
+    // Calls the global function `name` with the arguments; empty on failure.
+    Value Run(const std::string& name, const std::vector<Value>& args = {});
+    // Drops all code and state.
+    void Reset();
+
+    const ScriptError& Error() const { return error_; }
+    void ClearError() { error_ = ScriptError(); }
+
+    struct Heap;
+
+private:
+    enum class Mode { Program, Eval, Call };
+    bool execute(Mode mode, const std::string& code, const std::string& name, const std::vector<Value>& args,
+                 Value* result);
+    void createHeap();
+    void recordError(int phase, const std::string& chunk);
+    void recordFatal();
+    std::string sourceLine(const std::string& chunk, int line) const;
+
+    std::size_t heapLimit_;
+    std::unique_ptr<Heap> heap_;
+    std::string language_ = "JScript";
+    ScriptError error_;
+    // The code of every chunk compiled since the last reset, by chunk name, for Error.Text.
+    std::vector<std::pair<std::string, std::string>> chunks_;
+    unsigned chunkCounter_ = 0;
+};
+
+}  // namespace quillbox::engine
