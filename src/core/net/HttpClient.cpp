@@ -382,6 +382,12 @@ bool HttpClient::openBytes(std::string_view method, std::string_view url) {
         return false;
     }
 
+    // The method goes into the request line as it is: it must be one token.
+    if (!method.empty() && !isToken(method)) {
+        lastError_ = HttpError::Other;
+        lastErrorText_ = "invalid method";
+        return false;
+    }
     const std::string full = applySchemeRule(url);
     const std::string encoded = encodeUrlBytes(full);
     const CrackedUrl cracked = crackUrl(encoded);

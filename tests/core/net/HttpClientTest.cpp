@@ -94,6 +94,15 @@ TEST(HttpOpen, BadUrlsFailAndLeaveNoRequest) {
     EXPECT_EQ(http.lastError(), HttpError::NoRequest);
 }
 
+TEST(HttpOpen, AMethodThatIsNoTokenIsRefused) {
+    LoopbackHttpServer server;
+    HttpClient http;
+    EXPECT_FALSE(http.open("GET / HTTP/1.1\r\nX-Injected: 1\r\n", server.url("/")));
+    EXPECT_FALSE(http.open("GE T", server.url("/")));
+    EXPECT_FALSE(http.send());
+    EXPECT_EQ(server.requestCount(), 0);
+}
+
 TEST(HttpConnection, SameHostAndPortReuseOneConnection) {
     LoopbackHttpServer first;
     LoopbackHttpServer second;
