@@ -19,13 +19,15 @@ namespace {
 constexpr const char* kName = "unpack";
 
 // The importer's dialogue without a window: the file was named on purpose, so a question
-// is answered Yes; notices go to standard error; there is nothing to type a name into.
+// is answered Yes; notices are kept for the end (warnings of an import that succeeded);
+// there is nothing to type a name into.
 class CommandLineDialogs : public Dialogs {
 public:
+    std::vector<std::string> notices;
     MessageAnswer messageBox(const std::string& text, const std::string&, MessageIcon, MessageButtons buttons) override {
         if (buttons == MessageButtons::YesNo)
             return MessageAnswer::Yes;
-        std::cerr << "quillbox-cli " << kName << ": " << text << '\n';
+        notices.push_back(text);
         return MessageAnswer::Ok;
     }
     std::optional<std::string> inputBox(const std::string&, const std::string&, const std::string&) override {
@@ -106,10 +108,16 @@ int runUnpack(const std::vector<std::string>& args) {
     case ImportOutcome::Imported:
         break;
     case ImportOutcome::NoProject:
-        return fail(kName, file + " holds no project");
+        return fail(kName, file + " holds no project" + (imported.detail.empty() ? "" : " (" + imported.detail + ")"));
+    case ImportOutcome::Unreadable:
+        return fail(kName, "cannot read " + imported.detail);
     default:
-        return kFailed;  // the store has said why
+        for (const std::string& notice : dialogs.notices)
+            std::cerr << "quillbox-cli " << kName << ": " << notice << '\n';
+        return fail(kName, "the import was refused; nothing was written");
     }
+    for (const std::string& notice : dialogs.notices)
+        std::cerr << "quillbox-cli " << kName << ": warning: " << notice << '\n';
 
     // Check every name before writing anything.
     std::vector<std::string> modules;

@@ -21,11 +21,7 @@ std::string replaceMark(std::string text, const std::string& value) {
 ProjectStore::ProjectStore(Dialogs& dialogs, PageFactory pageFactory)
     : dialogs_(dialogs), pageFactory_(std::move(pageFactory)), document_(JsonDocument::makeObject()) {}
 
-ProjectStore::~ProjectStore() {
-    for (PageEntry& entry : pages_)
-        if (entry.page)
-            entry.page->close();
-}
+ProjectStore::~ProjectStore() = default;
 
 // ---- projects and modules ---------------------------------------------------------------
 

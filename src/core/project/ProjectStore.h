@@ -53,7 +53,7 @@ struct ImportResult {
     std::string project;                  // the name the project got
     std::vector<std::string> modules;     // modules created, in order
     std::vector<std::string> skipped;     // module names refused as repeated
-    std::string detail;                   // reason for Unreadable / NoProject
+    std::string detail;                   // why the file was unreadable or could not be split
 };
 
 class ProjectStore {

@@ -111,8 +111,9 @@ ImportResult ProjectStore::importText(std::string fileText) {
     project_file::SplitProject split = project_file::split(std::move(fileText));
     if (!split.ok || split.name.empty()) {
         result.outcome = ImportOutcome::NoProject;
-        result.detail = split.ok ? "文件中没有项目" : split.error;
-        dialogs_.messageBox("导入失败: " + result.detail, kErrorTitle, MessageIcon::Warning, MessageButtons::Ok);
+        result.detail = split.error;  // empty when the text simply holds no project
+        dialogs_.messageBox("导入失败: " + (split.ok ? std::string("文件中没有项目") : split.error), kErrorTitle,
+                            MessageIcon::Warning, MessageButtons::Ok);
         return result;
     }
 
