@@ -35,6 +35,9 @@
 #include "app/FindReplaceWindow.h"
 #include "app/QtPorts.h"
 
+// Resources of a static library are registered by hand (outside any namespace).
+static void initialiseResources() { Q_INIT_RESOURCE(resources); }
+
 namespace quillbox::app {
 
 namespace {
@@ -103,6 +106,7 @@ MainWindow::MainWindow(config::IniFile ini, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), ini_(std::move(ini)) {
     setObjectName(QStringLiteral("窗口_启动窗口"));
     setAttribute(Qt::WA_DeleteOnClose, false);
+    initialiseResources();
     ownDialogs_ = std::make_unique<QtDialogs>(this);
     ownShell_ = std::make_unique<QtShell>();
     dialogs_ = ownDialogs_.get();
