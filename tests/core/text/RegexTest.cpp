@@ -147,11 +147,11 @@ TEST(RegexFailures, MovedFromRegexIsInvalidNotACrash) {
     EXPECT_TRUE(c.test("a"));
 }
 
-TEST(RegexLimits, LazyProjectPatternMatchesAcrossSeveralMegabytes) {
-    // PCRE2's default match limit gives up on this pattern long before this size.
+TEST(RegexLimits, LazyProjectPatternMatchesAcrossSixteenMegabytes) {
+    // With PCRE2's default match limit this fails (error -47) from about 16 MB on.
     std::string body;
     const std::string line = "var s = '中文字符串 with some ASCII';\r\n";
-    while (body.size() < 8u * 1024 * 1024)
+    while (body.size() < 16u * 1024 * 1024)
         body += line;
     const std::string file = kSep + "\r\n//       START   big\r\n" + kSep + "\r\n" + body + "\r\n" + kSep +
                              "\r\n//       END   big\r\n" + kSep;
