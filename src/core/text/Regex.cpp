@@ -77,7 +77,7 @@ struct Regex::Impl {
     // Calls onMatch(ovector) for each match in order (only the first unless global).
     // Returns "" on success, else the error message.
     template <typename F>
-    std::string forEachMatch(std::string_view subject, F&& onMatch) const {
+    std::string forEachMatch(std::string_view subject, F&& onMatch, bool firstOnly = false) const {
         pcre2_match_data* data = pcre2_match_data_create_from_pattern(code, nullptr);
         pcre2_match_context* context = pcre2_match_context_create(nullptr);
         pcre2_jit_stack* stack = jit ? pcre2_jit_stack_create(kJitStackStart, kJitStackMax, nullptr) : nullptr;
@@ -107,7 +107,7 @@ struct Regex::Impl {
                     break;
                 }
                 onMatch(ov);
-                if (!options.global)
+                if (!options.global || firstOnly)
                     break;
                 // An empty match moves on by one character, as script RegExp objects do.
                 if (ov[1] == ov[0])
@@ -214,7 +214,7 @@ bool Regex::test(std::string_view subject) const {
     if (!valid())
         return false;
     bool found = false;
-    const std::string failure = impl_->forEachMatch(subject, [&](const PCRE2_SIZE*) { found = true; });
+    const std::string failure = impl_->forEachMatch(subject, [&](const PCRE2_SIZE*) { found = true; }, true);
     return failure.empty() && found;
 }
 
