@@ -87,6 +87,49 @@ private:
 
 bool fitsU32(std::size_t n) { return n <= kMaxLength; }
 
+// Stretches of the output whose checksum was taken while they were copied, so that a
+// large value is read once rather than twice.
+struct KnownChecksum {
+    std::size_t at;
+    std::size_t length;
+    std::uint32_t sum;
+};
+using KnownChecksums = std::vector<KnownChecksum>;
+
+// Appends bytes to out and notes their checksum. The copy goes in cache-sized pieces whose
+// checksum is taken while they are still in cache; the pieces are a multiple of four
+// bytes long, so their checksums combine without shifting.
+void appendCounted(std::string& out, std::string_view bytes, KnownChecksums& known) {
+    constexpr std::size_t kPiece = 64 * 1024;
+    const std::size_t at = out.size();
+    std::uint32_t sum = 0;
+    for (std::size_t i = 0; i < bytes.size(); i += kPiece) {
+        const std::string_view piece = bytes.substr(i, kPiece);
+        out.append(piece);
+        sum ^= eChecksum(piece);
+    }
+    known.push_back({at, bytes.size(), sum});
+}
+
+// A checksum taken at offset `at` of a larger run: byte i of it lands in byte
+// (at + i) mod 4 of the run's checksum.
+std::uint32_t shifted(std::uint32_t sum, std::size_t at) { return std::rotl(sum, static_cast<int>(8 * (at % 4))); }
+
+// The checksum of out[from, from + length), using the stretches already counted.
+std::uint32_t checksumOf(const std::string& out, std::size_t from, std::size_t length, const KnownChecksums& known) {
+    const std::string_view all(out);
+    std::uint32_t sum = 0;
+    std::size_t done = from;
+    for (const KnownChecksum& k : known) {
+        if (k.at < done || k.at + k.length > from + length)
+            continue;
+        sum ^= shifted(eChecksum(all.substr(done, k.at - done)), done - from);
+        sum ^= shifted(k.sum, k.at - from);
+        done = k.at + k.length;
+    }
+    return sum ^ shifted(eChecksum(all.substr(done, from + length - done)), done - from);
+}
+
 // The system-information section: its u32 at offset 16 is set to 1, the rest copied.
 bool rewriteSystemInfo(std::string_view data, std::string& out) {
     if (data.size() < 60)
@@ -100,7 +143,7 @@ bool rewriteSystemInfo(std::string_view data, std::string& out) {
 // One record of the constant table: size (counting itself), flags, name, remark, value
 // type, value length, value. Only the template's own constant is rebuilt; any other
 // record is copied as it stands.
-bool rewriteRecord(std::string_view record, const EConstant& constant, std::string& out) {
+bool rewriteRecord(std::string_view record, const EConstant& constant, std::string& out, KnownChecksums& known) {
     Cursor c(record);
     c.u32();
     const std::string_view flags = c.take(2);
@@ -126,7 +169,8 @@ bool rewriteRecord(std::string_view record, const EConstant& constant, std::stri
     out.append(remark).push_back('\0');
     out.push_back(kTextValueType);
     appendU32(out, static_cast<std::uint32_t>(constant.value.size()));
-    out.append(constant.value).push_back('\0');
+    appendCounted(out, constant.value, known);
+    out.push_back('\0');
     const std::size_t size = out.size() - start;
     if (!fitsU32(size))
         return false;
@@ -136,7 +180,7 @@ bool rewriteRecord(std::string_view record, const EConstant& constant, std::stri
 
 // The resource section: window table, constant table (count, length, identifiers,
 // offsets, records), trailer. Record offsets count from the end of the two arrays.
-bool rewriteResources(std::string_view data, const EConstant& constant, std::string& out) {
+bool rewriteResources(std::string_view data, const EConstant& constant, std::string& out, KnownChecksums& known) {
     Cursor c(data);
     const std::uint32_t windowLength = c.u32();
     const std::string_view windows = c.take(windowLength);
@@ -168,7 +212,7 @@ bool rewriteResources(std::string_view data, const EConstant& constant, std::str
         if (size < 6 || size > records.size() - offset)
             return false;
         const std::size_t newOffset = out.size() - recordsAt;
-        if (!fitsU32(newOffset) || !rewriteRecord(records.substr(offset, size), constant, out))
+        if (!fitsU32(newOffset) || !rewriteRecord(records.substr(offset, size), constant, out, known))
             return false;
         patchU32(out, offsetsAt + std::size_t(i) * 4, static_cast<std::uint32_t>(newOffset));
     }
@@ -326,9 +370,10 @@ std::optional<std::string> buildEImage(std::string_view templ, const EConstant& 
         out.append(header);
         const std::size_t dataAt = out.size();
         bool rewritten = true;
+        KnownChecksums known;
         switch (key) {
         case kSystemInfoKey: rewritten = rewriteSystemInfo(data, out); break;
-        case kResourceKey: rewritten = rewriteResources(data, constant, out); break;
+        case kResourceKey: rewritten = rewriteResources(data, constant, out, known); break;
         case kProgramKey: rewritten = rewriteProgram(data, out); break;
         default: out.append(data); break;
         }
@@ -338,7 +383,7 @@ std::optional<std::string> buildEImage(std::string_view templ, const EConstant& 
 
         const std::size_t headerAt = frameAt + 8;
         patchU32(out, headerAt + kIndexAt, ++index);
-        patchU32(out, headerAt + kDataChecksumAt, eChecksum(std::string_view(out).substr(dataAt, dataLength)));
+        patchU32(out, headerAt + kDataChecksumAt, checksumOf(out, dataAt, dataLength, known));
         patchU32(out, headerAt + kDataLengthAt, static_cast<std::uint32_t>(dataLength));
         patchU32(out, frameAt + 4, eChecksum(std::string_view(out).substr(headerAt, kSectionHeaderSize)));
         if (key == kEndKey)

@@ -318,6 +318,22 @@ TEST(EImage, ReaderFindsNameRemarkAndValueForSmallAndLargeValues) {
     }
 }
 
+TEST(EImage, ChecksumsHoldWhereverTheValueFallsAndWhateverItsLength) {
+    std::string value(3 * 65536 + 7, '\0');
+    for (std::size_t i = 0; i < value.size(); ++i)
+        value[i] = static_cast<char>(i * 31 + 11);
+    for (const std::string name : {"", "a", "ab", "abc"}) {
+        for (const std::size_t length : {std::size_t(0), std::size_t(3), std::size_t(65535), std::size_t(65536),
+                                         std::size_t(65537), value.size()}) {
+            SCOPED_TRACE(name + " / " + std::to_string(length));
+            const std::vector<Section> sections = readSections(build(name, value.substr(0, length), "r"));
+            const Section& res = sectionWithKey(sections, 0x04007319);
+            ASSERT_EQ(res.dataChecksum, slowChecksum(res.data));
+            ASSERT_EQ(res.headerChecksum, slowChecksum(res.header));
+        }
+    }
+}
+
 TEST(EImage, EmptyValueIsLengthZeroAndOneZeroByte) {
     const std::vector<Section> sections = readSections(build(kName, "", kRemark));
     const std::string& data = sectionWithKey(sections, 0x04007319).data;
