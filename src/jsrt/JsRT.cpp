@@ -459,9 +459,11 @@ void unprotect(JSContextRef ctx, JSObjectRef o) {
         JSValueUnprotect(ctx, o);
 }
 
+// Also removes JavaScriptCore's own `console`, which ChakraCore's global does not have: a
+// host that sets `console` must get a plain enumerable property, as it would there.
 void takeRealmObjects(Context* c) {
     static const char16_t kScript[] =
-        u"[Error, SyntaxError, typeof DataView == 'function' ? DataView : null, Object.getOwnPropertyNames,"
+        u"delete globalThis.console, [Error, SyntaxError, typeof DataView == 'function' ? DataView : null, Object.getOwnPropertyNames,"
         u" Function.prototype, function (o, k, v) { 'use strict'; o[k] = v; }]";
     StringRef script(kScript, sizeof kScript / sizeof kScript[0] - 1);
     JSValueRef list = JSEvaluateScript(c->ctx, script.ref, nullptr, nullptr, 1, nullptr);

@@ -250,6 +250,14 @@ TEST_F(JsRT, EachRuntimeHasItsOwnPendingException) {
     EXPECT_EQ(run("1"), JsErrorInExceptionState);
 }
 
+TEST_F(JsRT, TheGlobalObjectHasNoConsoleOfItsOwn) {
+    EXPECT_EQ(eval("typeof console"), "undefined");
+    JsValueRef host = nullptr;
+    ASSERT_EQ(JsCreateObject(&host), JsNoError);
+    ASSERT_EQ(JsObjectSetProperty(global(), str("console"), host, false), JsNoError);
+    EXPECT_EQ(eval("Object.keys(this).indexOf('console') >= 0"), "true") << "a host's console is enumerable";
+}
+
 // ---------------------------------------------------------------- values
 
 TEST_F(JsRT, ValueTypesFollowTheTable) {
