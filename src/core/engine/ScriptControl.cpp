@@ -268,6 +268,10 @@ int guardedCall(ScriptControl::Heap* heap, duk_safe_call_function step, void* ud
     return rc;
 }
 
+const char* const kHideBuiltins =
+    "(function (g) { var k, n = []; for (k in g) n.push(k);"
+    " for (var i = 0; i < n.length; i++) Object.defineProperty(g, n[i], {enumerable: false}); })(this);";
+
 bool contains(const std::string& s, const char* part) { return s.find(part) != std::string::npos; }
 
 // Duktape ends compile messages with " (line N)"; the line is reported on its own.
@@ -307,6 +311,16 @@ void ScriptControl::createHeap() {
     heap->ctx = duk_create_heap(heapAlloc, heapRealloc, heapFree, heap.get(), onFatal);
     heap_ = std::move(heap);
     chunks_.clear();
+    if (!heap_->ctx)
+        return;
+    // The engine's own enumerable globals (performance) are not the script's: hide them
+    // from for-in so the listing of globals shows only what the code defined.
+    ExecData data{0, kHideBuiltins, std::strlen(kHideBuiltins), "setup", nullptr, 0, 0};
+    if (guardedCall(heap_.get(), execStep, &data, 0, 1) < 0) {
+        heap_->ctx = nullptr;  // unusable; calls report it
+        return;
+    }
+    duk_set_top(heap_->ctx, 0);
 }
 
 bool ScriptControl::SetLanguage(const std::string& language) {

@@ -1,0 +1,308 @@
+#include "core/engine/CodeLoader.h"
+
+#include "core/engine/SupportScripts.h"
+#include "core/json/JsonDocument.h"
+#include "core/text/Text.h"
+
+namespace quillbox::engine {
+namespace {
+
+// Where a module's listed names go: its "方法" and "属性" groups.
+struct ModuleGroups {
+    NodeId methods = kNoNode;
+    NodeId properties = kNoNode;
+};
+
+ModuleGroups findGroups(const ProjectTree& tree, const std::string& project, const std::string& module) {
+    for (NodeId p : tree.topLevel()) {
+        if (tree.text(p) != project)
+            continue;
+        for (NodeId m : tree.children(p)) {
+            if (tree.text(m) != module + ".js")
+                continue;
+            ModuleGroups groups;
+            for (NodeId g : tree.children(m)) {
+                if (tree.value(g) == node_value::kMethodsGroup && groups.methods == kNoNode)
+                    groups.methods = g;
+                else if (tree.value(g) == node_value::kPropertiesGroup && groups.properties == kNoNode)
+                    groups.properties = g;
+            }
+            return groups;
+        }
+    }
+    return {};
+}
+
+std::vector<std::string> stringArray(const JsonDocument& doc, std::string_view path) {
+    std::vector<std::string> out;
+    if (doc.kind(path) != JsonKind::Array)
+        return out;
+    const std::size_t n = doc.count(path);
+    for (std::size_t i = 0; i < n; ++i)
+        out.push_back(doc.at(path, i).text());
+    return out;
+}
+
+// Selects line L from its start to column `end` (the editor clips what lies past the end).
+void markLine(Page& page, int line, int end) {
+    page.gotoLine(line);
+    page.select(line, 1, line, end);
+}
+
+int lineLength(Page& page, int line) { return static_cast<int>(text::utf8ToUtf16(page.getLine(line)).size()); }
+
+}  // namespace
+
+CodeLoader::CodeLoader(ProjectStore& store, Output& output, JScript& native, ChakraCore& chakra)
+    : store_(store), output_(output), native_(native), chakra_(chakra) {}
+
+void CodeLoader::clearListing() {
+    ProjectTree& tree = store_.tree();
+    for (NodeId p : tree.topLevel())
+        for (NodeId m : tree.children(p))
+            for (NodeId g : tree.children(m))
+                tree.removeChildren(g);
+    listings_.clear();
+}
+
+bool CodeLoader::load(int engine) {
+    if (!store_.currentPage())
+        return false;
+    const std::string project = store_.currentProject();
+    const bool ok = engine == kNativeEngine ? nativeLoad(project) : chakraLoad(project);
+    // Switch away and back so the box that shows is redrawn.
+    const int tab = output_.currentTab();
+    output_.chooseTab(tab == 0 ? 1 : 0);
+    output_.chooseTab(tab);
+    return ok;
+}
+
+std::string CodeLoader::evalText(int engine, const std::string& script) {
+    if (engine == kNativeEngine)
+        return native_.Eval(script).text();
+    return chakra_.Eval(script);
+}
+
+void CodeLoader::listModule(const std::string& project, const std::string& module, int engine) {
+    ModuleListing listing{ProjectStore::pageName(project, module), {}, {}};
+    JsonDocument names;
+    if (!names.parse(evalText(engine, kGlobalListingScript), true).ok) {
+        listings_.push_back(std::move(listing));
+        return;  // an engine that gives no listing lists nothing
+    }
+    ProjectTree& tree = store_.tree();
+    const ModuleGroups groups = findGroups(tree, project, module);
+    for (const std::string& f : stringArray(names, "fun_arr")) {
+        listing.functions.push_back(f);
+        if (groups.methods != kNoNode)
+            tree.add(groups.methods, f, node_image::kFunction, node_image::kFunction, node_value::kFunction);
+    }
+    for (const std::string& o : stringArray(names, "obj_arr")) {
+        ListedObject object{o, {}};
+        const NodeId objectNode =
+            groups.properties == kNoNode
+                ? kNoNode
+                : tree.add(groups.properties, o, node_image::kObject, node_image::kObject, node_value::kObject);
+        JsonDocument members;
+        if (members.parse(evalText(engine, std::string(kMemberListingPrefix) + o + ")"), true).ok) {
+            int listed = 0;
+            for (const std::string& m : stringArray(members, "")) {
+                const bool tooMany = listed == kMaxListedMembers;
+                const std::string text = tooMany ? kTooManyMembers : m;
+                object.members.push_back(text);
+                if (objectNode != kNoNode)
+                    tree.add(objectNode, text, node_image::kMember, node_image::kMember,
+                             tooMany ? 0 : node_value::kMember);
+                if (tooMany)
+                    break;
+                ++listed;
+            }
+        }
+        listing.objects.push_back(std::move(object));
+    }
+    listings_.push_back(std::move(listing));
+}
+
+void CodeLoader::relayLog() {
+    if (native_.Eval(kLogTestScript).text() != "0")
+        return;
+    JsonDocument log;
+    if (!log.parse(native_.Eval("QUILLBOX.JSON.stringify(QUILLBOX.log)").text(), true).ok ||
+        log.kind() != JsonKind::Array)
+        return;
+    for (std::size_t i = 0; i < log.count(); ++i) {
+        const JsonDocument entry = log.at("", i);
+        auto field = [&](const char* name) {
+            const JsonKind kind = entry.kind(name);
+            if (kind == JsonKind::Array || kind == JsonKind::Object)
+                return entry.toJson(name);
+            return entry.text(name);
+        };
+        output_.consoleLine(field("type"), field("msg"));
+    }
+}
+
+// Marks the failing line of the module's page and shows that page.
+void CodeLoader::showFailure(int position, int line) {
+    Page* page = store_.page(position);
+    if (!page)
+        return;
+    if (line == 0)
+        output_.messageLine(page->name() + kLoadFailedSuffix);
+    markLine(*page, line, line == 0 ? lineLength(*page, line) : 999999);
+    store_.showPage(position);
+}
+
+bool CodeLoader::nativeLoad(const std::string& project) {
+    native_.Reset();
+    clearListing();
+    native_.AddCode(jsonSupportScript());
+    auto control = native_.ControlObject();
+    for (const std::string& module : store_.moduleNames(project)) {
+        const int position = store_.findPage(project, module);
+        Page* page = store_.page(position);
+        if (!page)
+            continue;
+        const std::string name = ProjectStore::pageName(project, module);
+        native_.AddCode(page->getText());
+        const ScriptError error = control->Error();
+        if (error.Description.empty()) {
+            output_.messageLine(name + kLoadedSuffix);
+            listModule(project, module, kNativeEngine);
+            continue;
+        }
+        showFailure(position, error.Line);
+        const std::string codeLine = page->getLine(error.Line);
+        relayLog();
+        output_.messageLine("发生错误：" + std::to_string(error.Number));
+        output_.messageLine("错误描述：" + error.Description);
+        output_.messageLine("错误位置：" + std::to_string(error.Line) + "行" + std::to_string(error.Column) + "字符");
+        output_.messageLine("错误代码：" + codeLine);
+        output_.chooseTab(0);
+        native_.Reset();
+        return false;
+    }
+    output_.chooseTab(1);
+    relayLog();
+    output_.consoleLine(project, kLoaded);
+    return true;
+}
+
+bool CodeLoader::chakraStopped() {
+    if (!chakra_.lastCallStopped())
+        return false;
+    output_.messageLine(kStopped);
+    output_.chooseTab(0);
+    chakra_.Reset();
+    return true;
+}
+
+bool CodeLoader::chakraLoad(const std::string& project) {
+    chakra_.Reset();
+    chakra_.New();
+    chakra_.SetLogCallback([this](const std::string& type, const std::string& text) { output_.consoleLine(type, text); });
+    chakra_.SetWarnCallback(
+        [this](const std::string& type, const std::string& text) { output_.errorConsoleLine(type, text); });
+    clearListing();
+    chakra_.AddCode(jsonSupportScript());
+    if (chakraStopped())
+        return false;
+    for (const std::string& module : store_.moduleNames(project)) {
+        const int position = store_.findPage(project, module);
+        Page* page = store_.page(position);
+        if (!page)
+            continue;
+        const std::string name = ProjectStore::pageName(project, module);
+        // Success is the engine's own verdict: a script may throw a value whose text is
+        // empty, and that is still a failure.
+        const bool ok = chakra_.AddCode(page->getText());
+        if (chakraStopped())
+            return false;
+        const ChakraException exception = chakra_.TakeException();
+        if (ok) {
+            output_.messageLine(name + kLoadedSuffix);
+            listModule(project, module, kChakraEngine);
+            if (chakraStopped())
+                return false;
+            continue;
+        }
+        // The engine counts lines from 0; the editor and the user count from 1.
+        const int line = exception.line + 1;
+        showFailure(position, line);
+        const std::string codeLine = page->getLine(line);
+        output_.messageLine("错误描述：" + exception.exception);
+        output_.messageLine("错误位置：" + std::to_string(line) + "行" + std::to_string(exception.column) + "字符");
+        output_.messageLine("错误代码：" + codeLine);
+        output_.chooseTab(0);
+        chakra_.Reset();
+        return false;
+    }
+    output_.consoleLine(project, kLoaded);
+    output_.chooseTab(1);
+    return true;
+}
+
+Evaluation CodeLoader::evaluate(const std::string& expression, int engine) {
+    Page* page = store_.currentPage();
+    if (expression.empty() || !page)
+        return Evaluation::Nothing;
+    const Evaluation outcome =
+        engine == kNativeEngine ? nativeEvaluate(expression, *page) : chakraEvaluate(expression, *page);
+    const int tab = output_.currentTab();
+    output_.chooseTab(tab == 0 ? 1 : 0);
+    output_.chooseTab(tab);
+    return outcome;
+}
+
+Evaluation CodeLoader::nativeEvaluate(const std::string& expression, Page& page) {
+    auto control = native_.ControlObject();
+    const std::string first = control->Eval(expression).text();
+    if (first.empty() && control->Error().Number != 0) {
+        const ScriptError error = control->Error();
+        output_.messageLine("发生错误：错误号=" + std::to_string(error.Number));
+        markLine(page, error.Line, lineLength(page, error.Line));
+        output_.messageLine("错误位置：" + std::to_string(error.Line) + "行" + std::to_string(error.Column) + "字符处");
+        output_.messageLine("错误描述：：" + error.Description);
+        output_.chooseTab(0);
+        return Evaluation::Failed;
+    }
+    // The expression runs three times: once for the text, once for the type of its value,
+    // once after emptying the log so only this run's entries are shown.
+    const Value typed = control->Eval(expression);
+    native_.AddCode("QUILLBOX.log=[]");
+    const std::string result = native_.Eval(expression).text();
+    const bool hasLog = native_.Eval(kLogTestScript).text() == "0";
+    if (typed.isBoolean()) {
+        output_.messageLine(kBooleanRefusal);
+        output_.chooseTab(0);
+        return Evaluation::Refused;
+    }
+    if (hasLog)
+        relayLog();
+    output_.chooseTab(1);
+    output_.consoleLine(kResultType, result);
+    return Evaluation::Result;
+}
+
+Evaluation CodeLoader::chakraEvaluate(const std::string& expression, Page& page) {
+    if (page.getText().empty())
+        return Evaluation::Nothing;
+    chakra_.TakeException();
+    const std::string result = chakra_.Eval(expression);
+    if (chakraStopped())
+        return Evaluation::Stopped;
+    const ChakraException exception = chakra_.TakeException();
+    if (result.empty() && !exception.exception.empty()) {
+        const int line = exception.line + 1;
+        markLine(page, line, lineLength(page, line));
+        output_.messageLine("错误位置：" + std::to_string(line) + "行" + std::to_string(exception.column) + "字符处");
+        output_.messageLine("错误描述：：" + exception.exception);
+        output_.chooseTab(0);
+        return Evaluation::Failed;
+    }
+    output_.chooseTab(1);
+    output_.consoleLine(kResultType, result);
+    return Evaluation::Result;
+}
+
+}  // namespace quillbox::engine

@@ -1,0 +1,85 @@
+#pragma once
+// Loading a project's code into an engine and evaluating expressions against it: the
+// load and evaluate commands behind the window's buttons and quillbox-cli run/list.
+//
+// Engine index as the engine selector gives it: 0 the native engine (JScript), anything
+// else ChakraCore. Lines of errors are shown 1-based in both engines, so the line marked in
+// the editor is the line that failed.
+#include <string>
+#include <vector>
+
+#include "core/engine/ChakraCore.h"
+#include "core/engine/JScript.h"
+#include "core/platform/Output.h"
+#include "core/project/ProjectStore.h"
+
+namespace quillbox::engine {
+
+constexpr int kNativeEngine = 0;
+constexpr int kChakraEngine = 1;
+
+// Texts of the lines the loader writes.
+inline constexpr const char* kLoadedSuffix = "：加载成功";
+inline constexpr const char* kLoadFailedSuffix = "：加载失败";
+inline constexpr const char* kLoaded = "加载成功";
+inline constexpr const char* kResultType = "结果";
+inline constexpr const char* kBooleanRefusal = "执行后结果为逻辑值,请使用ChakraCore引擎或浏览器运行";
+inline constexpr const char* kStopped = "执行已停止";
+inline constexpr const char* kTooManyMembers = "成员过多";
+constexpr int kMaxListedMembers = 30;
+
+// What a load put into the tree for one module, for callers that want it as data.
+struct ListedObject {
+    std::string name;
+    std::vector<std::string> members;  // at most 30, then kTooManyMembers
+};
+struct ModuleListing {
+    std::string module;  // the page name
+    std::vector<std::string> functions;
+    std::vector<ListedObject> objects;
+};
+
+enum class Evaluation {
+    Nothing,  // nothing to do (no expression, no page, or an empty page with ChakraCore)
+    Result,   // a console line "结果" was written
+    Failed,   // the expression failed; its error lines were written
+    Refused,  // the native engine's result was a boolean
+    Stopped,  // the ChakraCore engine was stopped
+};
+
+class CodeLoader {
+public:
+    CodeLoader(ProjectStore& store, Output& output, JScript& native, ChakraCore& chakra);
+
+    // The load command: loads the project of the current page into the chosen engine.
+    // False when there is no current page or the load failed.
+    bool load(int engine);
+    bool nativeLoad(const std::string& project);
+    bool chakraLoad(const std::string& project);
+
+    // The evaluate command against the current page.
+    Evaluation evaluate(const std::string& expression, int engine);
+    Evaluation nativeEvaluate(const std::string& expression, Page& page);
+    Evaluation chakraEvaluate(const std::string& expression, Page& page);
+
+    // The listing of the last load, one entry per module listed, in order.
+    const std::vector<ModuleListing>& listings() const { return listings_; }
+
+    // Deletes every listed function, object and member under every module.
+    void clearListing();
+
+private:
+    void listModule(const std::string& project, const std::string& module, int engine);
+    std::string evalText(int engine, const std::string& script);
+    void relayLog();
+    void showFailure(int position, int line);
+    bool chakraStopped();
+
+    ProjectStore& store_;
+    Output& output_;
+    JScript& native_;
+    ChakraCore& chakra_;
+    std::vector<ModuleListing> listings_;
+};
+
+}  // namespace quillbox::engine
