@@ -1,11 +1,12 @@
 #include "app/AcePage.h"
 
+#include "core/editor/AceBridge.h"
+
 #include <QEventLoop>
 #include <algorithm>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QPointer>
-#include <QRegularExpression>
 #include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -183,11 +184,7 @@ void AcePage::gotoLine(int line) {
 void AcePage::select(int startRow, int startColumn, int endRow, int endColumn) {
     if (!ensureEditor())
         return;
-    const QString range = QStringLiteral("{\"start\":{\"row\":%1,\"column\":%2},\"end\":{\"row\":%3,\"column\":%4}}")
-                              .arg(startRow - 1)
-                              .arg(startColumn - 1)
-                              .arg(endRow - 1)
-                              .arg(endColumn);
+    const QString range = q(editor::selectRangeJson(startRow, startColumn, endRow, endColumn));
     run(QStringLiteral("editor.selection.setRange(%1,\"undefined\");0").arg(jsString(range)));
 }
 
@@ -208,12 +205,7 @@ std::string AcePage::getLine(int line) {
 void AcePage::find(const std::string& needle, const FindOptions& options) {
     if (!ensureEditor())
         return;
-    auto flag = [](bool b) { return b ? QStringLiteral("true") : QStringLiteral("false"); };
-    const QString json = QStringLiteral("{\"backwards\":%1,\"wrap\":true,\"caseSensitive\":%2,\"wholeWord\":%3,"
-                                        "\"regExp\":%4,\"start\":%5}")
-                             .arg(flag(options.backwards), flag(options.caseSensitive), flag(options.wholeWord),
-                                  flag(options.regExp))
-                             .arg(findStart_);
+    const QString json = q(editor::findOptionsJson(options, findStart_));
     // An invalid regular expression makes Ace throw; that is simply no match.
     run(QStringLiteral("try{editor.find(%1,%2)}catch(e){};0").arg(jsString(q(needle)), jsString(json)));
     findStep();
@@ -233,12 +225,7 @@ SelectionRange AcePage::selectionRange() {
     if (!ensureEditor())
         return {};
     const QString text = run(QStringLiteral("editor.selection.getRange().toString()")).toString();
-    static const QRegularExpression pattern(QStringLiteral(R"(Range: \[(\d+)/(\d+)\] -> \[(\d+)/(\d+)\])"));
-    const auto match = pattern.match(text);
-    if (!match.hasMatch())
-        return {};
-    return {match.captured(1).toInt() + 1, match.captured(2).toInt() + 1, match.captured(3).toInt() + 1,
-            match.captured(4).toInt()};
+    return editor::parseSelectionRange(s(text)).value_or(SelectionRange{});
 }
 
 std::string AcePage::selectedText() {

@@ -7,7 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/EditorCommands.h"
+#include "core/editor/FindReplace.h"
 #include "core/platform/Page.h"
 
 namespace quillbox::app {
@@ -83,37 +83,26 @@ void FindReplaceWindow::open() {
     needle_->selectAll();
 }
 
-namespace {
-
-SearchChoice choiceOf(QCheckBox* wholeWord, QCheckBox* caseSensitive, QCheckBox* regExp) {
-    return {wholeWord->isChecked(), caseSensitive->isChecked(), regExp->isChecked()};
+editor::FindReplaceForm FindReplaceWindow::form() const {
+    editor::FindReplaceForm form;
+    form.needle = needle_->text().toStdString();
+    form.replacement = replacement_->text().toStdString();
+    form.wholeWord = wholeWord_->isChecked();
+    form.caseSensitive = caseSensitive_->isChecked();
+    form.regExp = regExp_->isChecked();
+    return form;
 }
 
-}  // namespace
-
-void FindReplaceWindow::find() {
-    if (Page* page = currentPage_())
-        findInPage(*page, needle_->text().toStdString(), choiceOf(wholeWord_, caseSensitive_, regExp_));
-}
+void FindReplaceWindow::find() { editor::findInPage(currentPage_(), form()); }
 
 void FindReplaceWindow::replaceOne() {
-    Page* page = currentPage_();
-    if (!page)
-        return;
-    const std::string hint = replaceOneInPage(*page, needle_->text().toStdString(),
-                                              replacement_->text().toStdString(),
-                                              choiceOf(wholeWord_, caseSensitive_, regExp_));
-    hint_->setText(QString::fromStdString(hint));
+    if (Page* page = currentPage_())
+        hint_->setText(QString::fromStdString(editor::replaceOneInPage(page, form())));
 }
 
 void FindReplaceWindow::replaceAll() {
-    Page* page = currentPage_();
-    if (!page)
-        return;
-    const std::string hint = replaceAllInPage(*page, needle_->text().toStdString(),
-                                              replacement_->text().toStdString(),
-                                              choiceOf(wholeWord_, caseSensitive_, regExp_));
-    hint_->setText(QString::fromStdString(hint));
+    if (Page* page = currentPage_())
+        hint_->setText(QString::fromStdString(editor::replaceAllInPage(page, form())));
 }
 
 }  // namespace quillbox::app

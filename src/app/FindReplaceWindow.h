@@ -4,6 +4,8 @@
 #include <QWidget>
 #include <functional>
 
+#include "core/editor/FindReplace.h"
+
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -29,6 +31,7 @@ public:
     void replaceAll();
 
 private:
+    editor::FindReplaceForm form() const;
     void optionClicked(QCheckBox* clicked);
 
     std::function<Page*()> currentPage_;

@@ -31,7 +31,7 @@
 
 #include "app/AboutWindow.h"
 #include "app/AcePage.h"
-#include "app/EditorCommands.h"
+#include "core/editor/FindReplace.h"
 #include "app/FindReplaceWindow.h"
 #include "app/QtPorts.h"
 
@@ -526,8 +526,7 @@ void MainWindow::setTitleProject(const QString& pageName) {
 void MainWindow::openFindReplace() { findReplace_->open(); }
 
 void MainWindow::goToLineCommand() {
-    if (Page* page = currentPage())
-        goToLine(*page, *dialogs_);
+    editor::goToLine(currentPage(), *dialogs_);
 }
 
 void MainWindow::clearOutput() { output_->clear(); }

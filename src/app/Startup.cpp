@@ -15,7 +15,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char* const kEngineDownloadPage = "https://quillbox.example.org/download/chakracore";
 const char* const kBrowserDownloadPage = "https://quillbox.example.org/download/browser";
 const char* const kFontExpression = "(window.fontsize||14)";
 
@@ -83,22 +82,6 @@ bool deployEditorAssetsIfNeeded(const config::IniFile& settings) {
         return false;
     deployEditorAssets(settings);
     return true;
-}
-
-std::string engineLibraryPath() { return paths::join(paths::programDirectory(), "libChakraCore.so"); }
-
-bool checkEngineLibrary(const std::string& libraryPath, Dialogs& dialogs, Shell& shell) {
-    std::error_code error;
-    if (fs::exists(libraryPath, error))
-        return true;
-    const MessageAnswer answer = dialogs.messageBox("目录下未找到「ChakraCore.dll」,是否前往下载？", "警告",
-                                                    MessageIcon::Warning, MessageButtons::YesNo);
-    if (answer == MessageAnswer::Yes) {
-        shell.open(kEngineDownloadPage);
-        dialogs.messageBox("提取码为「7k2p」\r\n下载完毕后,请将「ChakraCore.dll」移至运行目录下", "提示",
-                           MessageIcon::Warning, MessageButtons::Ok);
-    }
-    return false;
 }
 
 bool checkBrowser(const std::string& userAgent, Dialogs& dialogs, Shell& shell) {

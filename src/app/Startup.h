@@ -36,12 +36,6 @@ bool deployEditorAssets(const config::IniFile& settings);
 // Returns whether the assets were written.
 bool deployEditorAssetsIfNeeded(const config::IniFile& settings);
 
-// The engine library the ChakraCore engine loads from the program directory.
-std::string engineLibraryPath();
-// True when it is there. When it is not, asks whether to go to the download page, opens
-// it on Yes with the hint about the extraction code, and returns false: the program ends.
-bool checkEngineLibrary(const std::string& libraryPath, Dialogs& dialogs, Shell& shell);
-
 // The browser check of each editor page: true when the page runs in Qt WebEngine. When
 // not, warns with the agent text and offers the download page.
 bool checkBrowser(const std::string& userAgent, Dialogs& dialogs, Shell& shell);

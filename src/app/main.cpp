@@ -6,6 +6,7 @@
 #include "app/QtPorts.h"
 #include "app/Startup.h"
 #include "core/config/Settings.h"
+#include "core/engine/ChakraCore.h"
 
 int main(int argc, char** argv) {
     QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
@@ -16,7 +17,7 @@ int main(int argc, char** argv) {
     {
         quillbox::app::QtDialogs dialogs(nullptr);
         quillbox::app::QtShell shell;
-        if (!quillbox::app::checkEngineLibrary(quillbox::app::engineLibraryPath(), dialogs, shell))
+        if (!quillbox::engine::checkEngineLibrary(dialogs, shell))
             return 1;
     }
 

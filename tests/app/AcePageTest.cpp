@@ -6,13 +6,22 @@
 
 #include "AppTests.h"
 #include "app/AcePage.h"
-#include "app/EditorCommands.h"
+#include "core/editor/FindReplace.h"
 #include "app/Startup.h"
 #include "core/config/IniFile.h"
 #include "core/platform/Dialogs.h"
 
 using namespace quillbox;
 using quillbox::app::AcePage;
+
+namespace {
+
+editor::FindReplaceForm form(const std::string& needle, const std::string& replacement = "", bool wholeWord = false,
+                             bool caseSensitive = false, bool regExp = false) {
+    return {needle, replacement, wholeWord, caseSensitive, regExp};
+}
+
+}  // namespace
 
 class AcePageTest : public QObject {
     Q_OBJECT
@@ -92,41 +101,35 @@ private slots:
 
     void replaceReportsOneAllOrNothing() {
         auto page = make("foo bar foo baz foo");
-        QCOMPARE(app::replaceAllInPage(*page, "foo", "qux", {}), std::string("替换成功 共替换3项"));
+        QCOMPARE(editor::replaceAllInPage(page.get(), form("foo", "qux")), std::string("替换成功 共替换3项"));
         QCOMPARE(page->getText(), std::string("qux bar qux baz qux"));
-        QCOMPARE(app::replaceAllInPage(*page, "absent", "x", {}), std::string("替换失败"));
-        QCOMPARE(app::replaceOneInPage(*page, "absent", "x", {}), std::string("替换失败"));
+        QCOMPARE(editor::replaceAllInPage(page.get(), form("absent", "x")), std::string("替换失败"));
+        QCOMPARE(editor::replaceOneInPage(page.get(), form("absent", "x")), std::string("替换失败"));
         QCOMPARE(page->getText(), std::string("qux bar qux baz qux"));
-        QCOMPARE(app::replaceOneInPage(*page, "bar", "BAR", {}), std::string("替换成功"));
+        QCOMPARE(editor::replaceOneInPage(page.get(), form("bar", "BAR")), std::string("替换成功"));
         QCOMPARE(page->getText(), std::string("qux BAR qux baz qux"));
     }
 
     void searchOptionsReachTheEditor() {
         auto page = make("Foo food foo f9o");
-        app::SearchChoice whole;
-        whole.wholeWord = true;
-        QCOMPARE(app::replaceAllInPage(*page, "foo", "x", whole), std::string("替换成功 共替换2项"));
+        QCOMPARE(editor::replaceAllInPage(page.get(), form("foo", "x", true)), std::string("替换成功 共替换2项"));
         QCOMPARE(page->getText(), std::string("x food x f9o"));
 
         page->setText("Foo foo FOO");
-        app::SearchChoice cased;
-        cased.caseSensitive = true;
-        QCOMPARE(app::replaceAllInPage(*page, "foo", "x", cased), std::string("替换成功 共替换1项"));
+        QCOMPARE(editor::replaceAllInPage(page.get(), form("foo", "x", false, true)), std::string("替换成功 共替换1项"));
 
         page->setText("f1o f2o fo");
-        app::SearchChoice pattern;
-        pattern.regExp = true;
         // Every match of the pattern, not only copies of the first match found.
-        QCOMPARE(app::replaceAllInPage(*page, "f\\do", "n", pattern), std::string("替换成功 共替换2项"));
+        QCOMPARE(editor::replaceAllInPage(page.get(), form("f\\do", "n", false, false, true)), std::string("替换成功 共替换2项"));
         QCOMPARE(page->getText(), std::string("n n fo"));
         // A broken pattern is no match, not a failure of the page.
-        QCOMPARE(app::replaceAllInPage(*page, "(", "n", pattern), std::string("替换失败"));
+        QCOMPARE(editor::replaceAllInPage(page.get(), form("(", "n", false, false, true)), std::string("替换失败"));
         QCOMPARE(page->getText(), std::string("n n fo"));
     }
 
     void findSelectsTheNextMatch() {
         auto page = make("alpha\nbeta\ngamma beta\n");
-        app::findInPage(*page, "beta", {});
+        editor::findInPage(page.get(), form("beta"));
         QCOMPARE(page->selectedText(), std::string("beta"));
         QCOMPARE(page->selectionRange().startRow, 2);
     }
@@ -135,7 +138,7 @@ private slots:
         auto page = make("1\n2\n3\n4\nfifth line\n6\n7\n8");
         ScriptedDialogs dialogs;
         dialogs.inputAnswers = {std::string("0"), std::string("5")};
-        app::goToLine(*page, dialogs);
+        editor::goToLine(page.get(), dialogs);
         QCOMPARE(dialogs.messages(), std::vector<std::string>{"请输入正确的行数"});
         QCOMPARE(dialogs.records.front().text, std::string("请输入跳转行数"));
         QCOMPARE(dialogs.records.front().title, std::string("8"));  // the last line is proposed
@@ -144,7 +147,7 @@ private slots:
 
         ScriptedDialogs cancelled;  // no answers: the box is cancelled
         page->select(1, 1, 1, 1);
-        app::goToLine(*page, cancelled);
+        editor::goToLine(page.get(), cancelled);
         QCOMPARE(page->selectionRange(), (SelectionRange{1, 1, 1, 1}));
     }
 

@@ -1,5 +1,5 @@
-// Start-up: which start rewrites the editor assets, the font size in the page, the
-// engine-library check and the browser check.
+// Start-up: which start rewrites the editor assets, the font size in the page, and the
+// browser check.
 #include <QTest>
 #include <filesystem>
 
@@ -87,30 +87,6 @@ private slots:
         const std::string page = apptest::readBytes(app::editorPagePath());
         QVERIFY(page.find("editor.setFontSize(16)") != std::string::npos);
         QVERIFY(page.find("window.fontsize") == std::string::npos);
-    }
-
-    void missingEngineLibraryEndsTheProgramWhateverTheAnswer() {
-        const std::string absent = apptest::freshDir("bin") + "/libChakraCore.so";
-        ScriptedDialogs no;
-        no.yesNoAnswers = {MessageAnswer::No};
-        RecordingShell shell;
-        QVERIFY(!app::checkEngineLibrary(absent, no, shell));
-        QCOMPARE(no.messages(), std::vector<std::string>{"目录下未找到「ChakraCore.dll」,是否前往下载？"});
-        QCOMPARE(no.records[0].title, std::string("警告"));
-        QVERIFY(shell.opened.empty());
-
-        ScriptedDialogs yes;
-        yes.yesNoAnswers = {MessageAnswer::Yes};
-        QVERIFY(!app::checkEngineLibrary(absent, yes, shell));
-        QCOMPARE(shell.opened.size(), std::size_t(1));
-        QCOMPARE(yes.messages().size(), std::size_t(2));
-        QCOMPARE(yes.messages()[1], std::string("提取码为「7k2p」\r\n下载完毕后,请将「ChakraCore.dll」移至运行目录下"));
-        QCOMPARE(yes.records[1].title, std::string("提示"));
-
-        apptest::writeBytes(absent, "library");
-        ScriptedDialogs none;
-        QVERIFY(app::checkEngineLibrary(absent, none, shell));
-        QVERIFY(none.records.empty());
     }
 
     void browserCheckWarnsOnlyOutsideQtWebEngine() {
