@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "core/editor/MemoryPage.h"
@@ -235,11 +236,12 @@ TEST_F(ChakraLoaderTest, LoadsModernCodeAndListsItsNames) {
 }
 
 // The host object is set on the global as console and $$; only $$ is left out of the listing.
-// Disabled until the engine library stops keeping its own built-in console non-enumerable.
-TEST_F(ChakraLoaderTest, DISABLED_TheHostObjectIsListedAsConsole) {
+TEST_F(ChakraLoaderTest, TheHostObjectIsListedAsConsole) {
     addProject("p", {{"m", "var o = {k: 1};"}});
     ASSERT_TRUE(loader.load(kChakraEngine));
-    EXPECT_EQ(listed("p", "m", "属性"), (Lines{"console", "o"}));
+    Lines objects = listed("p", "m", "属性");
+    std::sort(objects.begin(), objects.end());
+    EXPECT_EQ(objects, (Lines{"console", "o"}));
 }
 
 TEST_F(ChakraLoaderTest, ConsoleOutputReachesTheConsoleBoxWhileLoading) {
