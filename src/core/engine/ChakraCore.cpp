@@ -24,7 +24,7 @@ struct ChakraCore::Api {
     X(JsGetGlobalObject) X(JsCreateObject) X(JsSetPromiseContinuationCallback) X(JsCreateFunction)          \
     X(JsObjectSetProperty) X(JsObjectGetProperty) X(JsCreatePropertyId) X(JsGetProperty)                   \
     X(JsGetIndexedProperty) X(JsGetOwnPropertyNames) X(JsCreateString) X(JsCreateStringUtf16)              \
-    X(JsCopyStringUtf16) X(JsRun) X(JsHasException) X(JsGetAndClearException)                              \
+    X(JsCopyStringUtf16) X(JsGetStringLength) X(JsRun) X(JsHasException) X(JsGetAndClearException)                              \
     X(JsGetAndClearExceptionWithMetadata) X(JsGetValueType) X(JsConvertValueToString) X(JsCallFunction)    \
     X(JsIntToNumber) X(JsGetUndefinedValue) X(JsAddRef) X(JsRelease) X(JsDisableRuntimeExecution)         \
     X(JsEnableRuntimeExecution)
@@ -121,13 +121,13 @@ std::string toText(const Api& js, JsValueRef value) {
     JsValueRef string = nullptr;
     if (js.JsConvertValueToString(value, &string) != JsNoError || !string)
         return {};
-    size_t length = 0;
-    if (js.JsCopyStringUtf16(string, 0, -1, nullptr, &length) != JsNoError)
+    int length = 0;
+    if (js.JsGetStringLength(string, &length) != JsNoError || length < 0)
         return {};
-    std::u16string chars(length, u'\0');
+    std::u16string chars(static_cast<size_t>(length), u'\0');
     size_t written = 0;
-    if (length && js.JsCopyStringUtf16(string, 0, static_cast<int>(length),
-                                       reinterpret_cast<uint16_t*>(chars.data()), &written) != JsNoError)
+    if (length && js.JsCopyStringUtf16(string, 0, length, reinterpret_cast<uint16_t*>(chars.data()), &written) !=
+                      JsNoError)
         return {};
     chars.resize(written);
     return text::utf16ToUtf8(chars);
