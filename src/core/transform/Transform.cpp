@@ -1,0 +1,71 @@
+#include "core/transform/Transform.h"
+
+#include "core/engine/SupportScripts.h"
+#include "core/json/JsonDocument.h"
+
+namespace quillbox::transform {
+
+TransformResult runTransform(const std::string& text, Mode mode) {
+    TransformResult result;
+    engine::ChakraCore chakra;
+    chakra.New();
+    if (!chakra.AddCode(engine::transformLibrary())) {
+        result.error = chakra.TakeException().exception;
+        if (result.error.empty())
+            result.error = "the transform library did not load";
+        chakra.Reset();
+        return result;
+    }
+    result.text = chakra.Call(mode == Mode::Compress ? "ysjs" : "js_beautify", {text});
+    // An empty result is also what a throwing library gives; only the exception tells them
+    // apart (minifying nothing but comments really is empty).
+    const engine::ChakraException exception = chakra.TakeException();
+    if (!exception.exception.empty()) {
+        result.text.clear();
+        result.error = exception.exception;
+    } else {
+        result.ok = true;
+    }
+    chakra.Reset();
+    return result;
+}
+
+bool transformPage(Page& page, Mode mode, Output& output) {
+    const SelectionRange range = page.selectionRange();
+    const bool whole = range.startRow == range.endRow;
+    const TransformResult result = runTransform(whole ? page.getText() : page.selectedText(), mode);
+    if (!result.ok) {
+        // Never write an empty result over the user's code.
+        output.messageLine(std::string(kTransformFailed) + "：" + result.error);
+        return false;
+    }
+    if (whole) {
+        page.setText(result.text);
+        const int last = page.lineCount();
+        page.select(last, 999999, last, 999999);
+    } else {
+        page.insert(result.text);
+    }
+    return true;
+}
+
+bool showMemberValue(const ProjectTree& tree, int engine, engine::JScript& native, engine::ChakraCore& chakra,
+                     Output& output) {
+    const NodeId item = tree.selected();
+    if (tree.value(item) != node_value::kMember)
+        return false;
+    const std::string object = tree.text(tree.parent(item));
+    const std::string member = tree.text(item);
+    const std::string path = object + "." + member;
+    // The member is reached by its name as a string: array elements ("0") and names that
+    // are not identifiers ("a-b") are members too, and path syntax would misread them.
+    const std::string script =
+        "QUILLBOX.JSON.stringify(" + object + "[" + JsonDocument::makeString(member).toJson() + "])";
+    const std::string value = engine == 0 ? native.Eval(script).text() : chakra.Eval(script);
+    if (engine != 0)
+        chakra.TakeException();  // a failed evaluation shows as an empty value; drop its record
+    output.messageLine(path + ":【" + value + "】");
+    return true;
+}
+
+}  // namespace quillbox::transform

@@ -1,0 +1,40 @@
+#pragma once
+// Compress and format: the transform library (JSMin and js-beautify) run on a fresh private
+// ChakraCore engine each time, so a transform never disturbs the code loaded for
+// evaluation. And the member-value display for a listed object member.
+#include <string>
+
+#include "core/engine/ChakraCore.h"
+#include "core/engine/JScript.h"
+#include "core/platform/Output.h"
+#include "core/platform/Page.h"
+#include "core/project/ProjectTree.h"
+
+namespace quillbox::transform {
+
+enum class Mode { Compress, Format };
+
+inline constexpr const char* kTransformFailed = "转换失败";
+
+struct TransformResult {
+    bool ok = false;
+    std::string text;   // the transformed text when ok
+    std::string error;  // the library's exception text when not
+};
+
+// Compress calls ysjs(text), format calls js_beautify(text) with its default options.
+TransformResult runTransform(const std::string& text, Mode mode);
+
+// The compress and format commands on an editor page. Without a selection spanning lines
+// the whole text is transformed and the cursor put at the end; otherwise only the
+// selection is replaced. When the library throws, the page keeps its text and the message
+// line "转换失败：" and the exception text is written. True when the page was changed.
+bool transformPage(Page& page, Mode mode, Output& output);
+
+// The member-value display: for the tree's current item when it is a listed object member
+// (node value 7), writes the message line "object.member:【JSON text】" from the engine the
+// selector names (0 native, else ChakraCore). False when the item is not a member.
+bool showMemberValue(const ProjectTree& tree, int engine, engine::JScript& native, engine::ChakraCore& chakra,
+                     Output& output);
+
+}  // namespace quillbox::transform
