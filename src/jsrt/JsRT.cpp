@@ -253,19 +253,21 @@ JSValueRef ownProperty(JSContextRef ctx, JSObjectRef object, const char* name) {
     return ignored ? nullptr : value;
 }
 
-std::u16string lineOf(std::u16string_view text, int line) {
+// The text of the 0-based line, without its line end; false when the text is shorter.
+bool lineOf(std::u16string_view text, int line, std::u16string& found) {
     size_t start = 0;
     for (int k = 0; k < line; ++k) {
         size_t nl = text.find(u'\n', start);
         if (nl == std::u16string_view::npos)
-            return {};
+            return false;
         start = nl + 1;
     }
     size_t end = text.find(u'\n', start);
     std::u16string_view l = text.substr(start, end == std::u16string_view::npos ? text.size() - start : end - start);
     if (!l.empty() && l.back() == u'\r')
         l.remove_suffix(1);
-    return std::u16string(l);
+    found.assign(l);
+    return true;
 }
 
 void recordException(Context* c, JSValueRef value) {
@@ -290,12 +292,13 @@ void recordException(Context* c, JSValueRef value) {
         StringRef s(JSValueToStringCopy(ctx, url, nullptr));
         e.url = std::u16string(s.view());
     }
+    // Scripts often share one URL: take the latest of them that is long enough.
     for (auto it = rt->sources.rbegin(); it != rt->sources.rend(); ++it) {
         if (it->url != e.url)
             continue;
         StringRef source(JSStringRetain(it->source));
-        e.sourceLine = lineOf(source.view(), e.line);
-        break;
+        if (lineOf(source.view(), e.line, e.sourceLine))
+            break;
     }
 }
 

@@ -222,6 +222,14 @@ TEST_F(JsRTMetadata, ErrorInAnEarlierScriptNamesThatScript) {
     EXPECT_NE(md.exception.find("missing"), std::string::npos) << md.exception;
 }
 
+TEST_F(JsRTMetadata, ScriptsSharingAUrlGiveTheLineOfOneLongEnough) {
+    ASSERT_EQ(run("function fail() {\n  var x = 1;\n  return x.y.z;\n}", nullptr, "Zorvan"), JsNoError);
+    ASSERT_EQ(run("fail()", nullptr, "Zorvan"), JsErrorScriptException);
+    Metadata md = take();
+    EXPECT_EQ(md.line, 2);
+    EXPECT_EQ(md.source, "  return x.y.z;");
+}
+
 TEST_F(JsRTMetadata, ThrownValueThatIsNoErrorKeepsItsValue) {
     ASSERT_EQ(run("throw 'plain text';", nullptr, "t.js"), JsErrorScriptException);
     Metadata md = take();
