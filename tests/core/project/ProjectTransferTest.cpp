@@ -120,6 +120,15 @@ TEST_F(Export, ProjectNamedAUnderscoreBExportsItsOwnCode) {
     EXPECT_EQ(readFile(target), fileOf("a_b", {{"m", "right project"}}));
 }
 
+TEST_F(Export, ModuleRenamedOntoASiblingsNameExportsEachPageOnce) {
+    project("p");
+    module("a", "first");
+    store.selectNode(module("b", "second"));
+    dialogs.inputAnswers.push_back("a");
+    store.renameModule();
+    EXPECT_EQ(store.exportText("p"), fileOf("p", {{"a", "first"}, {"a", "second"}}));
+}
+
 TEST_F(Export, NamesWithPathCharactersExportTheirCode) {
     for (const std::string name : {"v1.0", "a[1]", "x]", "c\\d"}) {
         project(name);
