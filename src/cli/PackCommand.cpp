@@ -37,6 +37,16 @@ std::string moduleNameOf(const std::string& path) {
 
 bool holdsLineBreak(const std::string& s) { return s.find_first_of("\r\n") != std::string::npos; }
 
+// A text file's last line ends with a line break; in the project file the format puts its
+// own line break after the code, so the file's is left out (a file of the one line
+// "var a=1;" gives the module "var a=1;" whichever way it was saved).
+void dropFinalLineBreak(std::string& code) {
+    if (code.size() >= 2 && code.compare(code.size() - 2, 2, "\r\n") == 0)
+        code.resize(code.size() - 2);
+    else if (!code.empty() && code.back() == '\n')
+        code.pop_back();
+}
+
 int runPack(const std::vector<std::string>& args) {
     std::vector<std::string> operands;
     std::string out;
@@ -87,6 +97,7 @@ int runPack(const std::vector<std::string>& args) {
             return kFailed;
         modules.push_back(module);
         codes.push_back(text::decodeFileText(bytes));
+        dropFinalLineBreak(codes.back());
     }
 
     SilentDialogs dialogs;
@@ -114,10 +125,11 @@ const CommandRegistration registration({
     "\n"
     "The module name is the file name without its directory and without a final \".js\".\n"
     "Each FILE is read as UTF-8 when it is valid UTF-8, else as GB18030, and its code is\n"
-    "kept as it is. The module of the last FILE holds the last editor page, so it ends with\n"
-    "one CR LF in the file; every other module ends with five. unpack gives the code back\n"
-    "with the extra line breaks the format adds: four CR LF pairs after every module but\n"
-    "the last, one after the last.\n"
+    "kept as it is, except for the line break that ends its last line (LF or CR LF), which\n"
+    "the format supplies itself. The module of the last FILE holds the last editor page, so\n"
+    "it ends with one CR LF in the file; every other module ends with five. unpack gives the\n"
+    "code back with the extra line breaks the format adds: four CR LF pairs after every\n"
+    "module but the last, one after the last.\n"
     "\n"
     "  -o OUT   write to OUT instead of standard output\n"
     "  --       end of options\n"

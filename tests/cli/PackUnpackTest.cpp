@@ -54,10 +54,19 @@ protected:
 using Pack = PackUnpack;
 
 TEST_F(Pack, WorkedExampleByteForByteOnStandardOutput) {
-    ProcessResult r = cli({"pack", "demo", put("main.js", "var a=1;")});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, kWorkedExample);
-    EXPECT_EQ(r.err, "");
+    // However the one line was saved: without a final line break, with LF or with CR LF.
+    for (const std::string ending : {"", "\n", "\r\n"}) {
+        ProcessResult r = cli({"pack", "demo", put("main.js", "var a=1;" + ending)});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, kWorkedExample);
+        EXPECT_EQ(r.err, "");
+    }
+}
+
+TEST_F(Pack, OnlyTheFinalLineBreakOfAFileIsLeftOut) {
+    ProcessResult r = cli({"pack", "p", put("m.js", "a\n\n")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find(kSep + "\r\na\n\r\n\r\n" + kSep), std::string::npos);
 }
 
 TEST_F(Pack, ModulesInOrderAndOnlyTheLastWithOneLineBreak) {
@@ -148,7 +157,7 @@ TEST_F(Unpack, WritesModulesAsUtf8AndListsThem) {
 }
 
 TEST_F(Unpack, RoundTripAddsTheDocumentedLineBreaks) {
-    const std::string code1 = "function f() {\r\n  return '中文\xF0\x9F\x98\x80';\r\n}";
+    const std::string code1 = "function f() {\n  return '中文\xF0\x9F\x98\x80';\r\n}";
     const std::string code2 = "var x = f();";
     ASSERT_EQ(cli({"pack", "rt", put("one.js", code1), put("two.js", code2), "-o", dir + "/rt.js"}).status, 0);
     ProcessResult r = cli({"unpack", dir + "/rt.js", dir + "/back"});
@@ -156,6 +165,11 @@ TEST_F(Unpack, RoundTripAddsTheDocumentedLineBreaks) {
     EXPECT_EQ(r.out, "rt\none\ntwo\n");
     EXPECT_EQ(readFile(dir + "/back/one.js"), code1 + "\r\n\r\n\r\n\r\n");
     EXPECT_EQ(readFile(dir + "/back/two.js"), code2 + "\r\n");
+    // Packed again, a one-module project comes back byte for byte.
+    ASSERT_EQ(cli({"pack", "one", dir + "/back/two.js", "-o", dir + "/one.js"}).status, 0);
+    ASSERT_EQ(cli({"unpack", dir + "/one.js", dir + "/again"}).status, 0);
+    EXPECT_EQ(readFile(dir + "/again/two.js"), code2 + "\r\n");
+    EXPECT_EQ(readFile(dir + "/one.js"), projectFile("one", {{"two", code2}}));
 }
 
 TEST_F(Unpack, ModuleNamesThatLeaveTheDirectoryWriteNothing) {
