@@ -165,7 +165,10 @@ bool Regex::valid() const { return impl_ && impl_->code; }
 
 const std::string& Regex::error() const { return impl_ ? impl_->error : kEmpty; }
 
-const RegexOptions& Regex::options() const { return impl_->options; }
+const RegexOptions& Regex::options() const {
+    static const RegexOptions none;
+    return impl_ ? impl_->options : none;
+}
 
 RegexResult Regex::execute(std::string_view subject) const {
     RegexResult result;

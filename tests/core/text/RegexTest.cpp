@@ -142,6 +142,10 @@ TEST(RegexFailures, MovedFromRegexIsInvalidNotACrash) {
     Regex a("a", kAll);
     Regex b(std::move(a));
     EXPECT_TRUE(b.test("a"));
+    EXPECT_FALSE(a.valid());  // NOLINT(bugprone-use-after-move): a moved-from Regex stays safe
+    EXPECT_FALSE(a.test("a"));
+    EXPECT_FALSE(a.execute("a").ok);
+    EXPECT_FALSE(a.options().global);
     Regex c("x");
     c = std::move(b);
     EXPECT_TRUE(c.test("a"));
