@@ -11,7 +11,7 @@ packages=(
   libgl-dev libxkbcommon-dev
   libjavascriptcoregtk-4.1-dev duktape-dev libpcre2-dev libcurl4-openssl-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  fonts-noto-cjk xvfb xauth xclip x11-utils imagemagick python3
+  fonts-noto-cjk xvfb xauth xclip xdotool x11-utils imagemagick python3
 )
 
 missing=()

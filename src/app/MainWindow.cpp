@@ -32,6 +32,8 @@
 #include "app/AboutWindow.h"
 #include "app/AcePage.h"
 #include "core/editor/FindReplace.h"
+#include "core/ecode/CallWrapper.h"
+#include "core/ecode/ConstantConversion.h"
 #include "app/FindReplaceWindow.h"
 #include "app/QtPorts.h"
 
@@ -120,6 +122,8 @@ MainWindow::MainWindow(config::IniFile ini, QWidget* parent)
     });
     store_->tree().observer = [this](TreeEvent event, NodeId node) { treeChanged(event, node); };
     store_->onPageSelected = [this](const std::string& pageName) { setTitleProject(q(pageName)); };
+    clipboard_ = std::make_unique<QtClipboard>();
+    loader_ = std::make_unique<engine::CodeLoader>(*store_, *output_, native_, chakra_);
     bindCommands();
     setMinimumSize(620, 400);
     if (QScreen* screen = QGuiApplication::primaryScreen())
@@ -133,6 +137,7 @@ MainWindow::~MainWindow() {
     if (overrideCursor_)
         QApplication::restoreOverrideCursor();
     // The pages go before the widgets that show them.
+    loader_.reset();
     store_.reset();
 }
 
@@ -151,6 +156,7 @@ void MainWindow::buildControls() {
         "QPushButton:hover { background: #4a4a4a; }"
         "QToolButton:hover { background: #444; }"
         "QComboBox { background: #3a3a3a; color: #e8e8e8; }"
+        "QComboBox QAbstractItemView { background: #2b2b2b; color: #e8e8e8; selection-background-color: #3c78d8; }"
         "QTabWidget::pane { border: 1px solid #444; }"
         "QTabBar::tab { background: #333; color: #ccc; padding: 3px 12px; }"
         "QTabBar::tab:selected { background: #3c78d8; color: white; }"
@@ -669,6 +675,11 @@ void MainWindow::bindCommands() {
     onClick("按钮_pro_moveupMod", [this] { store_->moveModuleUp(); });
     onClick("按钮_pro_movedownMod", [this] { store_->moveModuleDown(); });
     onClick("按钮_导出Js", [this] { exportCommand(); });
+    onClick("按钮_加载", [this] { loadCommand(); });
+    onClick("按钮_运行_系统", [this] { evaluateCommand(); });
+    onClick("按钮_E2JS", [this] { callWrapperCommand(); });
+    onClick("按钮_LongStr2E", [this] { constantCommand(); });
+    connect(functionBox_, &QLineEdit::returnPressed, this, &MainWindow::evaluateCommand);
     connect(action(QStringLiteral("删除模块")), &QAction::triggered, this, [this] { store_->deleteModule(); });
     connect(action(QStringLiteral("重命名项目")), &QAction::triggered, this, [this] { store_->renameModule(); });
     connect(tree_, &QTreeWidget::currentItemChanged, this, [this] { treeSelectionChanged(); });
@@ -677,6 +688,31 @@ void MainWindow::bindCommands() {
 }
 
 void MainWindow::exportCommand() { store_->exportCurrentProject(); }
+
+void MainWindow::loadCommand() {
+    loader_->load(engineSelector_->currentIndex());
+    tree_->viewport()->update();
+}
+
+void MainWindow::evaluateCommand() {
+    const std::string expression = functionBox_->text().toStdString();
+    if (expression.empty())
+        return;
+    loader_->evaluate(expression, engineSelector_->currentIndex());
+}
+
+void MainWindow::callWrapperCommand() {
+    ecode::CallWrapperSettings settings;
+    settings.style = static_cast<ecode::CallStyle>(menu_.callStyle == config::kCallStyleNone ? config::kCallStyleObject
+                                                                                             : menu_.callStyle);
+    settings.rename = menu_.renameRoutine;
+    ecode::generateCallWrapper(*store_, functionBox_->text().toStdString(), settings, *dialogs_, *clipboard_,
+                               *output_);
+}
+
+void MainWindow::constantCommand() {
+    ecode::convertCurrentProject(*store_, *clipboard_, *output_, ecode::localTimeNow());
+}
 
 QTreeWidgetItem* MainWindow::itemOf(NodeId node) const {
     auto it = items_.find(node);

@@ -11,6 +11,7 @@
 #include "app/Startup.h"
 #include "core/config/Settings.h"
 #include "core/project/ProjectStore.h"
+#include "core/engine/CodeLoader.h"
 #include <map>
 
 class QAction;
@@ -28,11 +29,11 @@ class QTreeWidgetItem;
 class QPushButton;
 class QGridLayout;
 
+#include "core/platform/Clipboard.h"
 #include "core/platform/Dialogs.h"
 
 namespace quillbox {
 class Shell;
-class Clipboard;
 class Page;
 }
 
@@ -51,6 +52,8 @@ public:
     // The ports the window speaks through; tests hand in scripted ones.
     void setDialogs(Dialogs* dialogs) { dialogs_ = dialogs; }
     void setShell(Shell* shell) { shell_ = shell; }
+    void setClipboard(std::unique_ptr<Clipboard> clipboard) { clipboard_ = std::move(clipboard); }
+    engine::CodeLoader& loader() { return *loader_; }
     Dialogs& dialogs() { return *dialogs_; }
     QtOutput& output() { return *output_; }
 
@@ -109,6 +112,10 @@ private:
     void treeChanged(TreeEvent event, NodeId node);
     void treeSelectionChanged();
     void exportCommand();
+    void loadCommand();
+    void evaluateCommand();
+    void callWrapperCommand();
+    void constantCommand();
     Qt::Edges edgesAt(const QPoint& globalPos) const;
     void clearOutput();
     void bindCommands();
@@ -144,6 +151,10 @@ private:
     Dialogs* dialogs_ = nullptr;
     Shell* shell_ = nullptr;
     std::unique_ptr<QtOutput> output_;
+    std::unique_ptr<Clipboard> clipboard_;
+    engine::JScript native_;
+    engine::ChakraCore chakra_;
+    std::unique_ptr<engine::CodeLoader> loader_;
 
     QLabel* title_ = nullptr;
     QLabel* icon_ = nullptr;

@@ -185,8 +185,12 @@ QMimeData* clipboardMimeData(const std::vector<ClipboardEntry>& entries) {
         switch (entry.number) {
         case 1:  // ANSI text in code page 936
         case 7:  // OEM text, the same bytes here
-            if (!data->hasText())
-                data->setText(q(text::fromGb18030(entry.bytes)));
+            if (!data->hasText()) {
+                std::string bytes = entry.bytes;
+                while (!bytes.empty() && bytes.back() == '\0')  // the Windows text ends in a zero
+                    bytes.pop_back();
+                data->setText(q(text::fromGb18030(bytes)));
+            }
             break;
         case 13: {  // UTF-16LE, ending in a zero unit
             std::u16string wide(entry.bytes.size() / 2, u'\0');

@@ -27,5 +27,9 @@ int main(int argc, char** argv) {
     window.initialise();
     window.applySettingsAtStart();
     window.show();
+    // Project script files named on the command line are imported, as if dropped on the tree.
+    const QStringList files = app.arguments().mid(1);
+    for (const QString& file : files)
+        window.store().importFile(file.toStdString());
     return app.exec();
 }
