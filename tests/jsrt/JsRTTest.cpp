@@ -166,6 +166,24 @@ TEST_F(JsRT, CompileErrorsAreToldApartFromRunTimeSyntaxErrors) {
     JsGetAndClearException(&e);
 }
 
+JsValueRef callFirstArgument(JsValueRef, bool, JsValueRef* args, unsigned short argc, void*);
+
+TEST_F(JsRT, RunawayRecursionIsAnOrdinaryException) {
+    EXPECT_EQ(run("function down(n) { return down(n + 1) + 1; } down(0);"), JsErrorScriptException);
+    JsValueRef e = nullptr;
+    ASSERT_EQ(JsGetAndClearException(&e), JsNoError);
+    EXPECT_EQ(text(e).rfind("RangeError", 0), 0u) << text(e);
+
+    // The same through a native function at every level.
+    JsValueRef fn = nullptr;
+    ASSERT_EQ(JsCreateFunction(callFirstArgument, nullptr, &fn), JsNoError);
+    ASSERT_EQ(JsObjectSetProperty(global(), str("invoke"), fn, false), JsNoError);
+    EXPECT_EQ(run("function again() { return invoke(again); } again();"), JsErrorScriptException);
+    ASSERT_EQ(JsGetAndClearException(&e), JsNoError);
+    EXPECT_EQ(text(e).rfind("RangeError", 0), 0u) << text(e);
+    EXPECT_EQ(eval("'fine'"), "fine");
+}
+
 struct Metadata {
     std::string exception, source, url;
     double line = -1, column = -1, length = -1;
