@@ -43,7 +43,7 @@ enum class ImportOutcome {
     Imported,      // the project was created (some repeated modules may have been skipped)
     Declined,      // the user said No to importing a file not named .js
     Unreadable,    // the file could not be read (the user was told)
-    NoProject,     // the text holds no project (the user was told)
+    NoProject,     // the text holds no project (importFile tells the user)
     BadSource,     // "错误的源代码"
     Refused,       // no unique project name was given: "错误的导入操作"
 };
@@ -124,8 +124,10 @@ public:
     bool exportCurrentProject();
     // The crash handler's one chance to save: a notice, then export of the current project.
     void crashSavePoint();
+    // Import of a dropped file. Says so when the file cannot be read or holds no project.
     ImportResult importFile(const std::string& path);
-    // Import of text already read (the bytes of a file; decoded by the reading rule).
+    // Import of bytes already read (decoded by the reading rule). Bytes that hold no
+    // project give NoProject without a word, so that callers can treat them otherwise.
     ImportResult importBytes(const std::string& bytes);
     const std::string& lastExportPath() const { return lastExportPath_; }
     void setLastExportPath(const std::string& path) { lastExportPath_ = path; }

@@ -99,7 +99,12 @@ ImportResult ProjectStore::importFile(const std::string& path) {
     }
     std::string fileText = text::decodeFileText(bytes);
     std::string().swap(bytes);
-    return importText(std::move(fileText));
+    result = importText(std::move(fileText));
+    // A dropped file that yields nothing must not look like a success.
+    if (result.outcome == ImportOutcome::NoProject)
+        dialogs_.messageBox("导入失败: " + (result.detail.empty() ? std::string("文件中没有项目") : result.detail),
+                            kErrorTitle, MessageIcon::Warning, MessageButtons::Ok);
+    return result;
 }
 
 ImportResult ProjectStore::importBytes(const std::string& bytes) {
@@ -112,8 +117,6 @@ ImportResult ProjectStore::importText(std::string fileText) {
     if (!split.ok || split.name.empty()) {
         result.outcome = ImportOutcome::NoProject;
         result.detail = split.error;  // empty when the text simply holds no project
-        dialogs_.messageBox("导入失败: " + (split.ok ? std::string("文件中没有项目") : split.error), kErrorTitle,
-                            MessageIcon::Warning, MessageButtons::Ok);
         return result;
     }
 

@@ -335,6 +335,13 @@ TEST_F(Import, FileWithoutProjectChangesNothingAndSaysSo) {
     EXPECT_EQ(json(), "{}");
 }
 
+TEST_F(Import, BytesWithoutProjectAreLeftToTheCaller) {
+    ImportResult r = store.importBytes("var a = 1;\r\n");
+    EXPECT_EQ(r.outcome, ImportOutcome::NoProject);
+    EXPECT_TRUE(dialogs.records.empty());
+    EXPECT_EQ(json(), "{}");
+}
+
 TEST_F(Import, UnreadableFileChangesNothingAndSaysWhy) {
     ImportResult r = store.importFile(dir + "/missing.js");
     EXPECT_EQ(r.outcome, ImportOutcome::Unreadable);
