@@ -1,0 +1,239 @@
+// quillbox-cli run, list, format, compress and testpage, end to end.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+
+#include "core/project/ProjectFile.h"
+#include "core/text/Text.h"
+#include "support/TestSupport.h"
+
+using quillbox::test::freshDirectory;
+using quillbox::test::readFile;
+using quillbox::test::runProcess;
+using quillbox::test::writeFile;
+
+namespace {
+
+const std::string kCli = QUILLBOX_CLI;
+const std::string kNodeModules = QUILLBOX_NODE_MODULES;
+
+bool chakraBuilt() {
+    return std::filesystem::exists(std::filesystem::path(kCli).parent_path() / "libChakraCore.so");
+}
+
+#define REQUIRE_CHAKRA()                                                      \
+    if (!chakraBuilt())                                                       \
+    GTEST_SKIP() << "libChakraCore.so is not built beside quillbox-cli"
+
+std::string script(const std::string& name, const std::string& code) {
+    const std::string path = freshDirectory("scripts") + "/" + name;
+    writeFile(path, code);
+    return path;
+}
+
+// The standard answers for "abc" and one AES-128-CBC vector (key and IV as UTF-8 text).
+const char* const kMd5 = "CryptoJS.MD5('abc').toString()";
+const char* const kSha256 = "CryptoJS.SHA256('abc').toString()";
+const char* const kAes =
+    "CryptoJS.AES.encrypt('hello', CryptoJS.enc.Utf8.parse('0123456789abcdef'), "
+    "{iv: CryptoJS.enc.Utf8.parse('abcdef9876543210')}).toString()";
+const char* const kCryptoAnswers =
+    ">>[结果] 900150983cd24fb0d6963f7d28e17f72\n"
+    ">>[结果] ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad\n"
+    ">>[结果] rkbumbtCClkN+Jkds7bQJw==\n";
+
+TEST(RunCommand, LoadsAPlainScriptAsAProjectNamedAfterTheFile) {
+    REQUIRE_CHAKRA();
+    const std::string file = script("calc.js", "function twice(x) { return x * 2; }\n");
+    const auto r = runProcess(kCli, {"run", file, "-e", "twice(21)", "-e", "'a' + 'b'"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, ">>calc_calc.js：加载成功\n>>[calc] 加载成功\n>>[结果] 42\n>>[结果] ab\n");
+}
+
+TEST(RunCommand, AFailedExpressionDoesNotStopTheOnesAfterIt) {
+    REQUIRE_CHAKRA();
+    const std::string file = script("m.js", "var n = 1;\n");
+    const auto r = runProcess(kCli, {"run", file, "-e", "missing()", "-e", "n + 1"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find(">>错误描述：："), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(">>[结果] 2\n"), std::string::npos) << r.out;
+}
+
+TEST(RunCommand, AFailedLoadStopsBeforeTheExpressions) {
+    REQUIRE_CHAKRA();
+    const std::string file = script("bad.js", "var a = 1;\nthrow new Error('at load');\n");
+    const auto r = runProcess(kCli, {"run", file, "-e", "a"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out.rfind(">>错误描述：Error: at load\n>>错误位置：2行", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find("字符\n>>错误代码：throw new Error('at load');\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("[结果]"), std::string::npos);
+}
+
+TEST(RunCommand, TheNativeEngineRefusesABooleanAndThatIsNotAResult) {
+    const std::string file = script("b.js", "function yes() { return true; }\n");
+    const auto r = runProcess(kCli, {"run", file, "--engine", "native", "-e", "yes()"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, ">>b_b.js：加载成功\n>>[b] 加载成功\n>>执行后结果为逻辑值,请使用ChakraCore引擎或浏览器运行\n");
+}
+
+TEST(RunCommand, LoadsAProjectScriptFileModuleByModule) {
+    const std::string text = quillbox::project_file::build(
+        "demo", {{"first", "function one() { return 1; }", false}, {"second", "function two() { return one() + 1; }", true}});
+    const std::string file = script("demo.txt", quillbox::text::toGb18030(text));
+    const auto r = runProcess(kCli, {"run", file, "--engine", "native", "-e", "two()"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, ">>demo_first.js：加载成功\n>>demo_second.js：加载成功\n>>[demo] 加载成功\n>>[结果] 2\n");
+}
+
+TEST(RunCommand, CryptoJs40GivesTheStandardAnswersInBothEngines) {
+    const std::string file = kNodeModules + "/crypto-js-4.0.0/crypto-js.js";
+    for (const char* engine : {"native", "chakra"}) {
+        if (std::string(engine) == "chakra" && !chakraBuilt())
+            continue;
+        const auto r = runProcess(kCli, {"run", file, "--engine", engine, "-e", kMd5, "-e", kSha256, "-e", kAes});
+        EXPECT_EQ(r.status, 0) << engine << ": " << r.out << r.err;
+        EXPECT_EQ(r.out, std::string(">>crypto-js_crypto-js.js：加载成功\n>>[crypto-js] 加载成功\n") + kCryptoAnswers)
+            << engine;
+    }
+}
+
+TEST(RunCommand, CryptoJsWithLetLoadsInChakraAndIsRefusedByTheNativeEngineAtItsLine) {
+    const std::string file = kNodeModules + "/crypto-js/crypto-js.js";
+    const std::string code = readFile(file);
+    // The first line that declares with let.
+    int letLine = 0;
+    std::string letText;
+    std::size_t start = 0;
+    for (int line = 1; start < code.size(); ++line) {
+        const std::size_t end = code.find('\n', start);
+        const std::string text = code.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        const std::size_t first = text.find_first_not_of(" \t");
+        if (first != std::string::npos && text.compare(first, 4, "let ") == 0) {
+            letLine = line;
+            letText = text;
+            break;
+        }
+        start = end == std::string::npos ? code.size() : end + 1;
+    }
+    ASSERT_GT(letLine, 0);
+
+    const auto native = runProcess(kCli, {"run", file, "--engine", "native", "-e", kMd5});
+    EXPECT_EQ(native.status, 1);
+    EXPECT_NE(native.out.find(">>发生错误：1002\n"), std::string::npos) << native.out;
+    EXPECT_NE(native.out.find(">>错误位置：" + std::to_string(letLine) + "行0字符\n"), std::string::npos) << native.out;
+    EXPECT_NE(native.out.find(">>错误代码：" + letText + "\n"), std::string::npos);
+    EXPECT_EQ(native.out.find("[结果]"), std::string::npos);
+
+    REQUIRE_CHAKRA();
+    const auto chakra = runProcess(kCli, {"run", file, "-e", kMd5, "-e", kSha256, "-e", kAes});
+    EXPECT_EQ(chakra.status, 0) << chakra.out;
+    EXPECT_EQ(chakra.out, std::string(">>crypto-js_crypto-js.js：加载成功\n>>[crypto-js] 加载成功\n") + kCryptoAnswers);
+}
+
+TEST(RunCommand, AnEndlessLoopIsStoppedByTheTimeout) {
+    REQUIRE_CHAKRA();
+    const std::string file = script("loop.js", "while(true){}\n");
+    const auto began = std::chrono::steady_clock::now();
+    const auto r = runProcess(kCli, {"run", file, "--timeout", "2", "-e", "1"});
+    const auto took = std::chrono::steady_clock::now() - began;
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, ">>执行已停止\n");
+    // Loose on purpose (a busy machine is slow); what matters is that it ends at all.
+    EXPECT_LT(took, std::chrono::seconds(60));
+}
+
+TEST(RunCommand, BadUsageChangesNothingAndSaysWhy) {
+    const std::string file = script("u.js", "var a;\n");
+    EXPECT_EQ(runProcess(kCli, {"run"}).status, 2);
+    EXPECT_EQ(runProcess(kCli, {"run", file, "--engine", "v8"}).status, 2);
+    EXPECT_EQ(runProcess(kCli, {"run", file, "--timeout", "soon"}).status, 2);
+    EXPECT_EQ(runProcess(kCli, {"run", file, "--timeout", "0"}).status, 2);
+    const auto native = runProcess(kCli, {"run", file, "--engine", "native", "--timeout", "2"});
+    EXPECT_EQ(native.status, 2);
+    EXPECT_NE(native.err.find("native engine cannot be stopped"), std::string::npos);
+    const auto missing = runProcess(kCli, {"run", file + ".absent"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_FALSE(missing.err.empty());
+}
+
+TEST(ListCommand, PrintsOnlyTheListingAsJson) {
+    const std::string text = quillbox::project_file::build(
+        "p", {{"a", "function f() {}\nvar o = {x: 1, y: [2]};", false}, {"b", "function g() {}", true}});
+    const std::string file = script("p.txt", quillbox::text::toGb18030(text));
+    const auto r = runProcess(kCli, {"list", file, "--engine", "native"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "[{\"module\":\"p_a.js\",\"functions\":[\"f\"],\"objects\":[{\"name\":\"o\",\"members\":[\"x\",\"y\"]}]},"
+              "{\"module\":\"p_b.js\",\"functions\":[\"f\",\"g\"],\"objects\":[{\"name\":\"o\",\"members\":[\"x\",\"y\"]}]}]\n");
+    EXPECT_NE(r.err.find(">>p_a.js：加载成功"), std::string::npos);
+}
+
+TEST(ListCommand, AFailedLoadListsTheModulesBeforeItAndFails) {
+    const std::string text = quillbox::project_file::build(
+        "p", {{"a", "function f() {}", false}, {"b", "var = broken;", true}});
+    const std::string file = script("p.txt", quillbox::text::toGb18030(text));
+    const auto r = runProcess(kCli, {"list", file, "--engine", "native"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "[{\"module\":\"p_a.js\",\"functions\":[\"f\"],\"objects\":[]}]\n");
+    EXPECT_NE(r.err.find(">>发生错误："), std::string::npos);
+}
+
+TEST(TransformCommands, FormatAndCompressReadAFileOrStandardInput) {
+    REQUIRE_CHAKRA();
+    const auto formatted = runProcess(kCli, {"format"}, "function f(x){return x+1}");
+    EXPECT_EQ(formatted.status, 0) << formatted.err;
+    EXPECT_EQ(formatted.out, "function f(x) {\n    return x + 1\n}");
+    const std::string file = script("c.js", "var a = 1 ;\n// gone\nvar b = '中' ;\n");
+    const auto compressed = runProcess(kCli, {"compress", file});
+    EXPECT_EQ(compressed.status, 0) << compressed.err;
+    EXPECT_EQ(compressed.out, "var a=1;var b='中';");
+    // GBK files are read as GBK.
+    const std::string gbk = script("g.js", quillbox::text::toGb18030("var s  =  '中文';"));
+    EXPECT_EQ(runProcess(kCli, {"compress", gbk}).out, "var s='中文';");
+}
+
+TEST(TransformCommands, AThrowingLibraryPrintsNothingAndFails) {
+    REQUIRE_CHAKRA();
+    const auto r = runProcess(kCli, {"compress"}, "var a = 1; /* never closed");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("转换失败"), std::string::npos);
+    EXPECT_NE(r.err.find("Unterminated comment"), std::string::npos);
+    EXPECT_EQ(runProcess(kCli, {"format", "a.js", "b.js"}).status, 2);
+}
+
+TEST(TestPageCommand, WritesThePageWithEveryModuleAndTheExpression) {
+    const std::string text = quillbox::project_file::build(
+        "t", {{"a", "var a = '中';", false}, {"b", "var b = '{hanshu}';", true}});
+    const std::string file = script("t.txt", quillbox::text::toGb18030(text));
+    const std::string out = freshDirectory("page") + "/page.html";
+    const auto r = runProcess(kCli, {"testpage", file, "-e", "a + b", "-o", out});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string page = quillbox::text::fromGb18030(readFile(out));
+    // Module a, then module b, each under its header, then the expression; the placeholder
+    // in b's code is replaced by the expression too.
+    std::size_t at = 0;
+    for (const char* piece : {"<script type=\"text/javascript\">\r\n\n", "//========================\r\n//       a.js\r\n",
+                              "var a = '中';", "//       b.js\r\n//========================\r\n", "var b = 'a + b';",
+                              "\r\n\r\n\r\n\r\n\r\n\r\n        var content =(a + b);\r\n"}) {
+        const std::size_t next = page.find(piece, at);
+        ASSERT_NE(next, std::string::npos) << piece << "\n" << page;
+        at = next;
+    }
+    EXPECT_EQ(page.find("{js代码}"), std::string::npos);
+    EXPECT_EQ(page.rfind("<!DOCTYPE html>\r\n<html>\r\n<head>\r\n    <meta charset=\"gbk\">", 0), 0u);
+}
+
+TEST(TestPageCommand, WithoutAnExpressionThePageShowsOneInTheHomeDirectory) {
+    const std::string file = script("one.js", "var x = 1;");
+    ASSERT_EQ(runProcess(kCli, {"testpage", file}).status, 0);
+    const std::string page = readFile(std::string(std::getenv("QUILLBOX_HOME")) + "/Js_Test.html");
+    // The module's code as it stands, then five empty lines, then the expression 1.
+    EXPECT_NE(page.find("//========================\r\n//       one.js\r\n//========================\r\nvar x = 1;"
+                        "\r\n\r\n\r\n\r\n\r\n\r\n        var content =(1);\r\n"),
+              std::string::npos)
+        << page;
+}
+
+}  // namespace
