@@ -33,9 +33,13 @@
 #include "app/AcePage.h"
 #include "core/editor/FindReplace.h"
 #include "core/ecode/CallWrapper.h"
+#include "core/engine/TestPage.h"
+#include "core/transform/Transform.h"
 #include "core/ecode/ConstantConversion.h"
 #include "app/FindReplaceWindow.h"
 #include "app/QtPorts.h"
+#include "app/StopWatch.h"
+#include <optional>
 
 // Resources of a static library are registered by hand (outside any namespace).
 static void initialiseResources() { Q_INIT_RESOURCE(resources); }
@@ -679,6 +683,12 @@ void MainWindow::bindCommands() {
     onClick("按钮_运行_系统", [this] { evaluateCommand(); });
     onClick("按钮_E2JS", [this] { callWrapperCommand(); });
     onClick("按钮_LongStr2E", [this] { constantCommand(); });
+    onClick("按钮_压缩", [this] { transformCommand(transform::Mode::Compress); });
+    onClick("按钮_格式化代码", [this] { transformCommand(transform::Mode::Format); });
+    onClick("按钮_运行_浏览器", [this] {
+        engine::runInBrowser(*store_, functionBox_->text().toStdString(), *shell_);
+    });
+    connect(action(QStringLiteral("复制表达式")), &QAction::triggered, this, &MainWindow::copyExpressionCommand);
     connect(functionBox_, &QLineEdit::returnPressed, this, &MainWindow::evaluateCommand);
     connect(action(QStringLiteral("删除模块")), &QAction::triggered, this, [this] { store_->deleteModule(); });
     connect(action(QStringLiteral("重命名项目")), &QAction::triggered, this, [this] { store_->renameModule(); });
@@ -690,7 +700,11 @@ void MainWindow::bindCommands() {
 void MainWindow::exportCommand() { store_->exportCurrentProject(); }
 
 void MainWindow::loadCommand() {
-    loader_->load(engineSelector_->currentIndex());
+    const int engine = engineSelector_->currentIndex();
+    std::optional<StopWatch> watch;
+    if (engine != engine::kNativeEngine)
+        watch.emplace([this] { chakra_.stop(); });
+    loader_->load(engine);
     tree_->viewport()->update();
 }
 
@@ -698,7 +712,11 @@ void MainWindow::evaluateCommand() {
     const std::string expression = functionBox_->text().toStdString();
     if (expression.empty())
         return;
-    loader_->evaluate(expression, engineSelector_->currentIndex());
+    const int engine = engineSelector_->currentIndex();
+    std::optional<StopWatch> watch;
+    if (engine != engine::kNativeEngine)
+        watch.emplace([this] { chakra_.stop(); });
+    loader_->evaluate(expression, engine);
 }
 
 void MainWindow::callWrapperCommand() {
@@ -708,6 +726,25 @@ void MainWindow::callWrapperCommand() {
     settings.rename = menu_.renameRoutine;
     ecode::generateCallWrapper(*store_, functionBox_->text().toStdString(), settings, *dialogs_, *clipboard_,
                                *output_);
+}
+
+void MainWindow::transformCommand(transform::Mode mode) {
+    if (Page* page = currentPage())
+        transform::transformPage(*page, mode, *output_);
+}
+
+void MainWindow::copyExpressionCommand() {
+    const ProjectTree& tree = store_->tree();
+    const NodeId node = tree.selected();
+    QString expression;
+    if (tree.value(node) == node_value::kFunction)
+        expression = q(tree.text(node)) + QStringLiteral("()");
+    else if (tree.value(node) == node_value::kMember)
+        expression = q(tree.text(tree.parent(node))) + QLatin1Char('.') + q(tree.text(node));
+    if (expression.isEmpty())
+        return;
+    functionBox_->setText(expression);
+    functionBox_->setFocus();
 }
 
 void MainWindow::constantCommand() {
@@ -800,6 +837,9 @@ void MainWindow::treeSelectionChanged() {
     syncingTree_ = true;
     store_->selectNode(node);
     syncingTree_ = false;
+    // A listed member shows its value; other items are left to the store.
+    if (store_->tree().value(node) == node_value::kMember)
+        transform::showMemberValue(store_->tree(), engineSelector_->currentIndex(), native_, chakra_, *output_);
 }
 
 }  // namespace quillbox::app

@@ -12,6 +12,7 @@
 #include "core/config/Settings.h"
 #include "core/project/ProjectStore.h"
 #include "core/engine/CodeLoader.h"
+#include "core/transform/Transform.h"
 #include <map>
 
 class QAction;
@@ -116,6 +117,8 @@ private:
     void evaluateCommand();
     void callWrapperCommand();
     void constantCommand();
+    void transformCommand(transform::Mode mode);
+    void copyExpressionCommand();
     Qt::Edges edgesAt(const QPoint& globalPos) const;
     void clearOutput();
     void bindCommands();

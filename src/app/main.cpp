@@ -5,10 +5,14 @@
 #include "app/MainWindow.h"
 #include "app/QtPorts.h"
 #include "app/Startup.h"
+#include "app/StopWatch.h"
+#include <string>
 #include "core/config/Settings.h"
 #include "core/engine/ChakraCore.h"
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::string(argv[1]) == quillbox::app::kStopDialogSwitch)
+        return quillbox::app::runStopDialog(argc, argv);
     QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillbox"));

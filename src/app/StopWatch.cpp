@@ -1,0 +1,74 @@
+#include "app/StopWatch.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDialog>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <chrono>
+
+#include "core/platform/Paths.h"
+
+namespace quillbox::app {
+
+StopWatch::StopWatch(std::function<void()> stop, int delayMs) {
+    thread_ = std::thread([this, stop = std::move(stop), delayMs] { watch(stop, delayMs); });
+}
+
+StopWatch::~StopWatch() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        done_ = true;
+    }
+    wake_.notify_all();
+    thread_.join();
+}
+
+void StopWatch::watch(std::function<void()> stop, int delayMs) {
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (wake_.wait_for(lock, std::chrono::milliseconds(delayMs), [this] { return done_; }))
+            return;
+    }
+    QProcess dialog;
+    dialog.setProcessChannelMode(QProcess::ForwardedChannels);
+    dialog.start(QString::fromStdString(paths::join(paths::programDirectory(), "quillbox")),
+                 {QString::fromLatin1(kStopDialogSwitch)});
+    if (!dialog.waitForStarted(5000))
+        return;
+    shown_ = true;
+    for (;;) {
+        if (dialog.waitForFinished(100)) {
+            if (dialog.exitStatus() == QProcess::NormalExit && dialog.exitCode() == 0) {
+                stopped_ = true;
+                stop();
+            }
+            return;
+        }
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (done_)
+            break;
+    }
+    dialog.kill();
+    dialog.waitForFinished(2000);
+}
+
+int runStopDialog(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QDialog dialog;
+    dialog.setWindowTitle(QStringLiteral("提示"));
+    dialog.setWindowFlags(dialog.windowFlags() | Qt::WindowStaysOnTopHint);
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* label = new QLabel(QStringLiteral("代码执行中,点击「停止」结束执行"), &dialog);
+    auto* button = new QPushButton(QStringLiteral("停止"), &dialog);
+    button->setObjectName(QStringLiteral("按钮_停止"));
+    layout->addWidget(label);
+    layout->addWidget(button);
+    QObject::connect(button, &QPushButton::clicked, &dialog, &QDialog::accept);
+    dialog.resize(280, 90);
+    return dialog.exec() == QDialog::Accepted ? 0 : 1;
+}
+
+}  // namespace quillbox::app

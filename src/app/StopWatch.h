@@ -1,0 +1,45 @@
+#pragma once
+// The way out of a script that runs too long. Loads and evaluations run on the GUI thread
+// and block the window, as they always have; when one runs longer than a second, a small
+// dialog with a stop button appears. It is its own process (this program started with
+// --stop-dialog), since the blocked GUI thread cannot draw it; its stop button ends the
+// ChakraCore script through the engine's stop, which any thread may call.
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace quillbox::app {
+
+inline constexpr const char* kStopDialogSwitch = "--stop-dialog";
+
+class StopWatch {
+public:
+    // Watches until destroyed; after `delayMs` shows the dialog, and calls `stop` when
+    // the user presses its button.
+    StopWatch(std::function<void()> stop, int delayMs = 1000);
+    ~StopWatch();
+    StopWatch(const StopWatch&) = delete;
+    StopWatch& operator=(const StopWatch&) = delete;
+
+    // Whether the dialog was shown / the stop was asked for (after destruction too).
+    bool dialogShown() const { return shown_; }
+    bool stopRequested() const { return stopped_; }
+
+private:
+    void watch(std::function<void()> stop, int delayMs);
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool done_ = false;
+    bool shown_ = false;
+    bool stopped_ = false;
+    std::thread thread_;
+};
+
+// The dialog process itself: shows "代码执行中" with the button "停止"; exit status 0 when
+// the button was pressed.
+int runStopDialog(int argc, char** argv);
+
+}  // namespace quillbox::app

@@ -1,0 +1,40 @@
+// The stop dialog of long runs: nothing appears for a quick run, the dialog appears for a
+// slow one and goes away with it, and only the dialog's button stops the engine.
+#include <QTest>
+#include <atomic>
+#include <filesystem>
+
+#include "AppTests.h"
+#include "app/StopWatch.h"
+#include "core/platform/Paths.h"
+
+using namespace quillbox;
+
+class StopWatchTest : public QObject {
+    Q_OBJECT
+private slots:
+    void quickRunShowsNothing() {
+        std::atomic<int> stops{0};
+        bool shown = true;
+        {
+            app::StopWatch watch([&] { ++stops; }, 60000);
+            QTest::qWait(50);
+            shown = watch.dialogShown();
+        }
+        QVERIFY(!shown);
+        QCOMPARE(stops.load(), 0);
+    }
+
+    void slowRunShowsTheDialogAndEndsItWithoutStopping() {
+        if (!std::filesystem::exists(paths::join(paths::programDirectory(), "quillbox")))
+            QSKIP("the quillbox program is not built beside the tests");
+        std::atomic<int> stops{0};
+        auto watch = std::make_unique<app::StopWatch>([&] { ++stops; }, 10);
+        QTRY_VERIFY_WITH_TIMEOUT(watch->dialogShown(), 20000);
+        watch.reset();  // the run ended: the dialog is closed, the engine left alone
+        QCOMPARE(stops.load(), 0);
+    }
+};
+
+static apptest::Register<StopWatchTest> registration;
+#include "StopWatchTest.moc"
