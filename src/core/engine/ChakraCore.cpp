@@ -277,6 +277,18 @@ void ChakraCore::makeCurrent() const {
         js->JsSetCurrentContext(context_);
 }
 
+// The text of a call's result. A stop that arrives just as the script finished refuses the
+// conversion: that call counts as stopped rather than as an empty result.
+std::string ChakraCore::resultText(void* result) {
+    const Api* js = api();
+    JsValueRef string = nullptr;
+    if (js->JsConvertValueToString(result, &string) == JsErrorInDisabledState) {
+        lastCallStopped_ = true;
+        return {};
+    }
+    return toText(*js, string);
+}
+
 bool ChakraCore::AddCode(const std::string& script) {
     const Api* js = api();
     if (!js || !context_)
@@ -307,7 +319,7 @@ std::string ChakraCore::Eval(const std::string& script) {
         }
         if (hasException(*js))
             return {};
-        return toText(*js, result);
+        return resultText(result);
     });
 }
 
@@ -332,7 +344,7 @@ std::string ChakraCore::Call(const std::string& name, const std::vector<std::str
         }
         if (hasException(*js))
             return {};
-        return toText(*js, result);
+        return resultText(result);
     });
 }
 

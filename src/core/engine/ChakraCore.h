@@ -91,6 +91,7 @@ public:
 private:
     static const Api* api();
     void makeCurrent() const;
+    std::string resultText(void* result);
     template <class F>
     auto runGuarded(F body) -> decltype(body());
     void afterStop();
