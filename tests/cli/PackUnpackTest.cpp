@@ -173,7 +173,8 @@ TEST_F(Unpack, RoundTripAddsTheDocumentedLineBreaks) {
 }
 
 TEST_F(Unpack, ModuleNamesThatLeaveTheDirectoryWriteNothing) {
-    for (const std::string bad : {"..", ".", "a/b", "../escape"}) {
+    for (const std::string& bad : {std::string(".."), std::string("."), std::string("a/b"), std::string("../escape"),
+                                   std::string("cut\0x", 5)}) {
         const std::string file = put("bad.js", projectFile("p", {{"fine", "1"}, {bad, "2"}}));
         const std::string out = dir + "/never";
         ProcessResult r = cli({"unpack", file, out});
