@@ -49,13 +49,15 @@ long decodeUtf8(std::string_view s, std::size_t& i) {
 }
 
 // Runs iconv over the whole input; on a byte it cannot convert it writes `bad` to the
-// output and skips one input byte.
-std::string convert(const char* to, const char* from, std::string_view in, std::string_view bad) {
+// output and skips one input byte. `growth` bounds the output per input byte for valid
+// input, so the buffer is sized once (zero-filling a needlessly large one costs as much
+// as the conversion itself on big files).
+std::string convert(const char* to, const char* from, std::string_view in, std::string_view bad, double growth) {
     iconv_t cd = iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1))
         return std::string(in);
     std::string out;
-    out.resize(in.size() * 2 + 16);
+    out.resize(static_cast<std::size_t>(static_cast<double>(in.size()) * growth) + 16);
     char* inPtr = const_cast<char*>(in.data());
     std::size_t inLeft = in.size();
     std::size_t used = 0;
@@ -139,14 +141,14 @@ std::string toGb18030(std::string_view utf8) {
     if (!hasNonAscii(utf8))
         return std::string(utf8);
     if (!isValidUtf8(utf8))
-        return convert("GB18030", "UTF-8", sanitizeUtf8(utf8), "?");
-    return convert("GB18030", "UTF-8", utf8, "?");
+        return convert("GB18030", "UTF-8", sanitizeUtf8(utf8), "?", 2.0);
+    return convert("GB18030", "UTF-8", utf8, "?", 2.0);
 }
 
 std::string fromGb18030(std::string_view bytes) {
     if (!hasNonAscii(bytes))
         return std::string(bytes);
-    return convert("UTF-8", "GB18030", bytes, "\xEF\xBF\xBD");
+    return convert("UTF-8", "GB18030", bytes, "\xEF\xBF\xBD", 1.5);
 }
 
 std::string decodeFileText(std::string_view bytes) {
