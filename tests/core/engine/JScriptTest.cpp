@@ -87,6 +87,15 @@ TEST(JScriptErrorText, DescribesTheLastFailure) {
                                   js.ControlObject()->Error().Description + "】【语句：var b = ;】");
 }
 
+TEST(JScriptTransformLibrary, DefinesOnlyItsThreeGlobals) {
+    JScript js;
+    const char* const globals = "(function () { var n = [], k; for (k in this) n.push(k); return n.sort().join(','); })()";
+    ASSERT_EQ(js.Eval(globals).text(), "");
+    js.AddCode(quillbox::engine::transformLibrary());
+    EXPECT_EQ(js.Eval(globals).text(), "js_beautify,jsmin,ysjs");
+    EXPECT_EQ(js.Eval("'abc'.has('b')").text(), "true");
+}
+
 TEST(JScriptTransformLibrary, RunsInTheNativeEngineToo) {
     JScript js;
     ASSERT_EQ(js.AddCode(quillbox::engine::transformLibrary()), 0);
