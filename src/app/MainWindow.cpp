@@ -224,6 +224,7 @@ void MainWindow::buildControls() {
     tree_->setIconSize(QSize(16, 16));
     tree_->setContextMenuPolicy(Qt::CustomContextMenu);
     tree_->setAcceptDrops(true);
+    tree_->viewport()->setAcceptDrops(true);
     projectLayout->addWidget(tree_, 1);
 
     rightSplitter_ = new QSplitter(Qt::Vertical, mainSplitter_);
@@ -600,7 +601,7 @@ Qt::Edges MainWindow::edgesAt(const QPoint& globalPos) const {
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
-    if (tree_ && watched == tree_->viewport() &&
+    if (tree_ && (watched == tree_->viewport() || watched == tree_) &&
         (type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop)) {
         // Files dropped on the tree are imported, one after the other.
         auto* drop = static_cast<QDropEvent*>(event);

@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDropEvent>
 #include <QLineEdit>
 #include <QLabel>
 #include <QMenu>
@@ -338,6 +339,75 @@ private slots:
         QTest::mouseClick(child<QToolButton>(window.get(), "按钮_清除"), Qt::LeftButton);
         QVERIFY(console->toPlainText().isEmpty());
         QCOMPARE(out->toPlainText(), QStringLiteral(">>加载成功"));
+    }
+
+    void filesDroppedOnTheTreeAreImported() {
+        addProject({{"a", "var a = 1;"}, {"b", "var b = 2;"}});
+        const std::string path = apptest::freshDir("drop") + "/demo.js";
+        apptest::writeBytes(path, window->store().exportBytes("demo"));
+        dialogs.inputAnswers = {std::string("copy")};  // the name demo is taken
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
+        QTreeWidget* tree = window->tree();
+        // As a real drag does: enter first (the tree accepts files), then drop.
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(tree->viewport(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(tree->viewport(), &drop);
+        QCOMPARE(tree->topLevelItemCount(), 2);
+        QTreeWidgetItem* copy = tree->topLevelItem(1);
+        QCOMPARE(copy->text(0), QStringLiteral("copy"));
+        QCOMPARE(copy->childCount(), 2);
+        QCOMPARE(copy->child(1)->text(0), QStringLiteral("b.js"));
+        QCOMPARE(dialogs.messages(), std::vector<std::string>{"重复的项目名称,请重新输入名称"});
+        const int page = window->store().findPage("copy", "b");
+        QVERIFY(page > 0);
+        // The code as exported, with the line ends the file format adds after it.
+        QCOMPARE(window->store().page(page)->getText().substr(0, 10), std::string("var b = 2;"));
+    }
+
+    void ctrlSExportsTheCurrentProject() {
+        addProject({{"a", "var a = 1;"}});
+        ProjectStore& store = window->store();
+        store.selectNode(store.tree().children(store.tree().topLevel()[0])[0]);
+        const std::string path = apptest::freshDir("export") + "/demo.js";
+        dialogs.saveAnswers = {path};
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier);
+        QTRY_VERIFY(!apptest::readBytes(path).empty());
+        QVERIFY(apptest::readBytes(path).find("var a = 1;") != std::string::npos);
+    }
+
+    void closingFromTheDesktopAsksTheSameQuestions() {
+        addProject({{"a", "var a = 1;"}});
+        act("记忆代码内容")->trigger();
+        dialogs.yesNoAnswers = {MessageAnswer::No};
+        window->close();
+        QVERIFY(window->isVisible());
+        QCOMPARE(dialogs.messages(), std::vector<std::string>{"编辑器[0]中还有代码,确定关闭吗？"});
+    }
+
+    void copyExpressionPutsACallIntoTheFunctionBox() {
+        addProject({{"a", "var a = 1;"}});
+        ProjectTree& tree = window->store().tree();
+        const NodeId module = tree.children(tree.topLevel()[0])[0];
+        const NodeId methods = tree.children(module)[0];
+        const NodeId properties = tree.children(module)[1];
+        const NodeId function = tree.add(methods, "greet", 4, 4, node_value::kFunction);
+        const NodeId object = tree.add(properties, "config", 3, 3, node_value::kObject);
+        const NodeId member = tree.add(object, "size", 6, 6, node_value::kMember);
+        auto* box = child<QLineEdit>(window.get(), "编辑框_函数");
+        tree.select(function);
+        act("复制表达式")->trigger();
+        QCOMPARE(box->text(), QStringLiteral("greet()"));
+        tree.select(member);
+        act("复制表达式")->trigger();
+        QCOMPARE(box->text(), QStringLiteral("config.size"));
+        tree.select(module);
+        act("复制表达式")->trigger();
+        QCOMPARE(box->text(), QStringLiteral("config.size"));  // a module has no expression
     }
 
     void clipboardEntriesBecomeMimeFormats() {
