@@ -191,9 +191,10 @@ bool CodeLoader::nativeLoad(const std::string& project) {
 bool CodeLoader::chakraStopped() {
     if (!chakra_.lastCallStopped())
         return false;
+    // The engine has already been made anew, empty but usable: what was loaded is gone, and
+    // the next evaluation runs against an empty engine rather than none.
     output_.messageLine(kStopped);
     output_.chooseTab(0);
-    chakra_.Reset();
     return true;
 }
 

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 #include <memory>
 
 #include "core/editor/MemoryPage.h"
@@ -301,6 +303,28 @@ TEST_F(ChakraLoaderTest, ARunawayModuleIsStoppedByTheTimeLimit) {
     store.currentPage()->setText("var fine = 1;");
     output.lines.clear();
     EXPECT_TRUE(loader.load(kChakraEngine));
+}
+
+TEST_F(ChakraLoaderTest, AnEvaluationCanBeStoppedFromAnotherThread) {
+    addProject("p", {{"m", "function spin() { while (true) {} }"}});
+    ASSERT_TRUE(loader.load(kChakraEngine));
+    output.lines.clear();
+    std::atomic<bool> done{false};
+    // Keep asking until the evaluation is running: stop() does nothing before it starts.
+    std::thread stopper([&] {
+        while (!done && !chakra.stop())
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    });
+    const Evaluation outcome = loader.evaluate("spin()", kChakraEngine);
+    done = true;
+    stopper.join();
+    EXPECT_EQ(outcome, Evaluation::Stopped);
+    EXPECT_EQ(output.texts(), (Lines{">>执行已停止"}));
+    EXPECT_EQ(output.currentTab(), 0);
+    // The engine goes on working, empty: the loaded code is gone.
+    output.lines.clear();
+    EXPECT_EQ(loader.evaluate("typeof spin", kChakraEngine), Evaluation::Result);
+    EXPECT_EQ(output.texts(), (Lines{">>[结果] undefined"}));
 }
 
 }  // namespace
