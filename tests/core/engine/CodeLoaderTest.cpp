@@ -158,6 +158,23 @@ TEST_F(CodeLoaderTest, TheListingNeverRunsAStringAsCode) {
     EXPECT_EQ(listed("p", "m", "方法"), (Lines{"helper"}));
 }
 
+TEST_F(CodeLoaderTest, AListingThatIsNotJsonListsNothing) {
+    addProject("p", {{"m", "function f() {}\nQUILLBOX.JSON.stringify = function () { return 'not json'; };"}});
+    ASSERT_TRUE(loader.load(kNativeEngine));
+    EXPECT_EQ(listed("p", "m", "方法"), Lines{});
+    EXPECT_EQ(output.texts(), (Lines{">>p_m.js：加载成功", ">>[p] 加载成功"}));
+}
+
+TEST_F(CodeLoaderTest, AModuleWithoutAPageIsSkippedSilently) {
+    addProject("p", {{"a", "var a = 1;"}, {"b", "var b = 2;"}, {"c", "var c = 3;"}});
+    dialogs.yesNoAnswers.push_back(MessageAnswer::Yes);  // "still holds code, remove?"
+    ASSERT_TRUE(store.removePageCore(store.findPage("p", "b")));
+    store.showPage(store.findPage("p", "a"));
+    ASSERT_TRUE(loader.load(kNativeEngine));
+    EXPECT_EQ(output.texts(), (Lines{">>p_a.js：加载成功", ">>p_c.js：加载成功", ">>[p] 加载成功"}));
+    EXPECT_EQ(native.Eval("typeof b").text(), "undefined");
+}
+
 TEST_F(CodeLoaderTest, AReloadReplacesTheEarlierListing) {
     addProject("p", {{"m", "function one() {}"}});
     ASSERT_TRUE(loader.load(kNativeEngine));
