@@ -34,7 +34,10 @@ AcePage::AcePage(QWidget* parent, const QUrl& url, const std::string& name, cons
     : name_(name), pending_(pendingText) {
     view_ = new QWebEngineView(parent);
     view_->setContextMenuPolicy(Qt::NoContextMenu);
-    view_->hide();
+    // Views are never hidden: a hidden browser view stops answering scripts. A page that
+    // is not shown lies below the others (and below whatever covers the editor area).
+    view_->show();
+    view_->lower();
     connect(view_, &QWebEngineView::loadFinished, this, &AcePage::onLoadFinished);
     view_->setUrl(url);
 }
@@ -52,14 +55,16 @@ void AcePage::close() {
     }
 }
 
-bool AcePage::visible() const { return view_ && view_->isVisible(); }
+bool AcePage::visible() const { return view_ && shown_; }
 
 void AcePage::setVisible(bool visible) {
     if (!view_)
         return;
-    view_->setVisible(visible);
+    shown_ = visible;
     if (visible)
         view_->raise();
+    else
+        view_->lower();
 }
 
 void AcePage::onLoadFinished(bool ok) {
@@ -121,6 +126,8 @@ QVariant AcePage::run(const QString& script) {
     timer.start(callTimeoutMs);
     while (!state->done && timer.isActive())
         loop.exec(QEventLoop::ExcludeUserInputEvents);
+    if (!state->done)
+        qWarning("editor page %s: no answer to %s", name_.c_str(), qPrintable(script.left(60)));
     return state->result;
 }
 

@@ -75,6 +75,7 @@ private:
     bool loadFailed_ = false;
     bool ready_ = false;
     bool closed_ = false;
+    bool shown_ = false;
     bool waiting_ = false;
     int findStart_ = 0;
 };

@@ -235,6 +235,12 @@ void MainWindow::buildControls() {
     editorArea_->setMinimumHeight(120);
     editorLayout_ = new QGridLayout(editorArea_);
     editorLayout_->setContentsMargins(0, 0, 0, 0);
+    // The pages share one place; the cover hides the pages not shown (they lie below it).
+    auto* cover = new QWidget(editorArea_);
+    cover->setObjectName(QStringLiteral("编辑区_底"));
+    cover->setAutoFillBackground(true);
+    cover->setStyleSheet(QStringLiteral("background: #2b2b2b;"));
+    editorLayout_->addWidget(cover, 0, 0);
 
     auto* functionFrame = named(new QFrame(rightSplitter_), "外形框1");
     auto* functionLayout = new QVBoxLayout(functionFrame);
@@ -579,8 +585,6 @@ void MainWindow::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
 }
 
-void MainWindow::resizeEvent(QResizeEvent* event) { QWidget::resizeEvent(event); }
-
 Qt::Edges MainWindow::edgesAt(const QPoint& globalPos) const {
     if (isMaximized() || isFullScreen())
         return {};
@@ -825,9 +829,27 @@ void MainWindow::treeChanged(TreeEvent event, NodeId node) {
     }
     case TreeEvent::Selected:
         tree_->setCurrentItem(itemOf(node));
+        markSelectedModule(node);
         break;
     }
     syncingTree_ = wasSyncing;
+}
+
+void MainWindow::markSelectedModule(NodeId node) {
+    // The module being edited stays marked in bold while other items are clicked.
+    if (store_->tree().value(node) != node_value::kModule)
+        return;
+    if (QTreeWidgetItem* previous = itemOf(markedModule_)) {
+        QFont font = previous->font(0);
+        font.setBold(false);
+        previous->setFont(0, font);
+    }
+    markedModule_ = node;
+    if (QTreeWidgetItem* item = itemOf(node)) {
+        QFont font = item->font(0);
+        font.setBold(true);
+        item->setFont(0, font);
+    }
 }
 
 void MainWindow::treeSelectionChanged() {

@@ -100,7 +100,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void buildControls();
@@ -112,6 +111,7 @@ private:
     void syncMenu();
     void treeChanged(TreeEvent event, NodeId node);
     void treeSelectionChanged();
+    void markSelectedModule(NodeId node);
     void exportCommand();
     void loadCommand();
     void evaluateCommand();
@@ -128,6 +128,7 @@ private:
     std::unique_ptr<ProjectStore> store_;
     std::map<NodeId, QTreeWidgetItem*> items_;
     bool syncingTree_ = false;
+    NodeId markedModule_ = kNoNode;
     // The store keeps a reference to its dialogs for its whole life; this one forwards
     // to whichever dialogs the window speaks through now.
     class ForwardingDialogs : public Dialogs {

@@ -54,6 +54,19 @@ private slots:
         QVERIFY(page->userAgent().contains(QStringLiteral("QtWebEngine/")));
     }
 
+    // A page that is not shown still answers at once (a hidden browser view would not).
+    void hiddenPagesAnswerToo() {
+        auto a = make("var a = 1;");
+        a->setVisible(false);
+        auto b = make("var b = 2;");
+        b->setVisible(false);
+        auto c = make("var c = 3;");
+        c->setVisible(false);
+        QCOMPARE(b->getText(), std::string("var b = 2;"));
+        QCOMPARE(a->getText(), std::string("var a = 1;"));
+        QCOMPARE(c->getText(), std::string("var c = 3;"));
+    }
+
     void positionsAreOneBasedAndRoundTrip() {
         auto page = make("line one\nline two\nthe third line\nfour\n");
         page->select(3, 1, 3, 10);

@@ -299,6 +299,7 @@ private slots:
         QCOMPARE(module->child(0)->text(0), QStringLiteral("方法"));
         QCOMPARE(module->child(1)->text(0), QStringLiteral("属性"));
         QVERIFY(!module->icon(0).isNull());
+        QVERIFY(module->font(0).bold());  // the module being edited is marked
         // Adding the module selected it: its page shows and the title names it.
         QCOMPARE(child<QLabel>(window.get(), "标签1")->text(),
                  QStringLiteral("Quillbox 1.30 By : Zorvan (当前项目:demo_util.js)"));
