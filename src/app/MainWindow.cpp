@@ -579,6 +579,21 @@ void MainWindow::updateMaximiseButton() {
     maximiseButton_->setToolTip(maximised ? QStringLiteral("还原") : QStringLiteral("最大化"));
 }
 
+void MainWindow::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    // The window may hang off the screen's top or left by at most 600 pixels and never
+    // start beyond its right or bottom edge, so its title bar stays within reach.
+    QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (!screen || isMaximized() || isFullScreen())
+        return;
+    const QRect area = screen->geometry();
+    const QPoint at = pos();
+    const QPoint kept(std::clamp(at.x(), area.left() - 600, area.right()),
+                      std::clamp(at.y(), area.top() - 600, area.bottom()));
+    if (kept != at)
+        move(kept);
+}
+
 void MainWindow::changeEvent(QEvent* event) {
     if (event->type() == QEvent::WindowStateChange)
         updateMaximiseButton();

@@ -235,6 +235,12 @@ private slots:
         window->resize(100, 100);
         QVERIFY(window->width() >= 620);
         QVERIFY(window->height() >= 400);
+        const QRect screen = window->screen()->geometry();
+        window->move(screen.left() - 5000, screen.top() - 5000);
+        QTRY_COMPARE(window->pos(), QPoint(screen.left() - 600, screen.top() - 600));
+        window->move(screen.right() + 5000, screen.bottom() + 5000);
+        QTRY_COMPARE(window->pos(), QPoint(screen.right(), screen.bottom()));
+        window->move(screen.topLeft());
         auto* maximise = child<QToolButton>(window.get(), "按钮_最大化");
         maximise->click();
         QTRY_COMPARE(maximise->toolTip(), QStringLiteral("还原"));
