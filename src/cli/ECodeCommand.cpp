@@ -4,7 +4,7 @@
 
 #include "cli/Command.h"
 #include "core/ecode/CallWrapper.h"
-#include "core/ecode/ProjectSource.h"
+#include "core/project/ProjectSource.h"
 #include "core/editor/MemoryPage.h"
 #include "core/platform/Dialogs.h"
 #include "core/project/ProjectStore.h"
@@ -58,7 +58,7 @@ int runECode(const std::vector<std::string>& args) {
     ProjectStore store(storeDialogs, [](const std::string& name, const std::string& code) {
         return std::make_unique<MemoryPage>(name, code);
     });
-    const ecode::ProjectSource source = ecode::addProjectSource(store, operands[0], bytes);
+    const ProjectSource source = addProjectSource(store, operands[0], bytes);
     if (!source.ok)
         return fail(kName, source.error);
 

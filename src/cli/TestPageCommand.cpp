@@ -4,7 +4,7 @@
 
 #include "cli/Command.h"
 #include "core/editor/MemoryPage.h"
-#include "core/engine/ProjectSource.h"
+#include "core/project/ProjectSource.h"
 #include "core/engine/TestPage.h"
 #include "core/platform/Dialogs.h"
 
@@ -48,7 +48,7 @@ int runTestPage(const std::vector<std::string>& args) {
     ProjectStore store(dialogs, [](const std::string& name, std::string code) {
         return std::make_unique<MemoryPage>(name, code);
     });
-    const engine::OpenedProject opened = engine::openProjectSource(store, operands[0], bytes);
+    const ProjectSource opened = openProjectSource(store, operands[0], bytes);
     if (!opened.ok)
         return fail(kName, opened.error);
     std::string error;

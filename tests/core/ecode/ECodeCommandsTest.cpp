@@ -1,5 +1,5 @@
 // The two commands on the project store: E code for the current page's project, and its
-// script as an E text constant. Also the command line's plain clipboard and file loader.
+// script as an E text constant. Also the command line's plain clipboard.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -8,7 +8,6 @@
 #include "core/ecode/CallWrapper.h"
 #include "core/ecode/ConstantConversion.h"
 #include "core/ecode/FileClipboard.h"
-#include "core/ecode/ProjectSource.h"
 #include "core/editor/MemoryPage.h"
 #include "core/platform/Dialogs.h"
 #include "core/platform/Output.h"
@@ -196,21 +195,3 @@ TEST(FileClipboard, FailsWithAReasonAndKeepsTheOldFile) {
     EXPECT_FALSE(badPath.error().empty());
 }
 
-TEST_F(ECodeCommands, SourceFileIsAProjectScriptFileOrOneModuleNamedAfterTheFile) {
-    const ProjectSource plain = addProjectSource(store, "/some/dir/crypto.min.js", "var k = \"中\";");
-    ASSERT_TRUE(plain.ok);
-    EXPECT_EQ(plain.project, "crypto.min");
-    EXPECT_EQ(store.moduleNames("crypto.min"), std::vector<std::string>{"crypto.min"});
-    EXPECT_EQ(store.page(store.findPage("crypto.min", "crypto.min"))->getText(), "var k = \"中\";");
-
-    addProject("demo", {{"main", "var a=1;"}, {"util", "var b;"}});
-    const std::string exported = store.exportBytes("demo");
-    ScriptedDialogs otherDialogs;
-    ProjectStore other(otherDialogs, [](const std::string& name, const std::string& code) {
-        return std::make_unique<MemoryPage>(name, code);
-    });
-    const ProjectSource imported = addProjectSource(other, "demo.js", exported);
-    ASSERT_TRUE(imported.ok);
-    EXPECT_EQ(imported.project, "demo");
-    EXPECT_EQ(other.moduleNames("demo"), (std::vector<std::string>{"main", "util"}));
-}
