@@ -1,7 +1,6 @@
 // quillbox-cli compress: the compress transform of the editor, on a file or standard input.
 #include "cli/Command.h"
-#include "core/text/Text.h"
-#include "core/transform/Transform.h"
+#include "cli/CommandSupport.h"
 
 namespace quillbox::cli {
 namespace {
@@ -9,30 +8,7 @@ namespace {
 constexpr const char* kName = "compress";
 
 int runCompress(const std::vector<std::string>& args) {
-    std::vector<std::string> operands;
-    bool optionsEnded = false;
-    for (const std::string& arg : args) {
-        if (optionsEnded || arg == "-" || arg.empty() || arg[0] != '-')
-            operands.push_back(arg);
-        else if (arg == "--")
-            optionsEnded = true;
-        else
-            return usage(kName, "unknown option '" + arg + "'");
-    }
-    if (operands.size() > 1)
-        return usage(kName, "only one FILE is taken");
-    if (!engine::ChakraCore::libraryLoaded())
-        return fail(kName, engine::ChakraCore::libraryError());
-    std::string bytes;
-    if (!readInput(kName, operands.empty() ? "" : operands[0], bytes))
-        return kFailed;
-    const transform::TransformResult result =
-        transform::runTransform(text::decodeFileText(bytes), transform::Mode::Compress);
-    if (!result.ok)
-        return fail(kName, std::string(transform::kTransformFailed) + "：" + result.error);
-    if (!writeOutput(kName, "-", result.text))
-        return fail(kName, "cannot write to standard output");
-    return kOk;
+    return runTransformCommand(kName, transform::Mode::Compress, args);
 }
 
 const CommandRegistration registration({

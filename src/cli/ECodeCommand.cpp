@@ -1,13 +1,10 @@
 // quillbox-cli ecode: the E subroutine that calls a project's script.
-#include <iostream>
-#include <memory>
+#include <optional>
 
 #include "cli/Command.h"
+#include "cli/CommandSupport.h"
 #include "core/ecode/CallWrapper.h"
-#include "core/project/ProjectSource.h"
-#include "core/editor/MemoryPage.h"
 #include "core/platform/Dialogs.h"
-#include "core/project/ProjectStore.h"
 #include "core/text/Text.h"
 
 namespace quillbox::cli {
@@ -21,46 +18,31 @@ int runECode(const std::vector<std::string>& args) {
     std::string expression;
     std::optional<std::string> typedName;
     bool gbk = false;
-    bool optionsEnded = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const bool takesValue = arg == "--style" || arg == "-e" || arg == "--name";
-        if (!optionsEnded && takesValue && i + 1 >= args.size())
-            return usage(kName, arg + " needs a value");
-        if (optionsEnded) {
-            operands.push_back(arg);
-        } else if (arg == "--") {
-            optionsEnded = true;
-        } else if (arg == "--style") {
-            const std::optional<ecode::CallStyle> style = ecode::parseCallStyle(args[++i]);
+    const auto onOption = [&](const std::string& option, const std::string& value) {
+        if (option == "--style") {
+            const std::optional<ecode::CallStyle> style = ecode::parseCallStyle(value);
             if (!style)
-                return usage(kName, "--style must be 1000, 1001 or 1002, not '" + args[i] + "'");
+                return usage(kName, "--style must be 1000, 1001 or 1002, not '" + value + "'");
             settings.style = *style;
-        } else if (arg == "-e") {
-            expression = args[++i];
-        } else if (arg == "--name") {
-            typedName = args[++i];
-        } else if (arg == "--gbk") {
-            gbk = true;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return usage(kName, "unknown option '" + arg + "'");
+        } else if (option == "-e") {
+            expression = value;
+        } else if (option == "--name") {
+            typedName = value;
         } else {
-            operands.push_back(arg);
+            gbk = true;
         }
-    }
-    if (operands.size() != 1)
-        return usage(kName, operands.empty() ? "FILE is needed" : "only one FILE is taken");
+        return kOk;
+    };
+    if (const int status = parseArguments(
+            kName, args, {{"--style", true}, {"-e", true}, {"--name", true}, {"--gbk"}}, onOption, operands);
+        status != kOk)
+        return status;
+    if (const int status = requireOneFile(kName, operands); status != kOk)
+        return status;
 
-    std::string bytes;
-    if (!readInput(kName, operands[0], bytes))
+    CommandProject project;
+    if (!project.load(kName, operands[0], false))
         return kFailed;
-    ScriptedDialogs storeDialogs;
-    ProjectStore store(storeDialogs, [](const std::string& name, const std::string& code) {
-        return std::make_unique<MemoryPage>(name, code);
-    });
-    const ProjectSource source = addProjectSource(store, operands[0], bytes);
-    if (!source.ok)
-        return fail(kName, source.error);
 
     // A name given with --name stands for the one typed into the rename prompt.
     ScriptedDialogs renameDialogs;
@@ -68,7 +50,7 @@ int runECode(const std::vector<std::string>& args) {
         settings.rename = true;
         renameDialogs.inputAnswers.push_back(*typedName);
     }
-    const std::string code = ecode::callWrapperForProject(source.project, expression, settings, renameDialogs);
+    const std::string code = ecode::callWrapperForProject(project.name(), expression, settings, renameDialogs);
     if (!writeOutput(kName, "-", gbk ? text::toGb18030(code) : code))
         return fail(kName, "cannot write to standard output");
     return kOk;

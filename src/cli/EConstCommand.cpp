@@ -1,14 +1,10 @@
 // quillbox-cli econst: a project's script as an E text constant, in an E project image.
 #include <iostream>
-#include <memory>
 
 #include "cli/Command.h"
+#include "cli/CommandSupport.h"
 #include "core/ecode/ConstantConversion.h"
 #include "core/ecode/FileClipboard.h"
-#include "core/project/ProjectSource.h"
-#include "core/editor/MemoryPage.h"
-#include "core/platform/Dialogs.h"
-#include "core/project/ProjectStore.h"
 
 namespace quillbox::cli {
 namespace {
@@ -19,41 +15,28 @@ int runEConst(const std::vector<std::string>& args) {
     std::vector<std::string> operands;
     std::string out = "-";
     bool valueOnly = false;
-    bool optionsEnded = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (optionsEnded) {
-            operands.push_back(arg);
-        } else if (arg == "--") {
-            optionsEnded = true;
-        } else if (arg == "-o") {
-            if (i + 1 >= args.size() || args[i + 1].empty())
-                return usage(kName, "-o needs a file name");
-            out = args[++i];
-        } else if (arg == "--value") {
+    const auto onOption = [&](const std::string& option, const std::string& value) {
+        if (option == "--value") {
             valueOnly = true;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return usage(kName, "unknown option '" + arg + "'");
         } else {
-            operands.push_back(arg);
+            if (value.empty())
+                return usage(kName, "-o needs a file name");
+            out = value;
         }
-    }
-    if (operands.size() != 1)
-        return usage(kName, operands.empty() ? "FILE is needed" : "only one FILE is taken");
+        return kOk;
+    };
+    if (const int status =
+            parseArguments(kName, args, {{"-o", true, "-o needs a file name"}, {"--value"}}, onOption, operands);
+        status != kOk)
+        return status;
+    if (const int status = requireOneFile(kName, operands); status != kOk)
+        return status;
 
-    std::string bytes;
-    if (!readInput(kName, operands[0], bytes))
+    CommandProject project;
+    if (!project.load(kName, operands[0], false))
         return kFailed;
-    ScriptedDialogs dialogs;
-    ProjectStore store(dialogs, [](const std::string& name, const std::string& code) {
-        return std::make_unique<MemoryPage>(name, code);
-    });
-    const ProjectSource source = addProjectSource(store, operands[0], bytes);
-    if (!source.ok)
-        return fail(kName, source.error);
-    std::string().swap(bytes);
 
-    const ecode::EConstant constant = ecode::projectConstant(store, source.project, ecode::localTimeNow());
+    const ecode::EConstant constant = ecode::projectConstant(project.store(), project.name(), ecode::localTimeNow());
     if (valueOnly)
         return writeOutput(kName, out, constant.value) ? kOk : kFailed;
 

@@ -1,13 +1,10 @@
 // quillbox-cli list: the functions, objects and members each module of a project defines.
 #include <iostream>
-#include <memory>
 
 #include "cli/Command.h"
-#include "core/editor/MemoryPage.h"
+#include "cli/CommandSupport.h"
 #include "core/engine/CodeLoader.h"
-#include "core/project/ProjectSource.h"
 #include "core/json/JsonDocument.h"
-#include "core/platform/Dialogs.h"
 
 namespace quillbox::cli {
 namespace {
@@ -43,50 +40,25 @@ std::string listingJson(const std::vector<engine::ModuleListing>& listings) {
 int runList(const std::vector<std::string>& args) {
     std::vector<std::string> operands;
     int engineIndex = engine::kChakraEngine;
-    bool optionsEnded = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (optionsEnded) {
-            operands.push_back(arg);
-        } else if (arg == "--") {
-            optionsEnded = true;
-        } else if (arg == "--engine") {
-            if (i + 1 >= args.size())
-                return usage(kName, "--engine needs a value");
-            const std::string& e = args[++i];
-            if (e == "native")
-                engineIndex = engine::kNativeEngine;
-            else if (e == "chakra")
-                engineIndex = engine::kChakraEngine;
-            else
-                return usage(kName, "--engine must be native or chakra, not '" + e + "'");
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return usage(kName, "unknown option '" + arg + "'");
-        } else {
-            operands.push_back(arg);
-        }
-    }
-    if (operands.size() != 1)
-        return usage(kName, operands.empty() ? "FILE is needed" : "only one FILE is taken");
-    if (engineIndex == engine::kChakraEngine && !engine::ChakraCore::libraryLoaded())
-        return fail(kName, engine::ChakraCore::libraryError());
+    const auto onOption = [&](const std::string&, const std::string& value) {
+        return parseEngineOption(kName, value, engineIndex);
+    };
+    if (const int status = parseArguments(kName, args, {{"--engine", true}}, onOption, operands); status != kOk)
+        return status;
+    if (const int status = requireOneFile(kName, operands); status != kOk)
+        return status;
+    if (const int status = requireEngine(kName, engineIndex); status != kOk)
+        return status;
 
-    std::string bytes;
-    if (!readInput(kName, operands[0], bytes))
+    CommandProject project;
+    if (!project.load(kName, operands[0], true))
         return kFailed;
-    ScriptedDialogs dialogs;
-    ProjectStore store(dialogs, [](const std::string& name, std::string code) {
-        return std::make_unique<MemoryPage>(name, code);
-    });
-    const ProjectSource opened = openProjectSource(store, operands[0], bytes);
-    if (!opened.ok)
-        return fail(kName, opened.error);
 
     // The load's own lines go to standard error; standard output gets only the listing.
     RecordingOutput output(&std::cerr);
     engine::JScript native;
     engine::ChakraCore chakra;
-    engine::CodeLoader loader(store, output, native, chakra);
+    engine::CodeLoader loader(project.store(), output, native, chakra);
     const bool loaded = loader.load(engineIndex);
     if (!writeOutput(kName, "-", listingJson(loader.listings())))
         return fail(kName, "cannot write to standard output");

@@ -1,13 +1,10 @@
 // quillbox-cli run: load a project into an engine and evaluate expressions against it.
 #include <cstdlib>
 #include <iostream>
-#include <memory>
 
 #include "cli/Command.h"
-#include "core/editor/MemoryPage.h"
+#include "cli/CommandSupport.h"
 #include "core/engine/CodeLoader.h"
-#include "core/project/ProjectSource.h"
-#include "core/platform/Dialogs.h"
 
 namespace quillbox::cli {
 namespace {
@@ -19,61 +16,40 @@ int runRun(const std::vector<std::string>& args) {
     std::vector<std::string> expressions;
     int engineIndex = engine::kChakraEngine;
     double timeout = 0;
-    bool optionsEnded = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const bool takesValue = arg == "--engine" || arg == "-e" || arg == "--timeout";
-        if (!optionsEnded && takesValue && i + 1 >= args.size())
-            return usage(kName, arg + " needs a value");
-        if (optionsEnded) {
-            operands.push_back(arg);
-        } else if (arg == "--") {
-            optionsEnded = true;
-        } else if (arg == "--engine") {
-            const std::string& e = args[++i];
-            if (e == "native")
-                engineIndex = engine::kNativeEngine;
-            else if (e == "chakra")
-                engineIndex = engine::kChakraEngine;
-            else
-                return usage(kName, "--engine must be native or chakra, not '" + e + "'");
-        } else if (arg == "-e") {
-            expressions.push_back(args[++i]);
-        } else if (arg == "--timeout") {
-            char* end = nullptr;
-            timeout = std::strtod(args[++i].c_str(), &end);
-            if (args[i].empty() || *end != '\0' || !(timeout > 0) || timeout > 1e6)
-                return usage(kName, "--timeout takes a number of seconds above 0, not '" + args[i] + "'");
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return usage(kName, "unknown option '" + arg + "'");
+    const auto onOption = [&](const std::string& option, const std::string& value) {
+        if (option == "--engine")
+            return parseEngineOption(kName, value, engineIndex);
+        if (option == "-e") {
+            expressions.push_back(value);
         } else {
-            operands.push_back(arg);
+            char* end = nullptr;
+            timeout = std::strtod(value.c_str(), &end);
+            if (value.empty() || *end != '\0' || !(timeout > 0) || timeout > 1e6)
+                return usage(kName, "--timeout takes a number of seconds above 0, not '" + value + "'");
         }
-    }
-    if (operands.size() != 1)
-        return usage(kName, operands.empty() ? "FILE is needed" : "only one FILE is taken");
+        return kOk;
+    };
+    if (const int status = parseArguments(
+            kName, args, {{"--engine", true}, {"-e", true}, {"--timeout", true}}, onOption, operands);
+        status != kOk)
+        return status;
+    if (const int status = requireOneFile(kName, operands); status != kOk)
+        return status;
     if (timeout > 0 && engineIndex == engine::kNativeEngine)
         return usage(kName, "--timeout needs the chakra engine: the native engine cannot be stopped");
-    if (engineIndex == engine::kChakraEngine && !engine::ChakraCore::libraryLoaded())
-        return fail(kName, engine::ChakraCore::libraryError());
+    if (const int status = requireEngine(kName, engineIndex); status != kOk)
+        return status;
 
-    std::string bytes;
-    if (!readInput(kName, operands[0], bytes))
+    CommandProject project;
+    if (!project.load(kName, operands[0], true))
         return kFailed;
-    ScriptedDialogs dialogs;
-    ProjectStore store(dialogs, [](const std::string& name, std::string code) {
-        return std::make_unique<MemoryPage>(name, code);
-    });
-    const ProjectSource opened = openProjectSource(store, operands[0], bytes);
-    if (!opened.ok)
-        return fail(kName, opened.error);
 
     RecordingOutput output(&std::cout);
     engine::JScript native;
     engine::ChakraCore chakra;
     if (timeout > 0)
         chakra.setTimeLimit(std::chrono::milliseconds(static_cast<long long>(timeout * 1000)));
-    engine::CodeLoader loader(store, output, native, chakra);
+    engine::CodeLoader loader(project.store(), output, native, chakra);
     if (!loader.load(engineIndex))
         return kFailed;
     bool allResults = true;

@@ -1,12 +1,9 @@
 // quillbox-cli testpage: the browser test page for a project, written without opening it.
 #include <iostream>
-#include <memory>
 
 #include "cli/Command.h"
-#include "core/editor/MemoryPage.h"
-#include "core/project/ProjectSource.h"
+#include "cli/CommandSupport.h"
 #include "core/engine/TestPage.h"
-#include "core/platform/Dialogs.h"
 
 namespace quillbox::cli {
 namespace {
@@ -17,42 +14,22 @@ int runTestPage(const std::vector<std::string>& args) {
     std::vector<std::string> operands;
     std::string expression;
     std::string out;
-    bool optionsEnded = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const bool takesValue = arg == "-e" || arg == "-o";
-        if (!optionsEnded && takesValue && i + 1 >= args.size())
-            return usage(kName, arg + " needs a value");
-        if (optionsEnded)
-            operands.push_back(arg);
-        else if (arg == "--")
-            optionsEnded = true;
-        else if (arg == "-e")
-            expression = args[++i];
-        else if (arg == "-o")
-            out = args[++i];
-        else if (arg.size() > 1 && arg[0] == '-')
-            return usage(kName, "unknown option '" + arg + "'");
-        else
-            operands.push_back(arg);
-    }
-    if (operands.size() != 1)
-        return usage(kName, operands.empty() ? "FILE is needed" : "only one FILE is taken");
+    const auto onOption = [&](const std::string& option, const std::string& value) {
+        (option == "-e" ? expression : out) = value;
+        return kOk;
+    };
+    if (const int status = parseArguments(kName, args, {{"-e", true}, {"-o", true}}, onOption, operands); status != kOk)
+        return status;
+    if (const int status = requireOneFile(kName, operands); status != kOk)
+        return status;
     if (out.empty())
         out = engine::testPagePath();
 
-    std::string bytes;
-    if (!readInput(kName, operands[0], bytes))
+    CommandProject project;
+    if (!project.load(kName, operands[0], true))
         return kFailed;
-    ScriptedDialogs dialogs;
-    ProjectStore store(dialogs, [](const std::string& name, std::string code) {
-        return std::make_unique<MemoryPage>(name, code);
-    });
-    const ProjectSource opened = openProjectSource(store, operands[0], bytes);
-    if (!opened.ok)
-        return fail(kName, opened.error);
     std::string error;
-    if (!engine::writeTestPage(store, opened.project, expression, out, &error))
+    if (!engine::writeTestPage(project.store(), project.name(), expression, out, &error))
         return fail(kName, "cannot write " + error);
     std::cerr << "quillbox-cli testpage: wrote " << out << std::endl;
     return kOk;
