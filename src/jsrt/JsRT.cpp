@@ -550,6 +550,26 @@ bool isPropertyKey(JSContextRef ctx, JSValueRef key) {
     return key && (JSValueIsString(ctx, key) || JSValueIsSymbol(ctx, key));
 }
 
+// The characters of a string value, for the two copy calls.
+JsErrorCode stringValueChars(JsValueRef value, std::u16string& chars) {
+    Context* c = nullptr;
+    if (JsErrorCode e = enter(c); e != JsNoError)
+        return e;
+    return stringChars(c->ctx, asValue(value), chars) ? JsNoError : JsErrorInvalidArgument;
+}
+
+// object[key] read in script (getters run, exceptions are recorded), for the property reads
+// by key and by index.
+JsErrorCode getForKey(Context* c, JsValueRef object, JsValueRef key, JsValueRef* value) {
+    JSValueRef got = nullptr;
+    JsErrorCode code = scriptCall(c, [&](JSValueRef* exception) {
+        got = JSObjectGetPropertyForKey(c->ctx, asObject(asValue(object)), asValue(key), exception);
+    });
+    if (code == JsNoError)
+        *value = out(got);
+    return code;
+}
+
 }  // namespace
 
 // ======================= runtimes and contexts =======================
@@ -1098,12 +1118,9 @@ JSRT_API JsCreateStringUtf16(const uint16_t* content, size_t length, JsValueRef*
 JSRT_API JsCopyString(JsValueRef value, char* buffer, size_t bufferSize, size_t* length) {
     if (!value)
         return JsErrorNullArgument;
-    Context* c = nullptr;
-    if (JsErrorCode e = enter(c); e != JsNoError)
-        return e;
     std::u16string chars;
-    if (!stringChars(c->ctx, asValue(value), chars))
-        return JsErrorInvalidArgument;
+    if (JsErrorCode e = stringValueChars(value, chars); e != JsNoError)
+        return e;
     std::string utf8 = utf16ToUtf8(chars.data(), chars.size());
     size_t n = utf8.size();
     if (buffer) {
@@ -1118,12 +1135,9 @@ JSRT_API JsCopyString(JsValueRef value, char* buffer, size_t bufferSize, size_t*
 JSRT_API JsCopyStringUtf16(JsValueRef value, int start, int length, uint16_t* buffer, size_t* written) {
     if (!value)
         return JsErrorNullArgument;
-    Context* c = nullptr;
-    if (JsErrorCode e = enter(c); e != JsNoError)
-        return e;
     std::u16string chars;
-    if (!stringChars(c->ctx, asValue(value), chars))
-        return JsErrorInvalidArgument;
+    if (JsErrorCode e = stringValueChars(value, chars); e != JsNoError)
+        return e;
     if (start < 0 || static_cast<size_t>(start) > chars.size())
         return JsErrorInvalidArgument;
     size_t available = chars.size() - start;
@@ -1214,13 +1228,7 @@ JSRT_API JsObjectGetProperty(JsValueRef object, JsValueRef key, JsValueRef* valu
         return JsErrorArgumentNotObject;
     if (!isPropertyKey(ctx, asValue(key)))
         return JsErrorInvalidArgument;
-    JSValueRef got = nullptr;
-    JsErrorCode code = scriptCall(c, [&](JSValueRef* exception) {
-        got = JSObjectGetPropertyForKey(ctx, asObject(asValue(object)), asValue(key), exception);
-    });
-    if (code == JsNoError)
-        *value = out(got);
-    return code;
+    return getForKey(c, object, key, value);
 }
 
 JSRT_API JsObjectSetProperty(JsValueRef object, JsValueRef key, JsValueRef value, bool useStrictRules) {
@@ -1255,13 +1263,7 @@ JSRT_API JsGetIndexedProperty(JsValueRef object, JsValueRef index, JsValueRef* r
     JSContextRef ctx = c->ctx;
     if (!JSValueIsObject(ctx, asValue(object)))
         return JsErrorArgumentNotObject;
-    JSValueRef got = nullptr;
-    JsErrorCode code = scriptCall(c, [&](JSValueRef* exception) {
-        got = JSObjectGetPropertyForKey(ctx, asObject(asValue(object)), asValue(index), exception);
-    });
-    if (code == JsNoError)
-        *result = out(got);
-    return code;
+    return getForKey(c, object, index, result);
 }
 
 JSRT_API JsSetIndexedProperty(JsValueRef object, JsValueRef index, JsValueRef value) {
