@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "core/text/Text.h"
+#include "support/ProjectFileText.h"
 #include "support/TestSupport.h"
 
 using namespace quillbox::test;
@@ -11,35 +12,10 @@ namespace fs = std::filesystem;
 
 namespace {
 const std::string kCli = QUILLBOX_CLI;
-const std::string kSep = "//========================";
-const std::string kWorkedExample =
-    "//========================\r\n"
-    "//       START   demo\r\n"
-    "//========================\r\n"
-    "\r\n"
-    "//========================\r\n"
-    "//       main.js\r\n"
-    "//========================\r\n"
-    "var a=1;\r\n"
-    "\r\n"
-    "//========================\r\n"
-    "//       END   demo\r\n"
-    "//========================\r\n"
-    "\r\n"
-    "//Quillbox By Zorvan 1.30";
-
 ProcessResult cli(const std::vector<std::string>& args, const std::string& input = "") {
     return runProcess(kCli, args, input);
 }
 
-// A project file with these module headers and codes, as export writes it.
-std::string projectFile(const std::string& project, const std::vector<std::pair<std::string, std::string>>& modules) {
-    std::string text = kSep + "\r\n//       START   " + project + "\r\n" + kSep + "\r\n\r\n";
-    for (std::size_t i = 0; i < modules.size(); ++i)
-        text += kSep + "\r\n//       " + modules[i].first + ".js\r\n" + kSep + "\r\n" + modules[i].second +
-                (i + 1 == modules.size() ? "\r\n" : "\r\n\r\n\r\n\r\n\r\n");
-    return text + "\r\n" + kSep + "\r\n//       END   " + project + "\r\n" + kSep + "\r\n\r\n//Quillbox By Zorvan 1.30";
-}
 }  // namespace
 
 class PackUnpack : public ::testing::Test {
@@ -75,13 +51,13 @@ TEST_F(Pack, ModulesInOrderAndOnlyTheLastWithOneLineBreak) {
     ProcessResult r = cli({"pack", "p", b, a, "-o", dir + "/p.js"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(readFile(dir + "/p.js"), projectFile("p", {{"b", "B"}, {"a", "A"}}));
+    EXPECT_EQ(readFile(dir + "/p.js"), projectFileText("p", {{"b", "B"}, {"a", "A"}}));
 }
 
 TEST_F(Pack, NoFilesGivesAnEmptyProject) {
     ProcessResult r = cli({"pack", "empty"});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, projectFile("empty", {}));
+    EXPECT_EQ(r.out, projectFileText("empty", {}));
     EXPECT_NE(r.out.find("START   empty\r\n" + kSep + "\r\n\r\n\r\n" + kSep + "\r\n//       END   empty"),
               std::string::npos);
 }
@@ -98,7 +74,7 @@ TEST_F(Pack, OutputIsGb18030AndKeepsCharactersOutsideGbk) {
     const std::string code = "var s='中文\xF0\x9F\x98\x80';";
     ProcessResult r = cli({"pack", "项目", put("m.js", code)});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, quillbox::text::toGb18030(projectFile("项目", {{"m", code}})));
+    EXPECT_EQ(r.out, quillbox::text::toGb18030(projectFileText("项目", {{"m", code}})));
     EXPECT_EQ(r.out.find('?'), std::string::npos);
 }
 
@@ -148,7 +124,7 @@ TEST_F(Pack, BadUsage) {
 using Unpack = PackUnpack;
 
 TEST_F(Unpack, WritesModulesAsUtf8AndListsThem) {
-    const std::string file = put("p.js", quillbox::text::toGb18030(projectFile("项 目", {{"a", "A中"}, {"b", "B"}})));
+    const std::string file = put("p.js", quillbox::text::toGb18030(projectFileText("项 目", {{"a", "A中"}, {"b", "B"}})));
     ProcessResult r = cli({"unpack", file, dir + "/out/deep"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "项目\na\nb\n");
@@ -169,13 +145,13 @@ TEST_F(Unpack, RoundTripAddsTheDocumentedLineBreaks) {
     ASSERT_EQ(cli({"pack", "one", dir + "/back/two.js", "-o", dir + "/one.js"}).status, 0);
     ASSERT_EQ(cli({"unpack", dir + "/one.js", dir + "/again"}).status, 0);
     EXPECT_EQ(readFile(dir + "/again/two.js"), code2 + "\r\n");
-    EXPECT_EQ(readFile(dir + "/one.js"), projectFile("one", {{"two", code2}}));
+    EXPECT_EQ(readFile(dir + "/one.js"), projectFileText("one", {{"two", code2}}));
 }
 
 TEST_F(Unpack, ModuleNamesThatLeaveTheDirectoryWriteNothing) {
     for (const std::string& bad : {std::string(".."), std::string("."), std::string("a/b"), std::string("../escape"),
                                    std::string("cut\0x", 5)}) {
-        const std::string file = put("bad.js", projectFile("p", {{"fine", "1"}, {bad, "2"}}));
+        const std::string file = put("bad.js", projectFileText("p", {{"fine", "1"}, {bad, "2"}}));
         const std::string out = dir + "/never";
         ProcessResult r = cli({"unpack", file, out});
         EXPECT_EQ(r.status, 1) << bad;
@@ -200,7 +176,7 @@ TEST_F(Unpack, UnreadableFileFails) {
 }
 
 TEST_F(Unpack, RepeatedModuleIsSkippedWithAWarning) {
-    ProcessResult r = cli({"unpack", put("r.js", projectFile("p", {{"m", "first"}, {"m", "second"}})), dir + "/o"});
+    ProcessResult r = cli({"unpack", put("r.js", projectFileText("p", {{"m", "first"}, {"m", "second"}})), dir + "/o"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "p\nm\n");
     EXPECT_NE(r.err.find("名称重复[m]！请重新命名"), std::string::npos) << r.err;
@@ -208,7 +184,7 @@ TEST_F(Unpack, RepeatedModuleIsSkippedWithAWarning) {
 }
 
 TEST_F(Unpack, AnyFileNameIsAccepted) {
-    ProcessResult r = cli({"unpack", put("saved.txt", projectFile("t", {{"m", "x"}})), dir + "/o"});
+    ProcessResult r = cli({"unpack", put("saved.txt", projectFileText("t", {{"m", "x"}})), dir + "/o"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(readFile(dir + "/o/m.js"), "x\r\n");
 }

@@ -2,27 +2,13 @@
 #include <gtest/gtest.h>
 
 #include "core/project/ProjectFile.h"
+#include "support/ProjectFileText.h"
 
 using namespace quillbox::project_file;
+using quillbox::test::kSep;
+using quillbox::test::kWorkedExample;
 
 namespace {
-const std::string kSep = "//========================";
-const std::string kWorkedExample =
-    "//========================\r\n"
-    "//       START   demo\r\n"
-    "//========================\r\n"
-    "\r\n"
-    "//========================\r\n"
-    "//       main.js\r\n"
-    "//========================\r\n"
-    "var a=1;\r\n"
-    "\r\n"
-    "//========================\r\n"
-    "//       END   demo\r\n"
-    "//========================\r\n"
-    "\r\n"
-    "//Quillbox By Zorvan 1.30";
-
 std::string header(const std::string& module) { return kSep + "\r\n//       " + module + ".js\r\n" + kSep + "\r\n"; }
 }  // namespace
 

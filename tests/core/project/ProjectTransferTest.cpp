@@ -5,25 +5,18 @@
 
 #include "StoreFixture.h"
 #include "core/text/Text.h"
+#include "support/ProjectFileText.h"
 #include "support/TestSupport.h"
 
 using namespace quillbox;
 using quillbox::test::StoreFixture;
 using quillbox::test::freshDirectory;
+using quillbox::test::kSep;
 using quillbox::test::readFile;
 using quillbox::test::writeFile;
 
 namespace {
-const std::string kSep = "//========================";
 const std::string kEmoji = "\xF0\x9F\x98\x80";  // U+1F600, not in GBK
-
-std::string fileOf(const std::string& project, const std::vector<std::pair<std::string, std::string>>& modules) {
-    std::string text = kSep + "\r\n//       START   " + project + "\r\n" + kSep + "\r\n\r\n";
-    for (std::size_t i = 0; i < modules.size(); ++i)
-        text += kSep + "\r\n//       " + modules[i].first + ".js\r\n" + kSep + "\r\n" + modules[i].second +
-                (i + 1 == modules.size() ? "\r\n" : "\r\n\r\n\r\n\r\n\r\n");
-    return text + "\r\n" + kSep + "\r\n//       END   " + project + "\r\n" + kSep + "\r\n\r\n//Quillbox By Zorvan 1.30";
-}
 }  // namespace
 
 class Export : public StoreFixture {
@@ -43,7 +36,7 @@ TEST_F(Export, WritesTheWorkedExampleAfterTheSaveDialog) {
     EXPECT_EQ(dialogs.lastSaveRequest.filter, "js文件(*.js)|*.js");
     EXPECT_EQ(dialogs.lastSaveRequest.defaultExtension, ".js");
     EXPECT_EQ(dialogs.lastSaveRequest.initialDirectory, std::getenv("XDG_DESKTOP_DIR"));
-    EXPECT_EQ(readFile(target), fileOf("demo", {{"main", "var a=1;"}}));
+    EXPECT_EQ(readFile(target), test::projectFileText("demo", {{"main", "var a=1;"}}));
     EXPECT_EQ(store.lastExportPath(), target);
 }
 
@@ -58,7 +51,7 @@ TEST_F(Export, SecondExportOffersTheSamePath) {
     EXPECT_EQ(dialogs.messages(), std::vector<std::string>{"保存为[" + target + "]?"});
     EXPECT_EQ(dialogs.records.back().buttons, MessageButtons::YesNo);
     EXPECT_EQ(dialogs.records.back().icon, MessageIcon::None);
-    EXPECT_EQ(readFile(target), fileOf("demo", {{"main", "v2"}}));
+    EXPECT_EQ(readFile(target), test::projectFileText("demo", {{"main", "v2"}}));
 }
 
 TEST_F(Export, NoToTheQuestionOpensTheDialogAndCancelWritesNothing) {
@@ -81,7 +74,7 @@ TEST_F(Export, ProjectBIntoProjectAsFile) {
     store.exportProject("A");
     dialogs.yesNoAnswers.push_back(MessageAnswer::Yes);
     store.exportProject("B");
-    EXPECT_EQ(readFile(target), fileOf("B", {{"b", "BBB"}}));
+    EXPECT_EQ(readFile(target), test::projectFileText("B", {{"b", "BBB"}}));
 }
 
 TEST_F(Export, ModuleOrderFollowsTheDocumentAndTailsFollowThePages) {
@@ -101,7 +94,7 @@ TEST_F(Export, ModuleNotOnTheLastPageGetsFiveLineBreaks) {
     module("m", "M");
     project("q");
     module("other");
-    EXPECT_EQ(store.exportText("p"), fileOf("p", {{"m", "M\r\n\r\n\r\n\r\n"}}));
+    EXPECT_EQ(store.exportText("p"), test::projectFileText("p", {{"m", "M\r\n\r\n\r\n\r\n"}}));
 }
 
 TEST_F(Export, EmptyProject) {
@@ -117,7 +110,7 @@ TEST_F(Export, ProjectNamedAUnderscoreBExportsItsOwnCode) {
     store.selectNode(module("m", "right project"));
     dialogs.saveAnswers.push_back(target);
     EXPECT_TRUE(store.exportCurrentProject());
-    EXPECT_EQ(readFile(target), fileOf("a_b", {{"m", "right project"}}));
+    EXPECT_EQ(readFile(target), test::projectFileText("a_b", {{"m", "right project"}}));
 }
 
 TEST_F(Export, ModuleRenamedOntoASiblingsNameExportsEachPageOnce) {
@@ -126,7 +119,7 @@ TEST_F(Export, ModuleRenamedOntoASiblingsNameExportsEachPageOnce) {
     store.selectNode(module("b", "second"));
     dialogs.inputAnswers.push_back("a");
     store.renameModule();
-    EXPECT_EQ(store.exportText("p"), fileOf("p", {{"a", "first"}, {"a", "second"}}));
+    EXPECT_EQ(store.exportText("p"), test::projectFileText("p", {{"a", "first"}, {"a", "second"}}));
 }
 
 TEST_F(Export, NamesWithPathCharactersExportTheirCode) {
@@ -145,7 +138,7 @@ TEST_F(Export, WritesGb18030SoEveryCharacterSurvives) {
     const std::string bytes = readFile(target);
     EXPECT_NE(bytes.find("\xD6\xD0\xCE\xC4"), std::string::npos) << "GBK bytes for the project name";
     EXPECT_EQ(bytes.find('?'), std::string::npos);
-    EXPECT_EQ(text::fromGb18030(bytes), fileOf("中文", {{"m", "var s='中" + kEmoji + "';"}}));
+    EXPECT_EQ(text::fromGb18030(bytes), test::projectFileText("中文", {{"m", "var s='中" + kEmoji + "';"}}));
 }
 
 TEST_F(Export, FailedWriteKeepsTheOldFileAndSaysSo) {
@@ -201,7 +194,7 @@ TEST_F(Export, CrashSavePointTellsThenExports) {
     EXPECT_EQ(dialogs.records[0].text, "程序崩溃,请选择项目保存点");
     EXPECT_EQ(dialogs.records[0].buttons, MessageButtons::Ok);
     EXPECT_EQ(dialogs.records[0].icon, MessageIcon::None);
-    EXPECT_EQ(readFile(target), fileOf("p", {{"m", "unsaved work"}}));
+    EXPECT_EQ(readFile(target), test::projectFileText("p", {{"m", "unsaved work"}}));
 }
 
 TEST_F(Export, CrashSavePointWithoutAPageOnlyTells) {
@@ -220,7 +213,7 @@ protected:
 };
 
 TEST_F(Import, CreatesProjectModulesNodesAndPages) {
-    const std::string path = write("demo.js", fileOf("demo", {{"main", "var a=1;"}, {"util", "function u(){}"}}));
+    const std::string path = write("demo.js", test::projectFileText("demo", {{"main", "var a=1;"}, {"util", "function u(){}"}}));
     ImportResult r = store.importFile(path);
     EXPECT_EQ(r.outcome, ImportOutcome::Imported);
     EXPECT_EQ(r.project, "demo");
@@ -248,7 +241,7 @@ TEST_F(Import, ExportImportRoundTripKeepsEveryCharacter) {
 }
 
 TEST_F(Import, Utf8FileReadsAsUtf8AndGbkFileAsGb18030) {
-    const std::string text = fileOf("项目", {{"模块", "var s='中文';"}});
+    const std::string text = test::projectFileText("项目", {{"模块", "var s='中文';"}});
     store.importFile(write("utf8.js", text));
     dialogs.inputAnswers.push_back("second");
     store.importFile(write("gbk.js", text::toGb18030(text)));
@@ -258,7 +251,7 @@ TEST_F(Import, Utf8FileReadsAsUtf8AndGbkFileAsGb18030) {
 }
 
 TEST_F(Import, SpaceInTheProjectNameIsRemoved) {
-    store.importFile(write("x.js", fileOf("my demo", {})));
+    store.importFile(write("x.js", test::projectFileText("my demo", {})));
     EXPECT_EQ(store.projectNames(), std::vector<std::string>{"mydemo"});
 }
 
@@ -266,7 +259,7 @@ TEST_F(Import, ExistingNameAsksForAnotherUntilItIsFree) {
     project("demo");
     project("demo2");
     dialogs.inputAnswers = {std::string("demo2"), std::string("demo3")};
-    ImportResult r = store.importFile(write("d.js", fileOf("demo", {{"m", "x"}})));
+    ImportResult r = store.importFile(write("d.js", test::projectFileText("demo", {{"m", "x"}})));
     EXPECT_EQ(r.outcome, ImportOutcome::Imported);
     EXPECT_EQ(r.project, "demo3");
     EXPECT_EQ(dialogs.messages(),
@@ -282,7 +275,7 @@ TEST_F(Import, EmptyOrCancelledNewNameEndsTheImport) {
     for (std::optional<std::string> answer : {std::optional<std::string>(""), std::optional<std::string>()}) {
         dialogs.records.clear();
         dialogs.inputAnswers = {answer};
-        ImportResult r = store.importFile(write("d.js", fileOf("demo", {{"m", "x"}})));
+        ImportResult r = store.importFile(write("d.js", test::projectFileText("demo", {{"m", "x"}})));
         EXPECT_EQ(r.outcome, ImportOutcome::Refused);
         EXPECT_EQ(dialogs.messages(),
                   (std::vector<std::string>{"重复的项目名称,请重新输入名称", "错误的导入操作"}));
@@ -294,14 +287,14 @@ TEST_F(Import, EmptyOrCancelledNewNameEndsTheImport) {
 }
 
 TEST_F(Import, NoModuleHeadersGivesAnEmptyProject) {
-    ImportResult r = store.importFile(write("e.js", fileOf("empty", {})));
+    ImportResult r = store.importFile(write("e.js", test::projectFileText("empty", {})));
     EXPECT_EQ(r.outcome, ImportOutcome::Imported);
     EXPECT_EQ(json(), "{\"empty\":{\"js\":[]}}");
     EXPECT_EQ(store.pageCount(), 0);
 }
 
 TEST_F(Import, OtherExtensionAsksFirst) {
-    const std::string path = write("notes.txt", fileOf("t", {}));
+    const std::string path = write("notes.txt", test::projectFileText("t", {}));
     EXPECT_EQ(store.importFile(path).outcome, ImportOutcome::Declined);
     EXPECT_EQ(dialogs.messages(), std::vector<std::string>{"导入的不是Js文件,是否继续导入?"});
     EXPECT_EQ(dialogs.records[0].title, "警告");
@@ -313,14 +306,14 @@ TEST_F(Import, OtherExtensionAsksFirst) {
 }
 
 TEST_F(Import, UpperCaseJsDoesNotAsk) {
-    store.importFile(write("UP.JS", fileOf("up", {})));
-    store.importFile(write("mixed.Js", fileOf("mixed", {})));
+    store.importFile(write("UP.JS", test::projectFileText("up", {})));
+    store.importFile(write("mixed.Js", test::projectFileText("mixed", {})));
     EXPECT_TRUE(dialogs.records.empty());
     EXPECT_EQ(store.projectNames().size(), 2u);
 }
 
 TEST_F(Import, RepeatedModuleIsSkippedAfterTheWarning) {
-    ImportResult r = store.importFile(write("r.js", fileOf("p", {{"m", "first"}, {"m", "second"}, {"n", "third"}})));
+    ImportResult r = store.importFile(write("r.js", test::projectFileText("p", {{"m", "first"}, {"m", "second"}, {"n", "third"}})));
     EXPECT_EQ(dialogs.messages(), std::vector<std::string>{"名称重复[m]！请重新命名"});
     EXPECT_EQ(r.modules, (std::vector<std::string>{"m", "n"}));
     EXPECT_EQ(r.skipped, std::vector<std::string>{"m"});
@@ -352,7 +345,7 @@ TEST_F(Import, UnreadableFileChangesNothingAndSaysWhy) {
 }
 
 TEST_F(Import, ImportedProjectWithPathCharactersIsFullyUsable) {
-    store.importFile(write("v.js", fileOf("v1.2[x]", {{"m", "code"}})));
+    store.importFile(write("v.js", test::projectFileText("v1.2[x]", {{"m", "code"}})));
     EXPECT_EQ(store.moduleNames("v1.2[x]"), std::vector<std::string>{"m"});
-    EXPECT_EQ(store.exportText("v1.2[x]"), fileOf("v1.2[x]", {{"m", "code\r\n"}}));
+    EXPECT_EQ(store.exportText("v1.2[x]"), test::projectFileText("v1.2[x]", {{"m", "code\r\n"}}));
 }
