@@ -452,6 +452,16 @@ bool JsonDocument::removeAt(std::u16string_view path, std::size_t index) {
     return true;
 }
 
+Node* JsonDocument::findOrMakeRoot(std::u16string_view path, JsonDocument (*make)()) {
+    if (!root_ && namesRoot(path)) {
+        JsonDocument container = make();
+        if (!container.root_)
+            return nullptr;
+        *this = std::move(container);
+    }
+    return find(path);
+}
+
 bool JsonDocument::setMember(std::string_view path, std::string_view key, const JsonDocument& value) {
     return setMember(std::u16string_view(wide(path)), std::u16string_view(wide(key)), value);
 }
@@ -460,13 +470,7 @@ bool JsonDocument::setMember(std::u16string_view path, std::u16string_view key, 
     if (!value.root_)
         return false;
     try {
-        if (!root_ && namesRoot(path)) {
-            JsonDocument object = makeObject();
-            if (!object.root_)
-                return false;
-            *this = std::move(object);
-        }
-        Node* target = find(path);
+        Node* target = findOrMakeRoot(path, makeObject);
         if (!target)
             return false;
         // Copy first: value may be this document or a part of it.
@@ -508,13 +512,7 @@ bool JsonDocument::insertAt(std::u16string_view path, std::size_t index, const J
     if (!value.root_)
         return false;
     try {
-        if (!root_ && namesRoot(path)) {
-            JsonDocument array = makeArray();
-            if (!array.root_)
-                return false;
-            *this = std::move(array);
-        }
-        Node* target = find(path);
+        Node* target = findOrMakeRoot(path, makeArray);
         if (!target)
             return false;
         // A non-array becomes an empty array, so only index 0 fits it.

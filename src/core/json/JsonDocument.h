@@ -210,6 +210,9 @@ private:
     void adopt(std::shared_ptr<json_detail::Heap> heap, json_detail::Node* root);
     void release();
     json_detail::Node* find(std::u16string_view path) const;
+    // find(path), after making an empty document the container that `make` gives when the
+    // path names the root; null when there is no such node or no memory.
+    json_detail::Node* findOrMakeRoot(std::u16string_view path, JsonDocument (*make)());
     JsonDocument share(json_detail::Node* node) const;
 
     std::shared_ptr<json_detail::Heap> heap_;
