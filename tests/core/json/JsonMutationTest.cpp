@@ -4,15 +4,10 @@
 #include <cmath>
 
 #include "core/json/JsonDocument.h"
+#include "JsonTestSupport.h"
 
 namespace quillbox {
 namespace {
-
-JsonDocument parsed(std::string_view text) {
-    JsonDocument doc;
-    EXPECT_TRUE(doc.parse(text).ok) << text;
-    return doc;
-}
 
 TEST(JsonMutation, BuildsTheProjectDocument) {
     JsonDocument projects = JsonDocument::makeObject();

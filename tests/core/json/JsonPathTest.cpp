@@ -2,15 +2,10 @@
 #include <gtest/gtest.h>
 
 #include "core/json/JsonDocument.h"
+#include "JsonTestSupport.h"
 
 namespace quillbox {
 namespace {
-
-JsonDocument parsed(std::string_view text) {
-    JsonDocument doc;
-    EXPECT_TRUE(doc.parse(text).ok) << text;
-    return doc;
-}
 
 TEST(JsonPath, DottedKeysAndIndexes) {
     const JsonDocument doc = parsed(R"({"data":[{"name":"a"},{"name":"b"},{"name":"c","tags":[[1,2],[3]]}]})");

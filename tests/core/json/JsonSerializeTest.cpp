@@ -2,15 +2,10 @@
 #include <gtest/gtest.h>
 
 #include "core/json/JsonDocument.h"
+#include "JsonTestSupport.h"
 
 namespace quillbox {
 namespace {
-
-JsonDocument parsed(std::string_view text) {
-    JsonDocument doc;
-    EXPECT_TRUE(doc.parse(text).ok) << text;
-    return doc;
-}
 
 TEST(JsonSerialize, PrettyIndentsObjectsWithTabsAndCrLf) {
     const JsonDocument doc = parsed(R"({"a":{"b":[1,2]}})");
