@@ -483,27 +483,28 @@ void* ChakraCore::ajax(void** args, unsigned short argc) {
     JsValueRef url = member("url", "string", given);
     if (!url)
         return refuse("url error");
+    // An optional text member: when absent `out` keeps its value; of another type it refuses.
+    auto optionalText = [&](const char* name, std::string& out) {
+        bool present = false;
+        JsValueRef value = member(name, "string", present);
+        if (present && !value)
+            return false;
+        if (value)
+            out = toText(*js, value);
+        return true;
+    };
     std::string method;
-    if (JsValueRef type = member("type", "string", given); given) {
-        if (!type)
-            return refuse("type error");
-        method = toText(*js, type);
-    }
+    if (!optionalText("type", method))
+        return refuse("type error");
     std::string cookies;
-    if (JsValueRef value = member("cookies", "string", given); given) {
-        if (!value)
-            return refuse("cookies error");
-        cookies = toText(*js, value);
-    }
+    if (!optionalText("cookies", cookies))
+        return refuse("cookies error");
     JsValueRef headers = member("headers", "object", given);
     if (given && !headers)
         return refuse("headersObject error");
     std::string data;
-    if (JsValueRef value = member("data", "string", given); given) {
-        if (!value)
-            return refuse("data error");
-        data = toText(*js, value);
-    }
+    if (!optionalText("data", data))
+        return refuse("data error");
     JsValueRef success = member("success", "function", given);
     if (given && !success)
         return refuse("successFunction error");
@@ -511,11 +512,8 @@ void* ChakraCore::ajax(void** args, unsigned short argc) {
     if (given && !failure)
         return refuse("errorFunction error");
     std::string code = "gbk";
-    if (JsValueRef value = member("code", "string", given); given) {
-        if (!value)
-            return refuse("string error");
-        code = toText(*js, value);
-    }
+    if (!optionalText("code", code))
+        return refuse("string error");
 
     auto http = std::make_unique<net::HttpClient>(net::HttpTransport::WinInet);
     http->setAutoHeaders();
