@@ -7,7 +7,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "app/MainWindow.h"
+#include "app/Controls.h"
 #include "core/platform/Shell.h"
 
 namespace quillbox::app {

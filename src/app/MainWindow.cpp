@@ -1,112 +1,38 @@
 #include "app/MainWindow.h"
 
-#include <QAbstractButton>
-#include <QAction>
-#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMimeData>
-#include <QMouseEvent>
-#include <QDropEvent>
-#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
-#include <QShortcut>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTextEdit>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
-#include <QWebEngineView>
-#include <QWindow>
 
 #include "app/AboutWindow.h"
 #include "app/AcePage.h"
-#include "core/editor/FindReplace.h"
-#include "core/ecode/CallWrapper.h"
-#include "core/engine/TestPage.h"
-#include "core/transform/Transform.h"
-#include "core/ecode/ConstantConversion.h"
+#include "app/CommandBindings.h"
+#include "app/Controls.h"
+#include "app/EngineCommands.h"
 #include "app/FindReplaceWindow.h"
+#include "app/ProjectTreeView.h"
 #include "app/QtPorts.h"
-#include "app/StopWatch.h"
-#include <optional>
+#include "app/WindowFrame.h"
+#include "core/editor/FindReplace.h"
 
 // Resources of a static library are registered by hand (outside any namespace).
 static void initialiseResources() { Q_INIT_RESOURCE(resources); }
 
 namespace quillbox::app {
-
-namespace {
-
-const int kBorder = 10;
-const char* const kUsagePage = "https://quillbox.example.org/guide";
-const char* const kChakraModulePage = "https://quillbox.example.org/forum/chakracore-ec";
-const char* const kUpdateServer = "https://quillbox.example.org";
-
-QString q(const std::string& s) { return QString::fromStdString(s); }
-
-template <typename W>
-W* named(W* widget, const char* name) {
-    widget->setObjectName(QString::fromUtf8(name));
-    return widget;
-}
-
-QToolButton* pictureButton(QWidget* parent, const char* name, const QString& glyph) {
-    auto* button = named(new QToolButton(parent), name);
-    button->setIcon(buttonIcon(glyph));
-    button->setAutoRaise(true);
-    button->setFocusPolicy(Qt::NoFocus);
-    button->setIconSize(QSize(16, 16));
-    return button;
-}
-
-QPushButton* textButton(QWidget* parent, const char* name, const QString& text) {
-    auto* button = named(new QPushButton(text, parent), name);
-    button->setFocusPolicy(Qt::NoFocus);
-    return button;
-}
-
-}  // namespace
-
-QIcon buttonIcon(const QString& glyph, const QColor& colour) {
-    QPixmap pixmap(32, 32);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QPen pen(colour, 3);
-    painter.setPen(pen);
-    if (glyph == QLatin1String("min")) {
-        painter.drawLine(8, 22, 24, 22);
-    } else if (glyph == QLatin1String("max")) {
-        painter.drawRect(8, 8, 16, 16);
-    } else if (glyph == QLatin1String("restore")) {
-        painter.drawRect(6, 12, 13, 13);
-        painter.drawPolyline(QPolygon({QPoint(12, 12), QPoint(12, 6), QPoint(25, 6), QPoint(25, 19), QPoint(19, 19)}));
-    } else if (glyph == QLatin1String("close")) {
-        painter.drawLine(8, 8, 24, 24);
-        painter.drawLine(24, 8, 8, 24);
-    } else if (glyph == QLatin1String("menu")) {
-        for (int y : {9, 16, 23})
-            painter.drawLine(7, y, 25, y);
-    } else {
-        QFont font = painter.font();
-        font.setPixelSize(glyph.size() > 1 ? 15 : 24);
-        font.setBold(true);
-        painter.setFont(font);
-        painter.drawText(pixmap.rect(), Qt::AlignCenter, glyph);
-    }
-    return QIcon(pixmap);
-}
 
 MainWindow::MainWindow(config::IniFile ini, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), ini_(std::move(ini)) {
@@ -118,31 +44,31 @@ MainWindow::MainWindow(config::IniFile ini, QWidget* parent)
     dialogs_ = ownDialogs_.get();
     shell_ = ownShell_.get();
     buildControls();
-    buildMenus();
     output_ = std::make_unique<QtOutput>(outputTabs_, outputBox_, consoleBox_);
     findReplace_ = new FindReplaceWindow(this, [this] { return currentPage(); });
     store_ = std::make_unique<ProjectStore>(forwardDialogs_, [this](const std::string& name, const std::string& code) {
         return createPage(name, code);
     });
-    store_->tree().observer = [this](TreeEvent event, NodeId node) { treeChanged(event, node); };
+    treeView_ = std::make_unique<ProjectTreeView>(tree_, *store_);
     store_->onPageSelected = [this](const std::string& pageName) { setTitleProject(q(pageName)); };
     clipboard_ = std::make_unique<QtClipboard>();
-    loader_ = std::make_unique<engine::CodeLoader>(*store_, *output_, native_, chakra_);
-    bindCommands();
+    engines_ = std::make_unique<EngineCommands>(*this);
+    commands_ = new CommandBindings(*this, *engines_);
+    treeView_->menuFor = [this](int value) { return contextMenuForNodeValue(value); };
+    treeView_->onMemberPicked = [this] { engines_->showMemberValue(); };
+    frame_ = new WindowFrame(this, {titleBar_, title_, icon_}, maximiseButton_);
+    frame_->onToggled = [this] { fitSplittersToHeight(); };
     setMinimumSize(620, 400);
     if (QScreen* screen = QGuiApplication::primaryScreen())
         setMaximumSize(screen->geometry().width(), screen->availableGeometry().height());
     resize(1000, 650);
-    qApp->installEventFilter(this);
 }
 
 MainWindow::~MainWindow() {
-    qApp->removeEventFilter(this);
-    if (overrideCursor_)
-        QApplication::restoreOverrideCursor();
-    // The pages go before the widgets that show them.
-    loader_.reset();
+    // The pages go before the widgets that show them, and the tree's view after the tree.
+    engines_.reset();
     store_.reset();
+    treeView_.reset();
 }
 
 void MainWindow::buildControls() {
@@ -173,8 +99,48 @@ void MainWindow::buildControls() {
     auto* root = new QVBoxLayout(frame);
     root->setContentsMargins(1, 1, 1, 1);
     root->setSpacing(0);
+    buildTitleBar(frame);
+    root->addWidget(titleBar_);
 
-    // Title bar: icon, title label, menu and the three window buttons.
+    // Body: tree | (editor / function row / output).
+    mainSplitter_ = new QSplitter(Qt::Horizontal, frame);
+    mainSplitter_->setHandleWidth(4);
+    mainSplitter_->setChildrenCollapsible(false);
+    root->addWidget(mainSplitter_, 1);
+    buildProjectPane(mainSplitter_);
+
+    rightSplitter_ = new QSplitter(Qt::Vertical, mainSplitter_);
+    rightSplitter_->setHandleWidth(4);
+    rightSplitter_->setChildrenCollapsible(false);
+
+    editorArea_ = named(new QWidget(rightSplitter_), "互联网浏览器1");
+    editorArea_->setMinimumHeight(120);
+    editorLayout_ = new QGridLayout(editorArea_);
+    editorLayout_->setContentsMargins(0, 0, 0, 0);
+    // The pages share one place; the cover hides the pages not shown (they lie below it).
+    auto* cover = new QWidget(editorArea_);
+    cover->setObjectName(QStringLiteral("编辑区_底"));
+    cover->setAutoFillBackground(true);
+    cover->setStyleSheet(QStringLiteral("background: #2b2b2b;"));
+    editorLayout_->addWidget(cover, 0, 0);
+
+    buildFunctionPane(rightSplitter_);
+    buildOutputPane(rightSplitter_);
+
+    rightSplitter_->setStretchFactor(0, 3);
+    rightSplitter_->setStretchFactor(1, 0);
+    rightSplitter_->setStretchFactor(2, 1);
+    rightSplitter_->setSizes({380, 70, 160});
+    mainSplitter_->setStretchFactor(0, 0);
+    mainSplitter_->setStretchFactor(1, 1);
+    mainSplitter_->setSizes({200, 800});
+    named(mainSplitter_->handle(1), "分隔条3");
+    named(rightSplitter_->handle(1), "分隔条1");
+    named(rightSplitter_->handle(2), "分隔条2");
+}
+
+void MainWindow::buildTitleBar(QWidget* frame) {
+    // Icon, title label, menu and the three window buttons.
     titleBar_ = named(new QFrame(frame), "外形框4");
     titleBar_->setFixedHeight(32);
     auto* bar = new QHBoxLayout(titleBar_);
@@ -182,28 +148,23 @@ void MainWindow::buildControls() {
     icon_ = named(new QLabel(titleBar_), "图片框1");
     icon_->setPixmap(QPixmap(QStringLiteral(":/tree/2.png")).scaled(18, 18));
     title_ = named(new QLabel(titleBar_), "标签1");
-    menuButton_ = pictureButton(titleBar_, "按钮_设置", QStringLiteral("menu"));
-    minimiseButton_ = pictureButton(titleBar_, "按钮_最小化", QStringLiteral("min"));
+    auto* menuButton = pictureButton(titleBar_, "按钮_设置", QStringLiteral("menu"));
+    auto* minimiseButton = pictureButton(titleBar_, "按钮_最小化", QStringLiteral("min"));
     maximiseButton_ = pictureButton(titleBar_, "按钮_最大化", QStringLiteral("max"));
     maximiseButton_->setProperty("picture", QStringLiteral("max"));
-    closeButton_ = pictureButton(titleBar_, "按钮_关闭", QStringLiteral("close"));
+    auto* closeButton = pictureButton(titleBar_, "按钮_关闭", QStringLiteral("close"));
     bar->addWidget(icon_);
     bar->addWidget(title_, 1);
-    for (QToolButton* b : {menuButton_, minimiseButton_, maximiseButton_, closeButton_})
+    for (QToolButton* b : {menuButton, minimiseButton, maximiseButton_, closeButton})
         bar->addWidget(b);
-    root->addWidget(titleBar_);
     setTitleProject(QString());
-    titleBar_->installEventFilter(this);
-    title_->installEventFilter(this);
-    icon_->installEventFilter(this);
+    connect(minimiseButton, &QToolButton::clicked, this, &QWidget::showMinimized);
+    connect(maximiseButton_, &QToolButton::clicked, this, &MainWindow::toggleMaximised);
+    connect(closeButton, &QToolButton::clicked, this, [this] { requestClose(); });
+}
 
-    // Body: tree | (editor / function row / output).
-    mainSplitter_ = new QSplitter(Qt::Horizontal, frame);
-    mainSplitter_->setHandleWidth(4);
-    mainSplitter_->setChildrenCollapsible(false);
-    root->addWidget(mainSplitter_, 1);
-
-    auto* projectFrame = named(new QFrame(mainSplitter_), "外形框_Project");
+QWidget* MainWindow::buildProjectPane(QWidget* parent) {
+    auto* projectFrame = named(new QFrame(parent), "外形框_Project");
     auto* projectLayout = new QVBoxLayout(projectFrame);
     projectLayout->setContentsMargins(3, 3, 3, 3);
     projectLayout->setSpacing(3);
@@ -222,27 +183,12 @@ void MainWindow::buildControls() {
     tree_ = named(new QTreeWidget(projectFrame), "树型框1");
     tree_->setHeaderHidden(true);
     tree_->setIconSize(QSize(16, 16));
-    tree_->setContextMenuPolicy(Qt::CustomContextMenu);
-    tree_->setAcceptDrops(true);
-    tree_->viewport()->setAcceptDrops(true);
     projectLayout->addWidget(tree_, 1);
+    return projectFrame;
+}
 
-    rightSplitter_ = new QSplitter(Qt::Vertical, mainSplitter_);
-    rightSplitter_->setHandleWidth(4);
-    rightSplitter_->setChildrenCollapsible(false);
-
-    editorArea_ = named(new QWidget(rightSplitter_), "互联网浏览器1");
-    editorArea_->setMinimumHeight(120);
-    editorLayout_ = new QGridLayout(editorArea_);
-    editorLayout_->setContentsMargins(0, 0, 0, 0);
-    // The pages share one place; the cover hides the pages not shown (they lie below it).
-    auto* cover = new QWidget(editorArea_);
-    cover->setObjectName(QStringLiteral("编辑区_底"));
-    cover->setAutoFillBackground(true);
-    cover->setStyleSheet(QStringLiteral("background: #2b2b2b;"));
-    editorLayout_->addWidget(cover, 0, 0);
-
-    auto* functionFrame = named(new QFrame(rightSplitter_), "外形框1");
+QWidget* MainWindow::buildFunctionPane(QWidget* parent) {
+    auto* functionFrame = named(new QFrame(parent), "外形框1");
     auto* functionLayout = new QVBoxLayout(functionFrame);
     functionLayout->setContentsMargins(3, 3, 3, 3);
     functionLayout->setSpacing(3);
@@ -273,8 +219,11 @@ void MainWindow::buildControls() {
     row2->addStretch();
     functionLayout->addLayout(row2);
     functionFrame->setMaximumHeight(functionFrame->sizeHint().height() + 40);
+    return functionFrame;
+}
 
-    auto* outputFrame = named(new QFrame(rightSplitter_), "外形框2");
+QWidget* MainWindow::buildOutputPane(QWidget* parent) {
+    auto* outputFrame = named(new QFrame(parent), "外形框2");
     auto* outputLayout = new QVBoxLayout(outputFrame);
     outputLayout->setContentsMargins(2, 2, 4, 5);
     outputTabs_ = named(new QTabWidget(outputFrame), "高级选择夹_输出标签");
@@ -289,135 +238,7 @@ void MainWindow::buildControls() {
     outputTabs_->addTab(consoleBox_, QStringLiteral("输出"));
     outputTabs_->setCornerWidget(pictureButton(outputTabs_, "按钮_清除", QStringLiteral("✖")));
     outputLayout->addWidget(outputTabs_);
-
-    rightSplitter_->setStretchFactor(0, 3);
-    rightSplitter_->setStretchFactor(1, 0);
-    rightSplitter_->setStretchFactor(2, 1);
-    rightSplitter_->setSizes({380, 70, 160});
-    mainSplitter_->setStretchFactor(0, 0);
-    mainSplitter_->setStretchFactor(1, 1);
-    mainSplitter_->setSizes({200, 800});
-    named(mainSplitter_->handle(1), "分隔条3");
-    named(rightSplitter_->handle(1), "分隔条1");
-    named(rightSplitter_->handle(2), "分隔条2");
-
-    connect(minimiseButton_, &QToolButton::clicked, this, &QWidget::showMinimized);
-    connect(maximiseButton_, &QToolButton::clicked, this, &MainWindow::toggleMaximised);
-    connect(closeButton_, &QToolButton::clicked, this, [this] { requestClose(); });
-    connect(findChild<QToolButton*>(QStringLiteral("按钮_清除")), &QToolButton::clicked, this,
-            &MainWindow::clearOutput);
-    connect(findChild<QPushButton*>(QStringLiteral("按钮_跳转")), &QPushButton::clicked, this,
-            &MainWindow::goToLineCommand);
-    connect(findChild<QPushButton*>(QStringLiteral("按钮_查找_替换")), &QPushButton::clicked, this,
-            &MainWindow::openFindReplace);
-    connect(tree_, &QTreeWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-        QTreeWidgetItem* item = tree_->itemAt(at);
-        if (item)
-            tree_->setCurrentItem(item);
-        if (!tree_->currentItem())
-            return;
-        if (QMenu* menu = contextMenuForNodeValue(tree_->currentItem()->data(0, Qt::UserRole).toInt()))
-            menu->popup(tree_->viewport()->mapToGlobal(at));
-    });
-}
-
-void MainWindow::buildMenus() {
-    mainMenu_ = new QMenu(QStringLiteral("菜单"), this);
-    mainMenu_->setObjectName(QStringLiteral("菜单"));
-    auto add = [this](QMenu* menu, const char* text, bool checkable = false) {
-        QAction* a = menu->addAction(QString::fromUtf8(text));
-        a->setObjectName(QString::fromUtf8(text));
-        a->setCheckable(checkable);
-        return a;
-    };
-    QMenu* update = mainMenu_->addMenu(QStringLiteral("更新设置"));
-    QAction* autoUpdate = add(update, "自动检查更新", true);
-    connect(autoUpdate, &QAction::triggered, this, [this] {
-        config::toggleAutoUpdate(menu_, ini_);
-        syncMenu();
-    });
-
-    QMenu* memory = mainMenu_->addMenu(QStringLiteral("记忆设置"));
-    QAction* memoryForm = add(memory, "记忆窗口改变", true);
-    QAction* memoryText = add(memory, "记忆代码内容", true);
-    QAction* fontSize = add(memory, "设置字体大小");
-    connect(memoryForm, &QAction::triggered, this, [this] {
-        config::toggleRememberWindow(menu_, ini_);
-        syncMenu();
-    });
-    connect(memoryText, &QAction::triggered, this, [this] {
-        config::toggleRememberCode(menu_, ini_);
-        syncMenu();
-    });
-    connect(fontSize, &QAction::triggered, this, &MainWindow::fontSizeCommand);
-
-    QMenu* conversion = mainMenu_->addMenu(QStringLiteral("代码转换"));
-    // The three call styles are one radio group sharing one handler.
-    callStyles_ = new QActionGroup(this);
-    callStyles_->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
-    const std::pair<const char*, int> styles[] = {{config::kMenuCallObject, config::kCallStyleObject},
-                                                  {config::kMenuCallJScript, config::kCallStyleJScript},
-                                                  {config::kMenuCallChakraCore, config::kCallStyleChakraCore}};
-    for (const auto& [text, value] : styles) {
-        QAction* style = add(conversion, text, true);
-        callStyles_->addAction(style);
-        connect(style, &QAction::triggered, this, [this, value] { callStyleClicked(value); });
-    }
-    conversion->addSeparator();
-    QAction* rename = add(conversion, "子程序重命名", true);
-    connect(rename, &QAction::triggered, this, [this] {
-        config::toggleRenameRoutine(menu_, ini_, *output_);
-        syncMenu();
-    });
-
-    QMenu* other = mainMenu_->addMenu(QStringLiteral("其他"));
-    connect(add(other, "咋用"), &QAction::triggered, this, [this] { shell_->open(kUsagePage); });
-    connect(add(other, "下载ChakraCore.ec"), &QAction::triggered, this, [this] { shell_->open(kChakraModulePage); });
-    connect(add(other, "下载Parcelkit.ec"), &QAction::triggered, this,
-            [this] { shell_->open(std::string(kUpdateServer) + "/Quillbox/Parcelkit.ec"); });
-    connect(add(other, "关于"), &QAction::triggered, this, &MainWindow::openAbout);
-
-    connect(menuButton_, &QToolButton::clicked, this, [this] {
-        // Left edge at the button's horizontal centre, top at its bottom.
-        mainMenu_->popup(menuButton_->mapToGlobal(QPoint(menuButton_->width() / 2, menuButton_->height())));
-    });
-
-    projectMenu_ = new QMenu(QStringLiteral("模块PRO"), this);
-    projectMenu_->setObjectName(QStringLiteral("模块PRO"));
-    moduleMenu_ = new QMenu(QStringLiteral("模块NODE"), this);
-    moduleMenu_->setObjectName(QStringLiteral("模块NODE"));
-    add(moduleMenu_, "删除模块");
-    add(moduleMenu_, "复制表达式");
-    add(moduleMenu_, "重命名项目");
-}
-
-QAction* MainWindow::action(const QString& text) const {
-    for (QMenu* menu : {mainMenu_, projectMenu_, moduleMenu_})
-        if (auto* found = menu->findChild<QAction*>(text))
-            return found;
-    for (QAction* a : findChildren<QAction*>())
-        if (a->objectName() == text || a->text() == text)
-            return a;
-    return nullptr;
-}
-
-QMenu* MainWindow::contextMenuForNodeValue(int value) const {
-    if (value == 1)
-        return projectMenu_->actions().isEmpty() ? nullptr : projectMenu_;
-    if (value == 2 || value == 3 || value == 7)
-        return moduleMenu_;
-    return nullptr;
-}
-
-void MainWindow::buildShortcuts() {
-    auto bind = [this](const QKeySequence& keys, auto slot) {
-        auto* shortcut = new QShortcut(keys, this);
-        shortcut->setContext(Qt::WindowShortcut);
-        connect(shortcut, &QShortcut::activated, this, slot);
-    };
-    bind(QKeySequence(Qt::CTRL | Qt::Key_F), &MainWindow::openFindReplace);
-    bind(QKeySequence(Qt::CTRL | Qt::Key_H), &MainWindow::openFindReplace);
-    bind(QKeySequence(Qt::CTRL | Qt::Key_G), &MainWindow::goToLineCommand);
+    return outputFrame;
 }
 
 void MainWindow::setTooltips() {
@@ -430,7 +251,7 @@ void MainWindow::setTooltips() {
     for (const auto& [name, tip] : tips)
         if (auto* w = findChild<QWidget*>(QString::fromUtf8(name)))
             w->setToolTip(QString::fromUtf8(tip));
-    updateMaximiseButton();
+    frame_->updateMaximiseButton();
 }
 
 void MainWindow::initialise() {
@@ -443,7 +264,7 @@ void MainWindow::initialise() {
     recordStage("气泡设置");
     setTooltips();
     recordStage("热键设置");
-    buildShortcuts();
+    commands_->bindHotKeys();
     recordStage("转移事件");
     output_->consoleHeading("console.log调试栏");
     functionBox_->clear();
@@ -458,30 +279,13 @@ void MainWindow::applySettingsAtStart() {
     const config::StartSettings start = config::settingsAtStart(ini_, {width(), height()}, limits);
     resize(start.size.width, start.size.height);
     menu_ = start.menu;
-    syncMenu();
+    commands_->syncMenu();
     recordStage("初始化结束1", true);
-}
-
-void MainWindow::syncMenu() {
-    // The check marks show the live settings kept in menu_.
-    action(QString::fromUtf8(config::kMenuAutoUpdate))->setChecked(menu_.autoUpdate);
-    action(QString::fromUtf8(config::kMenuRememberWindow))->setChecked(menu_.rememberWindow);
-    action(QString::fromUtf8(config::kMenuRememberCode))->setChecked(menu_.rememberCode);
-    action(QString::fromUtf8(config::kMenuRenameRoutine))->setChecked(menu_.renameRoutine);
-    action(QString::fromUtf8(config::kMenuCallObject))->setChecked(menu_.callStyle == config::kCallStyleObject);
-    action(QString::fromUtf8(config::kMenuCallJScript))->setChecked(menu_.callStyle == config::kCallStyleJScript);
-    action(QString::fromUtf8(config::kMenuCallChakraCore))
-        ->setChecked(menu_.callStyle == config::kCallStyleChakraCore);
 }
 
 void MainWindow::exitSave() {
     const QSize size = isMaximized() || isMinimized() ? normalGeometry().size() : this->size();
     config::exitSave(ini_, menu_, {size.width(), size.height()});
-}
-
-void MainWindow::callStyleClicked(int style) {
-    config::chooseCallStyle(menu_, style, ini_, *output_);
-    syncMenu();
 }
 
 void MainWindow::fontSizeCommand() { config::setFontSize(ini_, *dialogs_); }
@@ -546,8 +350,6 @@ void MainWindow::goToLineCommand() {
     editor::goToLine(currentPage(), *dialogs_);
 }
 
-void MainWindow::clearOutput() { output_->clear(); }
-
 void MainWindow::openAbout() {
     if (!about_)
         about_ = new AboutWindow(this, *shell_);
@@ -555,329 +357,37 @@ void MainWindow::openAbout() {
     about_->raise();
 }
 
-void MainWindow::toggleMaximised() {
-    if (isMaximized())
-        showNormal();
-    else
-        showMaximized();
+void MainWindow::toggleMaximised() { frame_->toggleMaximised(); }
+
+void MainWindow::fitSplittersToHeight() {
     // A window too short for the output area gets its splitters moved up.
     const QList<int> sizes = rightSplitter_->sizes();
     if (sizes.size() == 3 && height() < sizes[0] + sizes[1] + titleBar_->height()) {
         const int editor = std::max(120, height() - 300 - titleBar_->height());
         rightSplitter_->setSizes({editor, sizes[1], std::max(100, height() - editor - sizes[1])});
     }
-    updateMaximiseButton();
-}
-
-void MainWindow::updateMaximiseButton() {
-    const bool maximised = isMaximized();
-    const QString picture = maximised ? QStringLiteral("restore") : QStringLiteral("max");
-    if (maximiseButton_->property("picture").toString() != picture) {
-        maximiseButton_->setIcon(buttonIcon(picture));
-        maximiseButton_->setProperty("picture", picture);
-    }
-    maximiseButton_->setToolTip(maximised ? QStringLiteral("还原") : QStringLiteral("最大化"));
 }
 
 void MainWindow::moveEvent(QMoveEvent* event) {
     QWidget::moveEvent(event);
-    // The window may hang off the screen's top or left by at most 600 pixels and never
-    // start beyond its right or bottom edge, so its title bar stays within reach.
-    QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
-    if (!screen || isMaximized() || isFullScreen())
-        return;
-    const QRect area = screen->geometry();
-    const QPoint at = pos();
-    const QPoint kept(std::clamp(at.x(), area.left() - 600, area.right()),
-                      std::clamp(at.y(), area.top() - 600, area.bottom()));
-    if (kept != at)
-        move(kept);
+    if (frame_)
+        frame_->keepOnScreen();
 }
 
 void MainWindow::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::WindowStateChange)
-        updateMaximiseButton();
+    if (event->type() == QEvent::WindowStateChange && frame_)
+        frame_->updateMaximiseButton();
     QWidget::changeEvent(event);
 }
 
-Qt::Edges MainWindow::edgesAt(const QPoint& globalPos) const {
-    if (isMaximized() || isFullScreen())
-        return {};
-    const QRect r = frameGeometry();
-    if (!r.contains(globalPos))
-        return {};
-    Qt::Edges edges;
-    if (globalPos.x() < r.left() + kBorder)
-        edges |= Qt::LeftEdge;
-    if (globalPos.x() > r.right() - kBorder)
-        edges |= Qt::RightEdge;
-    if (globalPos.y() < r.top() + kBorder)
-        edges |= Qt::TopEdge;
-    if (globalPos.y() > r.bottom() - kBorder)
-        edges |= Qt::BottomEdge;
-    return edges;
-}
+engine::CodeLoader& MainWindow::loader() { return engines_->loader(); }
 
-bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    const QEvent::Type type = event->type();
-    if (tree_ && (watched == tree_->viewport() || watched == tree_) &&
-        (type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop)) {
-        // Files dropped on the tree are imported, one after the other.
-        auto* drop = static_cast<QDropEvent*>(event);
-        if (!drop->mimeData()->hasUrls())
-            return false;
-        drop->acceptProposedAction();
-        if (type == QEvent::Drop) {
-            const QList<QUrl> urls = drop->mimeData()->urls();
-            for (const QUrl& url : urls)
-                if (url.isLocalFile())
-                    store_->importFile(url.toLocalFile().toStdString());
-        }
-        return true;
-    }
-    if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove && type != QEvent::MouseButtonDblClick)
-        return QWidget::eventFilter(watched, event);
-    auto* widget = qobject_cast<QWidget*>(watched);
-    if (!widget || widget->window() != this)
-        return QWidget::eventFilter(watched, event);
-    auto* mouse = static_cast<QMouseEvent*>(event);
-    const QPoint global = mouse->globalPosition().toPoint();
-    const Qt::Edges edges = edgesAt(global);
+QTreeWidgetItem* MainWindow::itemOf(NodeId node) const { return treeView_->itemOf(node); }
 
-    if (type == QEvent::MouseMove && mouse->buttons() == Qt::NoButton) {
-        Qt::CursorShape shape = Qt::ArrowCursor;
-        if (edges == (Qt::LeftEdge | Qt::TopEdge) || edges == (Qt::RightEdge | Qt::BottomEdge))
-            shape = Qt::SizeFDiagCursor;
-        else if (edges == (Qt::RightEdge | Qt::TopEdge) || edges == (Qt::LeftEdge | Qt::BottomEdge))
-            shape = Qt::SizeBDiagCursor;
-        else if (edges & (Qt::LeftEdge | Qt::RightEdge))
-            shape = Qt::SizeHorCursor;
-        else if (edges & (Qt::TopEdge | Qt::BottomEdge))
-            shape = Qt::SizeVerCursor;
-        if (edges && !overrideCursor_) {
-            QApplication::setOverrideCursor(shape);
-            overrideCursor_ = true;
-        } else if (edges && overrideCursor_) {
-            QApplication::changeOverrideCursor(shape);
-        } else if (!edges && overrideCursor_) {
-            QApplication::restoreOverrideCursor();
-            overrideCursor_ = false;
-        }
-        return QWidget::eventFilter(watched, event);
-    }
-    if (mouse->button() != Qt::LeftButton)
-        return QWidget::eventFilter(watched, event);
-    if (type == QEvent::MouseButtonPress && edges && windowHandle()) {
-        windowHandle()->startSystemResize(edges);
-        return true;
-    }
-    const bool onTitle = watched == titleBar_ || watched == title_ || watched == icon_;
-    if (onTitle && type == QEvent::MouseButtonDblClick) {
-        toggleMaximised();
-        return true;
-    }
-    if (onTitle && type == QEvent::MouseButtonPress && windowHandle()) {
-        windowHandle()->startSystemMove();
-        return true;
-    }
-    return QWidget::eventFilter(watched, event);
-}
-
-}  // namespace quillbox::app
-
-namespace quillbox::app {
-
-void MainWindow::bindCommands() {
-    auto onClick = [this](const char* name, auto slot) {
-        if (auto* button = findChild<QAbstractButton*>(QString::fromUtf8(name)))
-            connect(button, &QAbstractButton::clicked, this, slot);
-    };
-    onClick("按钮_pro_addproject", [this] { store_->addProject(); });
-    onClick("按钮_pro_delproject", [this] { store_->deleteProject(); });
-    onClick("按钮_pro_addMod", [this] { store_->addModule(); });
-    onClick("按钮_pro_delMod", [this] { store_->deleteModule(); });
-    onClick("按钮_pro_moveupMod", [this] { store_->moveModuleUp(); });
-    onClick("按钮_pro_movedownMod", [this] { store_->moveModuleDown(); });
-    onClick("按钮_导出Js", [this] { exportCommand(); });
-    onClick("按钮_加载", [this] { loadCommand(); });
-    onClick("按钮_运行_系统", [this] { evaluateCommand(); });
-    onClick("按钮_E2JS", [this] { callWrapperCommand(); });
-    onClick("按钮_LongStr2E", [this] { constantCommand(); });
-    onClick("按钮_压缩", [this] { transformCommand(transform::Mode::Compress); });
-    onClick("按钮_格式化代码", [this] { transformCommand(transform::Mode::Format); });
-    onClick("按钮_运行_浏览器", [this] {
-        engine::runInBrowser(*store_, functionBox_->text().toStdString(), *shell_);
-    });
-    connect(action(QStringLiteral("复制表达式")), &QAction::triggered, this, &MainWindow::copyExpressionCommand);
-    connect(functionBox_, &QLineEdit::returnPressed, this, &MainWindow::evaluateCommand);
-    connect(action(QStringLiteral("删除模块")), &QAction::triggered, this, [this] { store_->deleteModule(); });
-    connect(action(QStringLiteral("重命名项目")), &QAction::triggered, this, [this] { store_->renameModule(); });
-    connect(tree_, &QTreeWidget::currentItemChanged, this, [this] { treeSelectionChanged(); });
-    auto* save = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_S), this);
-    connect(save, &QShortcut::activated, this, [this] { exportCommand(); });
-}
-
-void MainWindow::exportCommand() { store_->exportCurrentProject(); }
-
-void MainWindow::loadCommand() {
-    const int engine = engineSelector_->currentIndex();
-    std::optional<StopWatch> watch;
-    if (engine != engine::kNativeEngine)
-        watch.emplace([this] { chakra_.stop(); });
-    loader_->load(engine);
-    tree_->viewport()->update();
-}
-
-void MainWindow::evaluateCommand() {
-    const std::string expression = functionBox_->text().toStdString();
-    if (expression.empty())
-        return;
-    const int engine = engineSelector_->currentIndex();
-    std::optional<StopWatch> watch;
-    if (engine != engine::kNativeEngine)
-        watch.emplace([this] { chakra_.stop(); });
-    loader_->evaluate(expression, engine);
-}
-
-void MainWindow::callWrapperCommand() {
-    ecode::CallWrapperSettings settings;
-    settings.style = static_cast<ecode::CallStyle>(menu_.callStyle == config::kCallStyleNone ? config::kCallStyleObject
-                                                                                             : menu_.callStyle);
-    settings.rename = menu_.renameRoutine;
-    ecode::generateCallWrapper(*store_, functionBox_->text().toStdString(), settings, *dialogs_, *clipboard_,
-                               *output_);
-}
-
-void MainWindow::transformCommand(transform::Mode mode) {
-    if (Page* page = currentPage())
-        transform::transformPage(*page, mode, *output_);
-}
-
-void MainWindow::copyExpressionCommand() {
-    const ProjectTree& tree = store_->tree();
-    const NodeId node = tree.selected();
-    QString expression;
-    if (tree.value(node) == node_value::kFunction)
-        expression = q(tree.text(node)) + QStringLiteral("()");
-    else if (tree.value(node) == node_value::kMember)
-        expression = q(tree.text(tree.parent(node))) + QLatin1Char('.') + q(tree.text(node));
-    if (expression.isEmpty())
-        return;
-    functionBox_->setText(expression);
-    functionBox_->setFocus();
-}
-
-void MainWindow::constantCommand() {
-    ecode::convertCurrentProject(*store_, *clipboard_, *output_, ecode::localTimeNow());
-}
-
-QTreeWidgetItem* MainWindow::itemOf(NodeId node) const {
-    auto it = items_.find(node);
-    return it == items_.end() ? nullptr : it->second;
-}
-
-void MainWindow::treeChanged(TreeEvent event, NodeId node) {
-    // The tree widget mirrors the store's tree; its own signals must not echo back.
-    const bool wasSyncing = syncingTree_;
-    syncingTree_ = true;
-    const ProjectTree& tree = store_->tree();
-    auto drawNode = [&](QTreeWidgetItem* item, NodeId id) {
-        const TreeNode* n = tree.node(id);
-        if (!n)
-            return;
-        item->setText(0, q(n->text));
-        item->setIcon(0, QIcon(QStringLiteral(":/tree/%1.png").arg(n->image)));
-        item->setData(0, Qt::UserRole, n->value);
-        item->setData(0, Qt::UserRole + 1, id);
-    };
-    switch (event) {
-    case TreeEvent::Added: {
-        auto* item = new QTreeWidgetItem;
-        drawNode(item, node);
-        items_[node] = item;
-        if (QTreeWidgetItem* parent = itemOf(tree.parent(node))) {
-            parent->addChild(item);
-            parent->setExpanded(true);
-        } else {
-            tree_->addTopLevelItem(item);
-        }
-        item->setExpanded(true);
-        break;
-    }
-    case TreeEvent::Removed: {
-        QTreeWidgetItem* item = itemOf(node);
-        if (!item)
-            break;
-        // Forget the item and everything under it before Qt deletes them.
-        std::vector<QTreeWidgetItem*> stack{item};
-        while (!stack.empty()) {
-            QTreeWidgetItem* top = stack.back();
-            stack.pop_back();
-            items_.erase(top->data(0, Qt::UserRole + 1).toInt());
-            for (int i = 0; i < top->childCount(); ++i)
-                stack.push_back(top->child(i));
-        }
-        delete item;
-        break;
-    }
-    case TreeEvent::Changed:
-        if (QTreeWidgetItem* item = itemOf(node))
-            drawNode(item, node);
-        break;
-    case TreeEvent::Moved: {
-        QTreeWidgetItem* item = itemOf(node);
-        if (!item)
-            break;
-        const bool expanded = item->isExpanded();
-        const int index = tree.indexInParent(node);
-        if (QTreeWidgetItem* parent = item->parent()) {
-            parent->takeChild(parent->indexOfChild(item));
-            parent->insertChild(index, item);
-        } else {
-            tree_->takeTopLevelItem(tree_->indexOfTopLevelItem(item));
-            tree_->insertTopLevelItem(index, item);
-        }
-        item->setExpanded(expanded);
-        if (tree.selected() == node)
-            tree_->setCurrentItem(item);
-        break;
-    }
-    case TreeEvent::Selected:
-        tree_->setCurrentItem(itemOf(node));
-        markSelectedModule(node);
-        break;
-    }
-    syncingTree_ = wasSyncing;
-}
-
-void MainWindow::markSelectedModule(NodeId node) {
-    // The module being edited stays marked in bold while other items are clicked.
-    if (store_->tree().value(node) != node_value::kModule)
-        return;
-    if (QTreeWidgetItem* previous = itemOf(markedModule_)) {
-        QFont font = previous->font(0);
-        font.setBold(false);
-        previous->setFont(0, font);
-    }
-    markedModule_ = node;
-    if (QTreeWidgetItem* item = itemOf(node)) {
-        QFont font = item->font(0);
-        font.setBold(true);
-        item->setFont(0, font);
-    }
-}
-
-void MainWindow::treeSelectionChanged() {
-    if (syncingTree_)
-        return;
-    QTreeWidgetItem* item = tree_->currentItem();
-    const NodeId node = item ? item->data(0, Qt::UserRole + 1).toInt() : kNoNode;
-    syncingTree_ = true;
-    store_->selectNode(node);
-    syncingTree_ = false;
-    // A listed member shows its value; other items are left to the store.
-    if (store_->tree().value(node) == node_value::kMember)
-        transform::showMemberValue(store_->tree(), engineSelector_->currentIndex(), native_, chakra_, *output_);
-}
+QMenu* MainWindow::mainMenu() const { return commands_->mainMenu(); }
+QMenu* MainWindow::projectMenu() const { return commands_->projectMenu(); }
+QMenu* MainWindow::moduleMenu() const { return commands_->moduleMenu(); }
+QMenu* MainWindow::contextMenuForNodeValue(int value) const { return commands_->contextMenuForNodeValue(value); }
+QAction* MainWindow::action(const QString& text) const { return commands_->action(text); }
 
 }  // namespace quillbox::app

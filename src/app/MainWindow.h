@@ -2,22 +2,22 @@
 // The main window: a frameless window that draws its own title bar, with the project
 // tree, the editor pages, the function and output boxes, the engine selector and the
 // workbench buttons. Controls carry the program's own names as their object names.
+// The window builds and lays out its controls and owns the services its commands speak
+// through; the commands themselves live beside it (CommandBindings, EngineCommands,
+// CodeCommands), as do the tree's view (ProjectTreeView) and the frame (WindowFrame).
 #include <QPointer>
 #include <QWidget>
-#include <functional>
 #include <memory>
-#include <vector>
 
 #include "app/Startup.h"
 #include "core/config/Settings.h"
+#include "core/platform/Clipboard.h"
+#include "core/platform/Dialogs.h"
 #include "core/project/ProjectStore.h"
-#include "core/engine/CodeLoader.h"
-#include "core/transform/Transform.h"
-#include <map>
 
 class QAction;
-class QActionGroup;
 class QComboBox;
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -27,22 +27,23 @@ class QTextEdit;
 class QToolButton;
 class QTreeWidget;
 class QTreeWidgetItem;
-class QPushButton;
-class QGridLayout;
-
-#include "core/platform/Clipboard.h"
-#include "core/platform/Dialogs.h"
 
 namespace quillbox {
 class Shell;
 class Page;
+namespace engine {
+class CodeLoader;
 }
+}  // namespace quillbox
 
 namespace quillbox::app {
 
-class AcePage;
+class CommandBindings;
+class EngineCommands;
 class FindReplaceWindow;
+class ProjectTreeView;
 class QtOutput;
+class WindowFrame;
 
 class MainWindow : public QWidget {
     Q_OBJECT
@@ -54,8 +55,10 @@ public:
     void setDialogs(Dialogs* dialogs) { dialogs_ = dialogs; }
     void setShell(Shell* shell) { shell_ = shell; }
     void setClipboard(std::unique_ptr<Clipboard> clipboard) { clipboard_ = std::move(clipboard); }
-    engine::CodeLoader& loader() { return *loader_; }
+    engine::CodeLoader& loader();
     Dialogs& dialogs() { return *dialogs_; }
+    Shell& shell() { return *shell_; }
+    Clipboard& clipboard() { return *clipboard_; }
     QtOutput& output() { return *output_; }
 
     // The window-created handler and the settings stage of start-up.
@@ -75,7 +78,13 @@ public:
     Page* currentPage() const;
     QTreeWidget* tree() const { return tree_; }
     QTreeWidgetItem* itemOf(NodeId node) const;
+    QLineEdit* functionBox() const { return functionBox_; }
+    QComboBox* engineSelector() const { return engineSelector_; }
+
+    // The settings behind the menu's check marks, and the file they are kept in.
     const config::MenuState& menuState() const { return menu_; }
+    config::MenuState& menuState() { return menu_; }
+    config::IniFile& ini() { return ini_; }
 
     void setTitleProject(const QString& pageName);
     void openFindReplace();
@@ -86,9 +95,9 @@ public:
     FindReplaceWindow* findReplaceWindow() const { return findReplace_; }
     QWidget* aboutWindow() const { return about_; }
 
-    QMenu* mainMenu() const { return mainMenu_; }
-    QMenu* projectMenu() const { return projectMenu_; }
-    QMenu* moduleMenu() const { return moduleMenu_; }
+    QMenu* mainMenu() const;
+    QMenu* projectMenu() const;
+    QMenu* moduleMenu() const;
     // The menu to pop up for a tree node of the given value (nullptr: none).
     QMenu* contextMenuForNodeValue(int value) const;
     QAction* action(const QString& text) const;
@@ -97,39 +106,22 @@ public:
     QString editorPageUrl() const;
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void buildControls();
-    void buildMenus();
-    void buildShortcuts();
+    void buildTitleBar(QWidget* frame);
+    QWidget* buildProjectPane(QWidget* parent);
+    QWidget* buildFunctionPane(QWidget* parent);
+    QWidget* buildOutputPane(QWidget* parent);
     void setTooltips();
-    void updateMaximiseButton();
-    void callStyleClicked(int style);
-    void syncMenu();
-    void treeChanged(TreeEvent event, NodeId node);
-    void treeSelectionChanged();
-    void markSelectedModule(NodeId node);
-    void exportCommand();
-    void loadCommand();
-    void evaluateCommand();
-    void callWrapperCommand();
-    void constantCommand();
-    void transformCommand(transform::Mode mode);
-    void copyExpressionCommand();
-    Qt::Edges edgesAt(const QPoint& globalPos) const;
-    void clearOutput();
-    void bindCommands();
+    void fitSplittersToHeight();
 
     config::IniFile ini_;
     config::MenuState menu_;
     std::unique_ptr<ProjectStore> store_;
-    std::map<NodeId, QTreeWidgetItem*> items_;
-    bool syncingTree_ = false;
-    NodeId markedModule_ = kNoNode;
     // The store keeps a reference to its dialogs for its whole life; this one forwards
     // to whichever dialogs the window speaks through now.
     class ForwardingDialogs : public Dialogs {
@@ -157,17 +149,15 @@ private:
     Shell* shell_ = nullptr;
     std::unique_ptr<QtOutput> output_;
     std::unique_ptr<Clipboard> clipboard_;
-    engine::JScript native_;
-    engine::ChakraCore chakra_;
-    std::unique_ptr<engine::CodeLoader> loader_;
+    std::unique_ptr<ProjectTreeView> treeView_;
+    std::unique_ptr<EngineCommands> engines_;
+    CommandBindings* commands_ = nullptr;
+    WindowFrame* frame_ = nullptr;
 
     QLabel* title_ = nullptr;
     QLabel* icon_ = nullptr;
     QWidget* titleBar_ = nullptr;
-    QToolButton* menuButton_ = nullptr;
-    QToolButton* minimiseButton_ = nullptr;
     QToolButton* maximiseButton_ = nullptr;
-    QToolButton* closeButton_ = nullptr;
     QTreeWidget* tree_ = nullptr;
     QWidget* editorArea_ = nullptr;
     QGridLayout* editorLayout_ = nullptr;
@@ -179,19 +169,10 @@ private:
     QSplitter* mainSplitter_ = nullptr;
     QSplitter* rightSplitter_ = nullptr;
 
-    QMenu* mainMenu_ = nullptr;
-    QMenu* projectMenu_ = nullptr;
-    QMenu* moduleMenu_ = nullptr;
-    QActionGroup* callStyles_ = nullptr;
-
     FindReplaceWindow* findReplace_ = nullptr;
     QPointer<QWidget> about_;
     bool browserChecked_ = false;
     bool closing_ = false;
-    bool overrideCursor_ = false;
 };
-
-// Paints one of the window's picture-button glyphs.
-QIcon buttonIcon(const QString& glyph, const QColor& colour = QColor(220, 220, 220));
 
 }  // namespace quillbox::app

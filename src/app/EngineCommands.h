@@ -1,0 +1,32 @@
+#pragma once
+// The commands that run the user's code: load the project into the engine the selector
+// names, evaluate the function box, run it in the browser, and show a listed member's
+// value. The two engines and the loader live here. A ChakraCore load or evaluation runs
+// under a stop watch, so a script that runs too long can be stopped.
+#include "core/engine/CodeLoader.h"
+
+namespace quillbox::app {
+
+class MainWindow;
+
+class EngineCommands {
+public:
+    explicit EngineCommands(MainWindow& window);
+
+    engine::CodeLoader& loader() { return loader_; }
+
+    void load();
+    void evaluate();
+    void runInBrowser();
+    void showMemberValue();
+
+private:
+    int chosenEngine() const;
+
+    MainWindow& window_;
+    engine::JScript native_;
+    engine::ChakraCore chakra_;
+    engine::CodeLoader loader_;
+};
+
+}  // namespace quillbox::app
