@@ -3,6 +3,8 @@
 #include <map>
 
 #include "cli/Command.h"
+#include "core/crash/CrashHandler.h"
+#include "core/crash/Faults.h"
 #include "core/platform/FileIO.h"
 
 namespace quillbox::cli {
@@ -91,6 +93,9 @@ bool writeOutput(const char* command, const std::string& path, const std::string
 int main(int argc, char** argv) {
     using namespace quillbox::cli;
     std::ios::sync_with_stdio(false);
+    quillbox::crash::CrashOptions crashOptions;
+    crashOptions.toStandardError = true;
+    quillbox::crash::install(crashOptions);
     if (argc < 2) {
         printOverview(std::cerr);
         return kUsage;
@@ -99,6 +104,16 @@ int main(int argc, char** argv) {
     if (name == "--help" || name == "-h" || name == "help") {
         printOverview(std::cout);
         return kOk;
+    }
+    // For testing the crash handler; not in the command list.
+    if (name == "--fault") {
+        if (argc == 3 && quillbox::crash::makeFault(argv[2]))
+            return kOk;
+        std::cerr << "quillbox-cli --fault: KIND is one of";
+        for (const std::string& kind : quillbox::crash::faultKinds())
+            std::cerr << ' ' << kind;
+        std::cerr << std::endl;
+        return kUsage;
     }
     const Command* command = findCommand(name);
     if (!command) {

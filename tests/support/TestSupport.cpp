@@ -101,6 +101,7 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
     int status = 0;
     waitpid(pid, &status, 0);
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
     return result;
 }
 

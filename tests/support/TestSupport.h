@@ -12,6 +12,7 @@ void writeFile(const std::string& path, const std::string& bytes);
 
 struct ProcessResult {
     int status = -1;  // exit status, or -1 when the process did not exit normally
+    int signal = 0;   // the signal that ended the process, 0 when it exited
     std::string out;
     std::string err;
 };
