@@ -99,6 +99,7 @@ void MemoryPage::detectNewLine(const std::u16string& text) {
 }
 
 MemoryPage::Position MemoryPage::replaceRange(const Range& range, const std::u16string& text) {
+    markChanged();
     const std::u16string head = lines_[range.start.row].substr(0, range.start.column);
     const std::u16string tail = lines_[range.end.row].substr(range.end.column);
     lines_.erase(lines_.begin() + range.start.row + 1, lines_.begin() + range.end.row + 1);
@@ -135,6 +136,7 @@ std::string MemoryPage::getText() {
 }
 
 void MemoryPage::setText(const std::string& text) {
+    markChanged();
     const std::u16string wide = text::utf8ToUtf16(text);
     lines_ = splitLines(wide);
     detectNewLine(wide);

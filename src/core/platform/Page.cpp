@@ -2,7 +2,14 @@
 
 #include "core/text/Text.h"
 
+#include <atomic>
+
 namespace quillbox {
+
+std::uint64_t Page::nextRevision() {
+    static std::atomic<std::uint64_t> counter{0};
+    return ++counter;
+}
 
 void Page::appendText(const std::string& text) {
     const int last = lineCount();

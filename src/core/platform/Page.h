@@ -3,6 +3,7 @@
 // over Ace in a browser view; MemoryPage (core/editor) keeps the text in memory for the
 // command line and the tests. Rows and columns are 1-based, as the rest of the program
 // counts them; text is UTF-8.
+#include <cstdint>
 #include <string>
 
 namespace quillbox {
@@ -52,6 +53,12 @@ public:
     // Ends the page (the desktop closes its browser view).
     virtual void close() = 0;
 
+    // A number that changes whenever the page's text may have changed, so a reader that
+    // keeps the text it read last knows without asking the page whether to read it again.
+    // Numbers come from one counter for the whole process: a page made later never shows a
+    // number an earlier page had.
+    virtual std::uint64_t revision() const { return revision_; }
+
     // Operations defined by the ones above.
     void clear() { setText(""); }
     void gotoLastLine() { gotoLine(lineCount()); }
@@ -64,6 +71,14 @@ public:
     std::size_t utf8Length(long n = -1);
     // The first n characters (all when n < 0).
     std::string getTextPrefix(long n);
+
+protected:
+    // Implementations call this on every change of the text.
+    void markChanged() { revision_ = nextRevision(); }
+    static std::uint64_t nextRevision();
+
+private:
+    std::uint64_t revision_ = nextRevision();
 };
 
 }  // namespace quillbox

@@ -30,8 +30,10 @@ std::string TextPage::getText() { return editor_ ? editor_->getText() : text_; }
 void TextPage::setText(const std::string& text) {
     if (editor_)
         editor_->setText(text);
-    else
+    else {
         text_ = text;
+        markChanged();
+    }
 }
 
 int TextPage::lineCount() { return editor().lineCount(); }

@@ -34,6 +34,7 @@ public:
     int replaceAll(const std::string& replacement) override;
     void close() override { closed_ = true; }
     bool closed() const { return closed_; }
+    std::uint64_t revision() const override { return editor_ ? editor_->revision() : Page::revision(); }
     // True once an editing operation has handed the text to an editor.
     bool edited() const { return editor_ != nullptr; }
 

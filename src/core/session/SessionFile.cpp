@@ -1,0 +1,216 @@
+#include "core/session/SessionFile.h"
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "core/json/JsonDocument.h"
+#include "core/platform/FileIO.h"
+#include "core/platform/Paths.h"
+
+namespace quillbox::session {
+
+namespace {
+
+constexpr std::int64_t kFormat = 1;
+
+std::string indexed(const std::string& path, std::size_t index) {
+    return path + "[" + std::to_string(index) + "]";
+}
+
+// Our JSON reader turns the escape "\n" into CR LF unless a CR stands before it (the
+// Windows tool's texts want CR LF). A lone LF in a module must come back as a lone LF, so
+// every "\n" escape not directly after a "\r" escape is written "\u000a" instead, which
+// the reader decodes exactly when asked to.
+std::string keepLoneLineFeeds(const std::string& json) {
+    std::string out;
+    out.reserve(json.size() + json.size() / 64);
+    bool afterCarriageReturn = false;
+    for (std::size_t i = 0; i < json.size(); ++i) {
+        const char c = json[i];
+        if (c != '\\' || i + 1 >= json.size()) {
+            out.push_back(c);
+            afterCarriageReturn = false;
+            continue;
+        }
+        const char escaped = json[++i];
+        if (escaped == 'n' && !afterCarriageReturn) {
+            out.append("\\u000a");
+        } else {
+            out.push_back('\\');
+            out.push_back(escaped);
+        }
+        afterCarriageReturn = escaped == 'r';
+    }
+    return out;
+}
+
+bool fail(std::string* error, const std::string& why) {
+    if (error)
+        *error = why;
+    return false;
+}
+
+bool readModules(const JsonDocument& doc, const std::string& path, SessionProject& project, std::string* error) {
+    if (doc.kind(path) != JsonKind::Array)
+        return fail(error, path + " is not a list of modules");
+    const std::size_t n = doc.count(path);
+    project.modules.reserve(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::string at = indexed(path, i);
+        if (doc.kind(at + ".name") != JsonKind::String || doc.kind(at + ".code") != JsonKind::String)
+            return fail(error, at + " lacks its name or code");
+        project.modules.push_back(SessionModule{doc.string(at + ".name"), doc.string(at + ".code")});
+    }
+    return true;
+}
+
+}  // namespace
+
+const SessionProject* Session::current() const {
+    for (const SessionProject& project : projects)
+        if (project.name == currentProject)
+            return &project;
+    return nullptr;
+}
+
+std::string defaultSessionPath() {
+    return paths::join(paths::join(paths::homeDirectory(), "session"), "session.json");
+}
+
+std::string snapshotText(const Snapshot& snapshot) {
+    JsonDocument doc = JsonDocument::makeObject();
+    doc.setMember("", "format", JsonDocument::makeInteger(kFormat));
+    doc.setMember("", "clean", JsonDocument::makeBoolean(snapshot.clean));
+    JsonDocument current = JsonDocument::makeObject();
+    current.setMember("", "project", JsonDocument::makeString(snapshot.currentProject));
+    current.setMember("", "module", JsonDocument::makeString(snapshot.currentModule));
+    doc.setMember("", "current", current);
+    doc.setMember("", "projects", JsonDocument::makeArray());
+    for (std::size_t p = 0; p < snapshot.projects.size(); ++p) {
+        const SnapshotProject& project = snapshot.projects[p];
+        JsonDocument entry = JsonDocument::makeObject();
+        entry.setMember("", "name", JsonDocument::makeString(project.name));
+        entry.setMember("", "modules", JsonDocument::makeArray());
+        doc.append("projects", entry);
+        const std::string modules = indexed("projects", p) + ".modules";
+        for (const SnapshotModule& module : project.modules) {
+            JsonDocument m = JsonDocument::makeObject();
+            m.setMember("", "name", JsonDocument::makeString(module.name));
+            doc.append(modules, m);
+            // The code goes straight into its place: one copy of the text, not two.
+            const std::string at = indexed(modules, doc.count(modules) - 1);
+            doc.setMember(at, "code", JsonDocument::makeString(module.code ? *module.code : std::string()));
+        }
+    }
+    return keepLoneLineFeeds(doc.toJson());
+}
+
+Snapshot snapshotOf(const Session& session) {
+    Snapshot snapshot;
+    snapshot.currentProject = session.currentProject;
+    snapshot.currentModule = session.currentModule;
+    snapshot.clean = session.clean;
+    for (const SessionProject& project : session.projects) {
+        SnapshotProject& entry = snapshot.projects.emplace_back();
+        entry.name = project.name;
+        for (const SessionModule& module : project.modules)
+            entry.modules.push_back(SnapshotModule{module.name, std::make_shared<const std::string>(module.code)});
+    }
+    return snapshot;
+}
+
+std::string sessionText(const Session& session) { return snapshotText(snapshotOf(session)); }
+
+bool parseSession(const std::string& text, Session& session, std::string* error) {
+    session = Session{};
+    JsonDocument doc;
+    const JsonParseResult parsed = doc.parse(text, true);
+    if (!parsed.ok)
+        return fail(error, "not JSON (error " + std::to_string(parsed.error) + " at " +
+                               std::to_string(parsed.position) + ")");
+    if (doc.kind("") != JsonKind::Object || doc.kind("format") == JsonKind::None)
+        return fail(error, "not a session file");
+    if (doc.integer("format") != kFormat)
+        return fail(error, "session format " + doc.text("format") + " is not known");
+    if (doc.kind("projects") != JsonKind::Array)
+        return fail(error, "no list of projects");
+    session.clean = doc.kind("clean") == JsonKind::Boolean && doc.boolean("clean");
+    session.currentProject = doc.string("current.project");
+    session.currentModule = doc.string("current.module");
+    const std::size_t n = doc.count("projects");
+    session.projects.reserve(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::string at = indexed("projects", i);
+        if (doc.kind(at + ".name") != JsonKind::String)
+            return fail(error, at + " has no name");
+        SessionProject& project = session.projects.emplace_back();
+        project.name = doc.string(at + ".name");
+        if (!readModules(doc, at + ".modules", project, error))
+            return false;
+    }
+    return true;
+}
+
+ReadResult readSession(const std::string& path) {
+    ReadResult result;
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 && errno == ENOENT) {
+        result.status = ReadStatus::Missing;
+        return result;
+    }
+    std::string bytes;
+    if (!files::readAll(path, bytes, &result.error)) {
+        result.status = ReadStatus::Unreadable;
+        return result;
+    }
+    if (!parseSession(bytes, result.session, &result.error)) {
+        result.status = ReadStatus::Unparsable;
+        result.session = Session{};
+        return result;
+    }
+    result.status = ReadStatus::Ok;
+    return result;
+}
+
+bool writeSession(const std::string& path, const Session& session, std::string* error) {
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+    return files::writeAtomically(path, sessionText(session), error);
+}
+
+std::string moveAside(const std::string& path, std::string* error) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    ::localtime_r(&now, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    const std::string base = path + ".broken-" + stamp;
+    for (int n = 1; n < 1000; ++n) {
+        const std::string target = n == 1 ? base : base + "-" + std::to_string(n);
+        // link() refuses an existing target, so an older broken file is never replaced.
+        if (::link(path.c_str(), target.c_str()) == 0) {
+            ::unlink(path.c_str());
+            return target;
+        }
+        if (errno == EEXIST)
+            continue;
+        // File systems without hard links: rename after checking the name is free.
+        if (errno == EPERM || errno == EOPNOTSUPP || errno == EXDEV) {
+            struct stat info {};
+            if (::stat(target.c_str(), &info) == 0)
+                continue;
+            if (::rename(path.c_str(), target.c_str()) == 0)
+                return target;
+        }
+        fail(error, path + ": " + std::strerror(errno));
+        return "";
+    }
+    fail(error, path + ": no free name to move it to");
+    return "";
+}
+
+}  // namespace quillbox::session
