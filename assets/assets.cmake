@@ -39,3 +39,26 @@ add_custom_command(OUTPUT ${qb_js_dir}/transform.js
 target_sources(qb_assets PRIVATE ${qb_js_dir}/json-support.js ${qb_js_dir}/transform.js)
 quillbox_embed(qb_assets js/json-support.js ${qb_js_dir}/json-support.js
   js/transform.js ${qb_js_dir}/transform.js)
+# The engines' language data, made from @mdn/browser-compat-data by a node script: the syntax
+# gate's table, the ChakraCore profile that libChakraCore.so runs in every new context, and
+# the whole table as JSON for the tests. Then the syntax gate: the table, acorn and our gate.
+find_program(QUILLBOX_NODE NAMES node nodejs REQUIRED)
+set(qb_engine_data_outputs ${qb_js_dir}/syntax-data.js ${qb_js_dir}/chakracore-profile.json
+  ${qb_js_dir}/chakracore-profile.inc)
+set(qb_bcd ${QUILLBOX_NODE_MODULES}/@mdn/browser-compat-data/data.json)
+add_custom_command(OUTPUT ${qb_engine_data_outputs}
+  COMMAND ${QUILLBOX_NODE} ${qb_js_src}/engine-data.mjs ${qb_bcd} ${qb_js_src}/syntax-features.json ${qb_js_dir}
+  DEPENDS ${qb_js_src}/engine-data.mjs ${qb_js_src}/syntax-features.json ${qb_js_src}/chakracore-profile.js
+    ${qb_js_src}/builtin-path.js ${qb_bcd}
+  VERBATIM)
+# libChakraCore.so includes the profile: it builds after this target.
+add_custom_target(qb_engine_data DEPENDS ${qb_engine_data_outputs})
+set(QUILLBOX_ENGINE_DATA_DIR ${qb_js_dir} CACHE INTERNAL "generated engine data")
+set(qb_gate_inputs ${qb_js_dir}/syntax-data.js ${QUILLBOX_NODE_MODULES}/acorn/dist/acorn.js
+  ${qb_js_src}/syntax-gate.js)
+add_custom_command(OUTPUT ${qb_js_dir}/syntax-gate.js
+  COMMAND ${CMAKE_COMMAND} -DOUTPUT=${qb_js_dir}/syntax-gate.js "-DINPUTS=${qb_gate_inputs}" -P ${qb_js_src}/concat.cmake
+  DEPENDS ${qb_gate_inputs} ${qb_js_src}/concat.cmake VERBATIM)
+target_sources(qb_assets PRIVATE ${qb_js_dir}/syntax-gate.js ${qb_js_dir}/chakracore-profile.json)
+quillbox_embed(qb_assets js/syntax-gate.js ${qb_js_dir}/syntax-gate.js
+  js/chakracore-profile.json ${qb_js_dir}/chakracore-profile.json)

@@ -488,6 +488,18 @@ void takeRealmObjects(Context* c) {
         protect(c->ctx, o);
 }
 
+// Makes the context's world ChakraCore 1.11's before any script of the host runs: the
+// built-ins 1.11 lacks are removed and Error takes JScript's two arguments (number,
+// description). The script is generated from the browser-compatibility data at build time.
+void applyChakraCoreProfile(Context* c) {
+    static const char kProfile[] =
+#include "chakracore-profile.inc"
+        ;
+    const std::u16string text = utf8ToUtf16(kProfile, sizeof kProfile - 1);
+    StringRef script(text);
+    JSEvaluateScript(c->ctx, script.ref, nullptr, nullptr, 1, nullptr);
+}
+
 void releaseContext(Context* c) {
     for (JSObjectRef o : {c->errorConstructor, c->syntaxErrorConstructor, c->dataViewConstructor,
                           c->getOwnPropertyNames, c->functionPrototype, c->strictSetter})
@@ -655,6 +667,7 @@ JSRT_API JsCreateContext(JsRuntimeHandle runtime, JsContextRef* newContext) {
     c->runtime = rt;
     c->ctx = JSGlobalContextCreateInGroup(rt->group, nullptr);
     takeRealmObjects(c);
+    applyChakraCoreProfile(c);
     if (rt->attributes & JsRuntimeAttributeDisableEval) {
         StringRef message(std::u16string_view(u"eval is disabled"));
         JSGlobalContextSetEvalEnabled(c->ctx, false, message.ref);
