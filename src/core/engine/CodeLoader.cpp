@@ -51,6 +51,34 @@ void markLine(Page& page, int line, int end) {
 
 int lineLength(Page& page, int line) { return static_cast<int>(text::utf8ToUtf16(page.getLine(line)).size()); }
 
+// A refusal of the syntax gate, reported as each engine reports its own syntax errors.
+ScriptError nativeRefusal(const SyntaxVerdict& verdict, Page& page) {
+    ScriptError error;
+    error.Number = 1002;
+    error.Source = ScriptControl::kCompileSource;
+    error.Description = verdict.message;
+    error.Line = verdict.line;
+    error.Column = verdict.column;
+    error.Text = page.getLine(verdict.line);
+    return error;
+}
+
+ChakraException chakraRefusal(const SyntaxVerdict& verdict) {
+    ChakraException exception;
+    exception.exception = "SyntaxError: " + verdict.message;
+    exception.line = verdict.line - 1;  // the engine counts lines from 0
+    exception.column = verdict.column;
+    return exception;
+}
+
+// The engine gives a SyntaxError without a column; the gate's parser, which met the same
+// error on the same line, knows it.
+void addParserColumn(ChakraException& exception, const SyntaxVerdict& verdict) {
+    if (verdict.kind == SyntaxVerdict::Kind::SyntaxError && exception.column == 0 &&
+        exception.line + 1 == verdict.line && exception.exception.rfind("SyntaxError", 0) == 0)
+        exception.column = verdict.column;
+}
+
 }  // namespace
 
 CodeLoader::CodeLoader(ProjectStore& store, Output& output, JScript& native, ChakraCore& chakra)
@@ -164,8 +192,11 @@ bool CodeLoader::nativeLoad(const std::string& project) {
         if (!page)
             continue;
         const std::string name = ProjectStore::pageName(project, module);
-        native_.AddCode(page->getText());
-        const ScriptError error = control->Error();
+        const std::string code = page->getText();
+        const SyntaxVerdict verdict = gate_.check(code, SyntaxLevel::JScript);
+        if (!verdict.refused())
+            native_.AddCode(code);
+        const ScriptError error = verdict.refused() ? nativeRefusal(verdict, *page) : control->Error();
         if (error.Description.empty()) {
             output_.messageLine(name + kLoadedSuffix);
             listModule(project, module, kNativeEngine);
@@ -216,10 +247,13 @@ bool CodeLoader::chakraLoad(const std::string& project) {
         const std::string name = ProjectStore::pageName(project, module);
         // Success is the engine's own verdict: a script may throw a value whose text is
         // empty, and that is still a failure.
-        const bool ok = chakra_.AddCode(page->getText());
-        if (chakraStopped())
+        const std::string code = page->getText();
+        const SyntaxVerdict verdict = gate_.check(code, SyntaxLevel::ChakraCore);
+        const bool ok = !verdict.refused() && chakra_.AddCode(code);
+        if (!verdict.refused() && chakraStopped())
             return false;
-        const ChakraException exception = chakra_.TakeException();
+        ChakraException exception = verdict.refused() ? chakraRefusal(verdict) : chakra_.TakeException();
+        addParserColumn(exception, verdict);
         if (ok) {
             output_.messageLine(name + kLoadedSuffix);
             listModule(project, module, kChakraEngine);
@@ -257,9 +291,10 @@ Evaluation CodeLoader::evaluate(const std::string& expression, int engine) {
 
 Evaluation CodeLoader::nativeEvaluate(const std::string& expression, Page& page) {
     auto control = native_.ControlObject();
-    const std::string first = control->Eval(expression).text();
-    if (first.empty() && control->Error().Number != 0) {
-        const ScriptError error = control->Error();
+    const SyntaxVerdict verdict = gate_.check(expression, SyntaxLevel::JScript);
+    const std::string first = verdict.refused() ? std::string() : control->Eval(expression).text();
+    if (verdict.refused() || (first.empty() && control->Error().Number != 0)) {
+        const ScriptError error = verdict.refused() ? nativeRefusal(verdict, page) : control->Error();
         output_.messageLine("发生错误：错误号=" + std::to_string(error.Number));
         markLine(page, error.Line, lineLength(page, error.Line));
         output_.messageLine("错误位置：" + std::to_string(error.Line) + "行" + std::to_string(error.Column) + "字符处");
@@ -289,10 +324,12 @@ Evaluation CodeLoader::chakraEvaluate(const std::string& expression, Page& page)
     if (page.getText().empty())
         return Evaluation::Nothing;
     chakra_.TakeException();
-    const std::string result = chakra_.Eval(expression);
-    if (chakraStopped())
+    const SyntaxVerdict verdict = gate_.check(expression, SyntaxLevel::ChakraCore);
+    const std::string result = verdict.refused() ? std::string() : chakra_.Eval(expression);
+    if (!verdict.refused() && chakraStopped())
         return Evaluation::Stopped;
-    const ChakraException exception = chakra_.TakeException();
+    ChakraException exception = verdict.refused() ? chakraRefusal(verdict) : chakra_.TakeException();
+    addParserColumn(exception, verdict);
     if (result.empty() && !exception.exception.empty()) {
         const int line = exception.line + 1;
         markLine(page, line, lineLength(page, line));

@@ -10,6 +10,7 @@
 
 #include "core/engine/ChakraCore.h"
 #include "core/engine/JScript.h"
+#include "core/engine/SyntaxGate.h"
 #include "core/platform/Output.h"
 #include "core/project/ProjectStore.h"
 
@@ -68,6 +69,9 @@ public:
     // Deletes every listed function, object and member under every module.
     void clearListing();
 
+    // The syntax gate every module and expression passes before it reaches an engine.
+    SyntaxGate& syntaxGate() { return gate_; }
+
 private:
     void listModule(const std::string& project, const std::string& module, int engine);
     std::string evalText(int engine, const std::string& script);
@@ -80,6 +84,7 @@ private:
     JScript& native_;
     ChakraCore& chakra_;
     std::vector<ModuleListing> listings_;
+    SyntaxGate gate_;
 };
 
 }  // namespace quillbox::engine
