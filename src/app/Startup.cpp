@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "core/crash/CrashHandler.h"
 #include "core/platform/Assets.h"
 #include "core/platform/Dialogs.h"
 #include "core/platform/FileIO.h"
@@ -102,6 +103,7 @@ void recordStage(const std::string& stage, bool secondLine) {
     if (!secondLine)
         list.clear();
     list.push_back(stage);
+    crash::recordStage(stage, secondLine);
 }
 
 const std::vector<std::string>& recordedStages() { return stages(); }

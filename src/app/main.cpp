@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include "app/CrashSetup.h"
 #include "app/MainWindow.h"
 #include "app/QtPorts.h"
 #include "app/Startup.h"
@@ -13,6 +14,9 @@
 int main(int argc, char** argv) {
     if (argc > 1 && std::string(argv[1]) == quillbox::app::kStopDialogSwitch)
         return quillbox::app::runStopDialog(argc, argv);
+    if (argc > 1 && std::string(argv[1]) == quillbox::app::kCrashReportSwitch)
+        return quillbox::app::runCrashReporter(argc, argv);
+    quillbox::app::installCrashHandler();
     QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillbox"));
@@ -32,8 +36,9 @@ int main(int argc, char** argv) {
     window.applySettingsAtStart();
     window.show();
     // Project script files named on the command line are imported, as if dropped on the tree.
-    const QStringList files = app.arguments().mid(1);
-    for (const QString& file : files)
+    const quillbox::app::LaunchArguments arguments = quillbox::app::launchArguments(app.arguments().mid(1));
+    for (const QString& file : arguments.files)
         window.store().importFile(file.toStdString());
+    quillbox::app::scheduleFault(arguments.fault);
     return app.exec();
 }

@@ -123,7 +123,8 @@ public:
     bool exportProject(const std::string& project);
     bool exportCurrentProject();
     // The crash handler's one chance to save: a notice, then export of the current project.
-    void crashSavePoint();
+    // True when a file was written.
+    bool crashSavePoint();
     // Import of a dropped file. Says so when the file cannot be read or holds no project.
     ImportResult importFile(const std::string& path);
     // Import of bytes already read (decoded by the reading rule). Bytes that hold no

@@ -69,9 +69,9 @@ bool ProjectStore::exportCurrentProject() {
     return exportProject(projectOfPage(position));
 }
 
-void ProjectStore::crashSavePoint() {
+bool ProjectStore::crashSavePoint() {
     dialogs_.messageBox("程序崩溃,请选择项目保存点", "", MessageIcon::None, MessageButtons::Ok);
-    exportCurrentProject();
+    return exportCurrentProject();
 }
 
 ImportResult ProjectStore::importFile(const std::string& path) {

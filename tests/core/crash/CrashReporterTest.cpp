@@ -1,0 +1,59 @@
+// The crash reporter's dialogue: the save point with the export of the project that was
+// current, then the report.
+#include <gtest/gtest.h>
+
+#include "core/crash/CrashReporter.h"
+#include "core/editor/MemoryPage.h"
+#include "core/platform/Dialogs.h"
+#include "core/project/ProjectStore.h"
+#include "support/TestSupport.h"
+
+using namespace quillbox;
+
+namespace {
+
+const char* const kReport = "警告:程序发生错误\r\n错误信息:内存写入异常\r\n目标地址:0000000000000000\r\n";
+
+struct Reporter : ::testing::Test {
+    ScriptedDialogs dialogs;
+    std::string dir = test::freshDirectory("reporter");
+    std::string reportPath = dir + "/crash-20261209-000000-1.txt";
+
+    Reporter() { test::writeFile(reportPath, kReport); }
+};
+
+TEST_F(Reporter, WithoutAProjectTheSavePointSavesNothingAndTheReportFollows) {
+    EXPECT_FALSE(crash::runReporter(reportPath, dialogs, [](ProjectStore&) { return false; }));
+    ASSERT_EQ(dialogs.records.size(), 2u);
+    EXPECT_EQ(dialogs.records[0].text, "程序崩溃,请选择项目保存点");
+    EXPECT_EQ(dialogs.records[0].buttons, MessageButtons::Ok);
+    EXPECT_EQ(dialogs.records[1].text, kReport);
+    EXPECT_EQ(dialogs.records[1].title, "程序异常：");
+    EXPECT_EQ(dialogs.records[1].icon, MessageIcon::Error);
+}
+
+TEST_F(Reporter, AReportThatCannotBeReadSaysSoWithAnEmptyTitle) {
+    crash::runReporter(dir + "/missing.txt", dialogs, nullptr);
+    ASSERT_EQ(dialogs.records.size(), 2u);
+    EXPECT_EQ(dialogs.records[1].text, "程序发生严重错误，无法获取异常信息，程序准备关闭");
+    EXPECT_EQ(dialogs.records[1].title, "");
+}
+
+TEST_F(Reporter, TheCurrentProjectIsOfferedForExportBeforeTheReport) {
+    const std::string target = dir + "/saved.js";
+    dialogs.saveAnswers.push_back(target);
+    const auto load = [](ProjectStore& store) {
+        store.selectNode(store.addProjectCore("demo"));
+        store.addModuleCore("main", "var a=1;\r\n");
+        store.showPage(store.findPage("demo", "main"));
+        return true;
+    };
+    EXPECT_TRUE(crash::runReporter(reportPath, dialogs, load));
+    ASSERT_EQ(dialogs.records.size(), 3u);
+    EXPECT_EQ(dialogs.records[1].kind, DialogRecord::SaveFile);
+    EXPECT_EQ(dialogs.records[1].text, "Quillbox 保存Js");
+    EXPECT_EQ(dialogs.records[2].title, "程序异常：");
+    EXPECT_NE(test::readFile(target).find("//       START   demo\r\n"), std::string::npos);
+}
+
+}  // namespace
