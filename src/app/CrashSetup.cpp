@@ -11,6 +11,7 @@
 #include "core/crash/Faults.h"
 #include "core/platform/Paths.h"
 #include "core/project/ProjectStore.h"
+#include "core/session/SessionFile.h"
 
 namespace quillbox::app {
 
@@ -27,7 +28,7 @@ int runCrashReporter(int argc, char** argv) {
     QApplication::setApplicationVersion(QString::fromUtf8(kVersion));
     const std::string report = argc > 2 ? argv[2] : "";
     QtDialogs dialogs(nullptr);
-    crash::runReporter(report, dialogs, crash::SessionLoader());
+    crash::runReporter(report, dialogs, crash::sessionLoader(session::defaultSessionPath()));
     return 0;
 }
 

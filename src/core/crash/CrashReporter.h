@@ -19,6 +19,10 @@ namespace quillbox::crash {
 // that was current; false when there was nothing to restore.
 using SessionLoader = std::function<bool(ProjectStore& store)>;
 
+// The projects of the session file at `path` (the session store's own restore): what the
+// desktop's reporter uses.
+SessionLoader sessionLoader(const std::string& path);
+
 inline constexpr const char* kReportTitle = "程序异常：";
 inline constexpr const char* kUnreadableReport = "程序发生严重错误，无法获取异常信息，程序准备关闭";
 

@@ -6,6 +6,7 @@
 #include "core/editor/MemoryPage.h"
 #include "core/platform/Dialogs.h"
 #include "core/project/ProjectStore.h"
+#include "core/session/SessionStore.h"
 #include "support/TestSupport.h"
 
 using namespace quillbox;
@@ -54,6 +55,41 @@ TEST_F(Reporter, TheCurrentProjectIsOfferedForExportBeforeTheReport) {
     EXPECT_EQ(dialogs.records[1].text, "Quillbox 保存Js");
     EXPECT_EQ(dialogs.records[2].title, "程序异常：");
     EXPECT_NE(test::readFile(target).find("//       START   demo\r\n"), std::string::npos);
+}
+
+// The crashed program kept its projects in the session; the reporter, a process of its
+// own, exports the project that was current from there, byte for byte as the program
+// itself would have.
+TEST_F(Reporter, TheExportFromTheSessionIsTheProgramsOwnExportOfThatProject) {
+    ScriptedDialogs programDialogs;
+    ProjectStore program(programDialogs, [](const std::string& name, std::string code) {
+        return std::make_unique<MemoryPage>(name, code);
+    });
+    program.selectNode(program.addProjectCore("工程"));
+    program.addModuleCore("crlf", "var a = '中文';\r\nvar b = 2;\r\n");
+    program.addModuleCore("lf", "// 𝄞 outside GBK\nvar c = 3;");
+    program.addModuleCore("empty", "");
+    program.selectNode(program.addProjectCore("other"));
+    program.addModuleCore("last", "var z;");
+    program.showPage(program.findPage("工程", "lf"));
+    ASSERT_EQ(program.currentProject(), "工程");
+
+    const std::string sessionPath = dir + "/session/session.json";
+    session::SessionStoreOptions options;
+    options.path = sessionPath;
+    options.background = false;
+    {
+        session::SessionStore keeper(program, options);
+        keeper.saveNow();
+        ASSERT_TRUE(keeper.waitForDisk()) << keeper.lastError();
+    }
+
+    const std::string target = dir + "/from-reporter.js";
+    dialogs.saveAnswers.push_back(target);
+    EXPECT_TRUE(crash::runReporter(reportPath, dialogs, crash::sessionLoader(sessionPath)));
+    EXPECT_EQ(test::readFile(target), program.exportBytes("工程"));
+    // The session stays for the next start.
+    EXPECT_FALSE(test::readFile(sessionPath).empty());
 }
 
 }  // namespace
