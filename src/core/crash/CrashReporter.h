@@ -19,6 +19,10 @@ namespace quillbox::crash {
 // that was current; false when there was nothing to restore.
 using SessionLoader = std::function<bool(ProjectStore& store)>;
 
+// The report as the user reads it: the handler could only write the symbols of the call
+// stack as the linker knows them (_ZN...); here they are turned back into C++ names.
+std::string readableReport(const std::string& report);
+
 // The projects of the session file at `path` (the session store's own restore): what the
 // desktop's reporter uses.
 SessionLoader sessionLoader(const std::string& path);
@@ -28,7 +32,7 @@ inline constexpr const char* kUnreadableReport = "程序发生严重错误，无
 
 // The reporter's whole dialogue: "程序崩溃,请选择项目保存点", the export of the current
 // project (its question or the save dialog), then the report in a box titled "程序异常："
-// (or, when the file cannot be read, the notice that nothing is known). Returns whether
+// (readable, as above; or, when the file cannot be read, the notice that nothing is known). Returns whether
 // a project was exported.
 bool runReporter(const std::string& reportPath, Dialogs& dialogs, const SessionLoader& loadSession);
 

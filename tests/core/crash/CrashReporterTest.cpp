@@ -57,6 +57,23 @@ TEST_F(Reporter, TheCurrentProjectIsOfferedForExportBeforeTheReport) {
     EXPECT_NE(test::readFile(target).find("//       START   demo\r\n"), std::string::npos);
 }
 
+TEST(ReadableReport, CallStackSymbolsAreShownAsCppNames) {
+    const std::string raw =
+        "CallStack:\r\n"
+        " [quillbox].0008B420 _ZN8quillbox5crash9makeFaultERKNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEE+0xA0\r\n"
+        "  [quillbox].0001F189 main+0x3F9\r\n"
+        "   [libfoo.so].00000010 _Znot_a_symbol+0x1\r\n"
+        "    [quillbox].00000020 _ZN1a1bEv\r\n";
+    EXPECT_EQ(crash::readableReport(raw),
+              "CallStack:\r\n"
+              " [quillbox].0008B420 quillbox::crash::makeFault(std::__cxx11::basic_string<char, "
+              "std::char_traits<char>, std::allocator<char> > const&)+0xA0\r\n"
+              "  [quillbox].0001F189 main+0x3F9\r\n"
+              "   [libfoo.so].00000010 _Znot_a_symbol+0x1\r\n"
+              "    [quillbox].00000020 a::b()\r\n");
+    EXPECT_EQ(crash::readableReport(kReport), kReport);
+}
+
 // The crashed program kept its projects in the session; the reporter, a process of its
 // own, exports the project that was current from there, byte for byte as the program
 // itself would have.
