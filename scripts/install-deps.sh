@@ -9,9 +9,12 @@ packages=(
   build-essential cmake ninja-build ccache pkg-config git
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools libqt6opengl6-dev
   libgl-dev libxkbcommon-dev
-  libjavascriptcoregtk-4.1-dev duktape-dev libpcre2-dev libcurl4-openssl-dev
+  libjavascriptcoregtk-4.1-dev libpcre2-dev libcurl4-openssl-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   fonts-noto-cjk xvfb xauth xclip xdotool x11-utils imagemagick python3
+  dpkg-dev python3-yaml python3-lib2to3
+  # Debian's own build of Duktape: only the benchmark's peer (the program builds its own).
+  duktape-dev
 )
 
 missing=()
@@ -30,3 +33,6 @@ cd "$here"
 if [ ! -d node_modules ] || [ package-lock.json -nt node_modules/.package-lock.json ]; then
   npm ci --no-audit --no-fund --loglevel=error
 fi
+
+# Duktape's source for the native engine, from Debian's source package (cached).
+bash "$here/scripts/fetch-duktape.sh" >/dev/null

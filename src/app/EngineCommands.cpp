@@ -3,7 +3,6 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QTreeWidget>
-#include <optional>
 
 #include "app/MainWindow.h"
 #include "app/QtPorts.h"
@@ -18,11 +17,19 @@ EngineCommands::EngineCommands(MainWindow& window)
 
 int EngineCommands::chosenEngine() const { return window_.engineSelector()->currentIndex(); }
 
+// What the stop dialog's button does for the engine about to run: both engines take a stop
+// from another thread.
+std::function<void()> EngineCommands::stopFor(int engine) {
+    if (engine == engine::kNativeEngine) {
+        engine::ScriptControl* control = native_.ControlObject().get();
+        return [control] { control->stop(); };
+    }
+    return [this] { chakra_.stop(); };
+}
+
 void EngineCommands::load() {
     const int engine = chosenEngine();
-    std::optional<StopWatch> watch;
-    if (engine != engine::kNativeEngine)
-        watch.emplace([this] { chakra_.stop(); });
+    StopWatch watch(stopFor(engine));
     loader_.load(engine);
     window_.tree()->viewport()->update();
 }
@@ -32,9 +39,7 @@ void EngineCommands::evaluate() {
     if (expression.empty())
         return;
     const int engine = chosenEngine();
-    std::optional<StopWatch> watch;
-    if (engine != engine::kNativeEngine)
-        watch.emplace([this] { chakra_.stop(); });
+    StopWatch watch(stopFor(engine));
     loader_.evaluate(expression, engine);
 }
 

@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 // The commands that run the user's code: load the project into the engine the selector
 // names, evaluate the function box, run it in the browser, and show a listed member's
 // value. The two engines and the loader live here. A ChakraCore load or evaluation runs
@@ -21,6 +22,7 @@ public:
     void showMemberValue();
 
 private:
+    std::function<void()> stopFor(int engine);
     int chosenEngine() const;
 
     MainWindow& window_;

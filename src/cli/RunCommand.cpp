@@ -35,8 +35,6 @@ int runRun(const std::vector<std::string>& args) {
         return status;
     if (const int status = requireOneFile(kName, operands); status != kOk)
         return status;
-    if (timeout > 0 && engineIndex == engine::kNativeEngine)
-        return usage(kName, "--timeout needs the chakra engine: the native engine cannot be stopped");
     if (const int status = requireEngine(kName, engineIndex); status != kOk)
         return status;
 
@@ -47,8 +45,11 @@ int runRun(const std::vector<std::string>& args) {
     RecordingOutput output(&std::cout);
     engine::JScript native;
     engine::ChakraCore chakra;
-    if (timeout > 0)
-        chakra.setTimeLimit(std::chrono::milliseconds(static_cast<long long>(timeout * 1000)));
+    if (timeout > 0) {
+        const std::chrono::milliseconds limit(static_cast<long long>(timeout * 1000));
+        chakra.setTimeLimit(limit);
+        native.ControlObject()->setTimeLimit(limit);
+    }
     engine::CodeLoader loader(project.store(), output, native, chakra);
     if (!loader.load(engineIndex))
         return kFailed;
@@ -70,8 +71,9 @@ const CommandRegistration registration({
     "\n"
     "  --engine native|chakra  the engine (default chakra); native speaks old JavaScript only\n"
     "  -e EXPR                 an expression to evaluate; may be repeated\n"
-    "  --timeout SECONDS       stop the load or an evaluation after this long (chakra only);\n"
-    "                          a stopped script writes the line \"执行已停止\"\n"
+    "  --timeout SECONDS       stop each engine call of the load or of an evaluation after\n"
+    "                          this long; a stopped script writes the line \"执行已停止\"\n"
+    "                          and leaves the engine empty\n"
     "\n"
     "Every message line is printed as \">>\" and its text, every console line as \">>[type] \"\n"
     "and its message, in the order written. A failed load stops before the expressions; a\n"

@@ -185,6 +185,8 @@ bool CodeLoader::nativeLoad(const std::string& project) {
     native_.Reset();
     clearListing();
     native_.AddCode(jsonSupportScript());
+    if (engineStopped(kNativeEngine))
+        return false;
     auto control = native_.ControlObject();
     for (const std::string& module : store_.moduleNames(project)) {
         const int position = store_.findPage(project, module);
@@ -194,12 +196,17 @@ bool CodeLoader::nativeLoad(const std::string& project) {
         const std::string name = ProjectStore::pageName(project, module);
         const std::string code = page->getText();
         const SyntaxVerdict verdict = gate_.check(code, SyntaxLevel::JScript);
-        if (!verdict.refused())
+        if (!verdict.refused()) {
             native_.AddCode(code);
+            if (engineStopped(kNativeEngine))
+                return false;
+        }
         const ScriptError error = verdict.refused() ? nativeRefusal(verdict, *page) : control->Error();
         if (error.Description.empty()) {
             output_.messageLine(name + kLoadedSuffix);
             listModule(project, module, kNativeEngine);
+            if (engineStopped(kNativeEngine))
+                return false;
             continue;
         }
         showFailure(position, error.Line);
@@ -219,8 +226,10 @@ bool CodeLoader::nativeLoad(const std::string& project) {
     return true;
 }
 
-bool CodeLoader::chakraStopped() {
-    if (!chakra_.lastCallStopped())
+bool CodeLoader::engineStopped(int engine) {
+    const bool stopped =
+        engine == kNativeEngine ? native_.ControlObject()->lastCallStopped() : chakra_.lastCallStopped();
+    if (!stopped)
         return false;
     // The engine has already been made anew, empty but usable: what was loaded is gone, and
     // the next evaluation runs against an empty engine rather than none.
@@ -237,7 +246,7 @@ bool CodeLoader::chakraLoad(const std::string& project) {
         [this](const std::string& type, const std::string& text) { output_.errorConsoleLine(type, text); });
     clearListing();
     chakra_.AddCode(jsonSupportScript());
-    if (chakraStopped())
+    if (engineStopped(kChakraEngine))
         return false;
     for (const std::string& module : store_.moduleNames(project)) {
         const int position = store_.findPage(project, module);
@@ -250,14 +259,14 @@ bool CodeLoader::chakraLoad(const std::string& project) {
         const std::string code = page->getText();
         const SyntaxVerdict verdict = gate_.check(code, SyntaxLevel::ChakraCore);
         const bool ok = !verdict.refused() && chakra_.AddCode(code);
-        if (!verdict.refused() && chakraStopped())
+        if (!verdict.refused() && engineStopped(kChakraEngine))
             return false;
         ChakraException exception = verdict.refused() ? chakraRefusal(verdict) : chakra_.TakeException();
         addParserColumn(exception, verdict);
         if (ok) {
             output_.messageLine(name + kLoadedSuffix);
             listModule(project, module, kChakraEngine);
-            if (chakraStopped())
+            if (engineStopped(kChakraEngine))
                 return false;
             continue;
         }
@@ -293,6 +302,8 @@ Evaluation CodeLoader::nativeEvaluate(const std::string& expression, Page& page)
     auto control = native_.ControlObject();
     const SyntaxVerdict verdict = gate_.check(expression, SyntaxLevel::JScript);
     const std::string first = verdict.refused() ? std::string() : control->Eval(expression).text();
+    if (engineStopped(kNativeEngine))
+        return Evaluation::Stopped;
     if (verdict.refused() || (first.empty() && control->Error().Number != 0)) {
         const ScriptError error = verdict.refused() ? nativeRefusal(verdict, page) : control->Error();
         output_.messageLine("发生错误：错误号=" + std::to_string(error.Number));
@@ -305,8 +316,12 @@ Evaluation CodeLoader::nativeEvaluate(const std::string& expression, Page& page)
     // The expression runs three times: once for the text, once for the type of its value,
     // once after emptying the log so only this run's entries are shown.
     const Value typed = control->Eval(expression);
+    if (engineStopped(kNativeEngine))
+        return Evaluation::Stopped;
     native_.AddCode("QUILLBOX.log=[]");
     const std::string result = native_.Eval(expression).text();
+    if (engineStopped(kNativeEngine))
+        return Evaluation::Stopped;
     const bool hasLog = native_.Eval(kLogTestScript).text() == "0";
     if (typed.isBoolean()) {
         output_.messageLine(kBooleanRefusal);
@@ -326,7 +341,7 @@ Evaluation CodeLoader::chakraEvaluate(const std::string& expression, Page& page)
     chakra_.TakeException();
     const SyntaxVerdict verdict = gate_.check(expression, SyntaxLevel::ChakraCore);
     const std::string result = verdict.refused() ? std::string() : chakra_.Eval(expression);
-    if (!verdict.refused() && chakraStopped())
+    if (!verdict.refused() && engineStopped(kChakraEngine))
         return Evaluation::Stopped;
     ChakraException exception = verdict.refused() ? chakraRefusal(verdict) : chakra_.TakeException();
     addParserColumn(exception, verdict);

@@ -45,7 +45,7 @@ enum class Evaluation {
     Result,   // a console line "结果" was written
     Failed,   // the expression failed; its error lines were written
     Refused,  // the native engine's result was a boolean
-    Stopped,  // the ChakraCore engine was stopped
+    Stopped,  // the engine was stopped
 };
 
 class CodeLoader {
@@ -77,7 +77,8 @@ private:
     std::string evalText(int engine, const std::string& script);
     void relayLog();
     void showFailure(int position, int line);
-    bool chakraStopped();
+    // After an engine call: when it was stopped, writes kStopped and says so.
+    bool engineStopped(int engine);
 
     ProjectStore& store_;
     Output& output_;

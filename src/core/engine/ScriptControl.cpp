@@ -22,7 +22,29 @@ struct ScriptControl::Heap {
     bool refusedAllocation = false;
     std::jmp_buf* jump = nullptr;
     char fatalMessage[256] = {};
+    // The stop: the owner's flag, the current call's deadline, and whether the engine was
+    // told to end the script.
+    const std::atomic<bool>* stopRequested = nullptr;
+    bool hasDeadline = false;
+    std::chrono::steady_clock::time_point deadline;
+    bool stopped = false;
 };
+
+}  // namespace quillbox::engine
+
+// Asked by the engine every so many instructions (DUK_USE_EXEC_TIMEOUT_CHECK). Once it says
+// yes, the engine throws from the next instruction on, so a script cannot catch its way out.
+extern "C" duk_bool_t quillbox_duktape_timeout_check(void* udata) {
+    auto* heap = static_cast<quillbox::engine::ScriptControl::Heap*>(udata);
+    if (!heap || heap->stopped)
+        return heap != nullptr;
+    if ((heap->stopRequested && heap->stopRequested->load(std::memory_order_relaxed)) ||
+        (heap->hasDeadline && std::chrono::steady_clock::now() >= heap->deadline))
+        heap->stopped = true;
+    return heap->stopped;
+}
+
+namespace quillbox::engine {
 
 namespace {
 
@@ -308,6 +330,7 @@ ScriptControl::~ScriptControl() {
 void ScriptControl::createHeap() {
     auto heap = std::make_unique<Heap>();
     heap->limit = heapLimit_;
+    heap->stopRequested = &stopRequested_;
     heap->ctx = duk_create_heap(heapAlloc, heapRealloc, heapFree, heap.get(), onFatal);
     heap_ = std::move(heap);
     chunks_.clear();
@@ -358,8 +381,51 @@ Value ScriptControl::Run(const std::string& name, const std::vector<Value>& args
     return result;
 }
 
+bool ScriptControl::stop() {
+    std::lock_guard lock(stopMutex_);
+    if (!running_)
+        return false;
+    stopRequested_ = true;
+    return true;
+}
+
 bool ScriptControl::execute(Mode mode, const std::string& code, const std::string& name,
                             const std::vector<Value>& args, Value* result) {
+    {
+        std::lock_guard lock(stopMutex_);
+        running_ = true;
+        stopRequested_ = false;
+    }
+    lastCallStopped_ = false;
+    if (heap_) {
+        heap_->stopped = false;
+        heap_->hasDeadline = timeLimit_.count() > 0;
+        if (heap_->hasDeadline)
+            heap_->deadline = std::chrono::steady_clock::now() + timeLimit_;
+    }
+    const bool ok = run(mode, code, name, args, result);
+    {
+        std::lock_guard lock(stopMutex_);
+        running_ = false;
+        stopRequested_ = false;
+    }
+    if (heap_ && heap_->stopped) {
+        // The script was ended from outside: whatever it left half done goes with the heap.
+        if (result)
+            *result = Value();
+        Reset();
+        lastCallStopped_ = true;
+        error_ = {5, kRuntimeSource, "the script was stopped; the engine was made anew and all added code is gone",
+                  0, 0, ""};
+        return false;
+    }
+    if (heap_)
+        heap_->hasDeadline = false;
+    return ok;
+}
+
+bool ScriptControl::run(Mode mode, const std::string& code, const std::string& name, const std::vector<Value>& args,
+                        Value* result) {
     error_ = ScriptError();
     if (!heap_->ctx) {
         error_ = {7, kRuntimeSource, "out of memory: the script engine could not be created", 0, 0, ""};

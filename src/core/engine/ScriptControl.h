@@ -5,7 +5,8 @@
 //
 // Error.Number, one stable value per kind of error:
 //      0  no error
-//      5  the engine failed internally; its heap was replaced, so all code is gone
+//      5  the engine failed internally, or the script was stopped: its heap was replaced,
+//         so all code is gone
 //      7  out of memory (the heap limit was reached)
 //     28  out of stack space (runaway recursion)
 //   1002  syntax error (compiling added code, or SyntaxError raised while running)
@@ -16,7 +17,10 @@
 //   5029  RangeError
 //   5030  URIError
 //   5031  EvalError
+#include <atomic>
+#include <chrono>
 #include <cstddef>
+#include <mutex>
 #include <memory>
 #include <optional>
 #include <string>
@@ -64,12 +68,25 @@ public:
     const ScriptError& Error() const { return error_; }
     void ClearError() { error_ = ScriptError(); }
 
+    // ---- stopping a script ----
+    // Ends the AddCode, ExecuteStatement, Eval or Run that is running; any thread may call
+    // it. Without a call running it does nothing and returns false.
+    bool stop();
+    // Each call is stopped after this long; zero: no limit (the default).
+    void setTimeLimit(std::chrono::milliseconds limit) { timeLimit_ = limit; }
+    std::chrono::milliseconds timeLimit() const { return timeLimit_; }
+    // Whether the last call was stopped. A stopped call leaves the engine made anew, as
+    // after Reset, and Error says so (Number 5); the next call runs normally.
+    bool lastCallStopped() const { return lastCallStopped_; }
+
     struct Heap;
 
 private:
     enum class Mode { Program, Eval, Call };
     bool execute(Mode mode, const std::string& code, const std::string& name, const std::vector<Value>& args,
                  Value* result);
+    bool run(Mode mode, const std::string& code, const std::string& name, const std::vector<Value>& args,
+             Value* result);
     void createHeap();
     void recordError(int phase, const std::string& chunk);
     void recordFatal();
@@ -82,6 +99,14 @@ private:
     // The code of every chunk compiled since the last reset, by chunk name, for Error.Text.
     std::vector<std::pair<std::string, std::string>> chunks_;
     unsigned chunkCounter_ = 0;
+
+    // The stop, shared with other threads: stop() sets the flag under stopMutex_ while a
+    // call runs; the engine polls it (with the deadline) between instructions.
+    std::mutex stopMutex_;
+    bool running_ = false;
+    std::atomic<bool> stopRequested_{false};
+    bool lastCallStopped_ = false;
+    std::chrono::milliseconds timeLimit_{0};
 };
 
 }  // namespace quillbox::engine

@@ -231,6 +231,35 @@ TEST_F(CodeLoaderTest, AnEmptyExpressionDoesNothing) {
 
 // ---- ChakraCore ----
 
+TEST_F(CodeLoaderTest, TheNativeEngineIsStoppedInALoadAndInAnEvaluationAndGoesOn) {
+    addProject("p", {{"m", "function spin() { while (true) {} }\nvar loaded = 1;"}});
+    ASSERT_TRUE(loader.load(kNativeEngine));
+    output.lines.clear();
+    std::atomic<bool> done{false};
+    std::thread stopper([&] {
+        while (!done && !native.ControlObject()->stop())
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    });
+    const Evaluation outcome = loader.evaluate("spin()", kNativeEngine);
+    done = true;
+    stopper.join();
+    EXPECT_EQ(outcome, Evaluation::Stopped);
+    EXPECT_EQ(output.texts(), (Lines{">>执行已停止"}));
+    EXPECT_EQ(output.currentTab(), 0);
+    output.lines.clear();
+    EXPECT_EQ(loader.evaluate("typeof loaded", kNativeEngine), Evaluation::Result);
+    EXPECT_EQ(output.texts(), (Lines{">>[结果] undefined"}));
+
+    store.currentPage()->setText("var x = 1;\nwhile (true) {}");
+    native.ControlObject()->setTimeLimit(std::chrono::milliseconds(300));
+    output.lines.clear();
+    EXPECT_FALSE(loader.load(kNativeEngine));
+    EXPECT_EQ(output.texts(), (Lines{">>执行已停止"}));
+    store.currentPage()->setText("var fine = 1;");
+    output.lines.clear();
+    EXPECT_TRUE(loader.load(kNativeEngine));
+}
+
 class ChakraLoaderTest : public CodeLoaderTest {
 protected:
     void SetUp() override {
