@@ -62,3 +62,20 @@ add_custom_command(OUTPUT ${qb_js_dir}/syntax-gate.js
 target_sources(qb_assets PRIVATE ${qb_js_dir}/syntax-gate.js ${qb_js_dir}/chakracore-profile.json)
 quillbox_embed(qb_assets js/syntax-gate.js ${qb_js_dir}/syntax-gate.js
   js/chakracore-profile.json ${qb_js_dir}/chakracore-profile.json)
+# The native engine's JScript profile: the built-ins JScript 5.7 has and lacks, generated from
+# MDN's browser-compat-data by scripts/jscript-builtins.mjs (the list is also embedded for the
+# tests), and the profile script that removes the absent ones after putting in JScript's own.
+set(qb_jscript_data ${qb_js_dir}/jscript-builtins.json)
+set(qb_jscript_absent ${qb_js_dir}/jscript-absent.js)
+add_custom_command(OUTPUT ${qb_jscript_data} ${qb_jscript_absent}
+  COMMAND ${QUILLBOX_NODE} ${PROJECT_SOURCE_DIR}/scripts/jscript-builtins.mjs ${QUILLBOX_NODE_MODULES}
+    ${qb_jscript_data} ${qb_jscript_absent}
+  DEPENDS ${PROJECT_SOURCE_DIR}/scripts/jscript-builtins.mjs
+    ${QUILLBOX_NODE_MODULES}/@mdn/browser-compat-data/data.json VERBATIM)
+set(qb_jscript_inputs ${qb_js_src}/jscript-profile.head.js ${qb_jscript_absent} ${qb_js_src}/jscript-profile.tail.js)
+add_custom_command(OUTPUT ${qb_js_dir}/jscript-profile.js
+  COMMAND ${CMAKE_COMMAND} -DOUTPUT=${qb_js_dir}/jscript-profile.js "-DINPUTS=${qb_jscript_inputs}" -P ${qb_js_src}/concat.cmake
+  DEPENDS ${qb_jscript_inputs} ${qb_js_src}/concat.cmake VERBATIM)
+target_sources(qb_assets PRIVATE ${qb_js_dir}/jscript-profile.js ${qb_jscript_data})
+quillbox_embed(qb_assets js/jscript-profile.js ${qb_js_dir}/jscript-profile.js
+  js/jscript-builtins.json ${qb_jscript_data})

@@ -1,9 +1,10 @@
 #pragma once
-#include <functional>
 // The commands that run the user's code: load the project into the engine the selector
 // names, evaluate the function box, run it in the browser, and show a listed member's
-// value. The two engines and the loader live here. A ChakraCore load or evaluation runs
-// under a stop watch, so a script that runs too long can be stopped.
+// value. The two engines and the loader live here. A load or evaluation runs under a stop
+// watch, so a script that runs too long can be stopped in either engine.
+#include <functional>
+
 #include "core/engine/CodeLoader.h"
 
 namespace quillbox::app {

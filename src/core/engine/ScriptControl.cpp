@@ -1,6 +1,7 @@
 #include "core/engine/ScriptControl.h"
 
 #include <csetjmp>
+#include <cstdint>
 #include <cstdlib>
 #include <cmath>
 #include <cstdio>
@@ -8,6 +9,8 @@
 #include <strings.h>
 
 #include <duktape.h>
+
+#include "core/engine/SupportScripts.h"
 
 namespace quillbox::engine {
 
@@ -241,7 +244,12 @@ duk_ret_t describeValueStep(duk_context* ctx, void*) {
     return 2;
 }
 
-// [thrown] -> [isError, name, message, lineNumber, fileName] as primitives.
+// The chunk name of the code run at every reset. An error made by its functions (Error,
+// ActiveXObject) is reported at the user's line that called them, not at the profile's.
+const char* const kProfileChunk = "jscript-profile";
+
+// [thrown] -> [isError, name, message, lineNumber, fileName, number] as primitives; number is
+// the error's own `number` (JScript's Error(number, description)), 0 without one.
 duk_ret_t describeErrorStep(duk_context* ctx, void*) {
     const duk_idx_t thrown = duk_get_top(ctx) - 1;
     const bool isError = duk_is_error(ctx, thrown);
@@ -264,14 +272,48 @@ duk_ret_t describeErrorStep(duk_context* ctx, void*) {
             duk_pop(ctx);
             duk_push_string(ctx, "");
         }
+        if (std::strcmp(duk_get_string(ctx, -1), kProfileChunk) == 0) {
+            // Made inside the profile: the place is the first frame of the stack outside it.
+            duk_pop_2(ctx);
+            duk_get_prop_string(ctx, thrown, "stack");
+            const char* stack = duk_is_string(ctx, -1) ? duk_get_string(ctx, -1) : "";
+            // Plain data only: Duktape's errors unwind with longjmp.
+            char file[64] = "";
+            long line = 0;
+            const std::size_t skip = std::strlen(kProfileChunk);
+            for (const char* at = std::strchr(stack, '('); at; at = std::strchr(at + 1, '(')) {
+                const char* colon = std::strchr(at, ':');
+                const char* close = std::strchr(at, ')');
+                if (!colon || !close || colon > close)
+                    continue;
+                const std::size_t length = static_cast<std::size_t>(colon - at - 1);
+                if ((length == skip && std::strncmp(at + 1, kProfileChunk, skip) == 0) || length >= sizeof file)
+                    continue;
+                char* end = nullptr;
+                line = std::strtol(colon + 1, &end, 10);
+                if (end == close) {
+                    std::memcpy(file, at + 1, length);
+                    file[length] = '\0';
+                    break;
+                }
+                line = 0;
+            }
+            duk_pop(ctx);
+            duk_push_number(ctx, static_cast<double>(line));
+            duk_push_string(ctx, file);
+        }
+        duk_get_prop_string(ctx, thrown, "number");
+        duk_push_number(ctx, duk_get_number_default(ctx, -1, 0));
+        duk_remove(ctx, -2);
     } else {
         duk_push_string(ctx, "");
         duk_dup(ctx, thrown);
         duk_safe_to_string(ctx, -1);
         duk_push_number(ctx, 0);
         duk_push_string(ctx, "");
+        duk_push_number(ctx, 0);
     }
-    return 5;
+    return 6;
 }
 
 // Runs a protected step under the fatal-error guard. Returns the step's duk_safe_call
@@ -338,12 +380,18 @@ void ScriptControl::createHeap() {
         return;
     // The engine's own enumerable globals (performance) are not the script's: hide them
     // from for-in so the listing of globals shows only what the code defined.
-    ExecData data{0, kHideBuiltins, std::strlen(kHideBuiltins), "setup", nullptr, 0, 0};
-    if (guardedCall(heap_.get(), execStep, &data, 0, 1) < 0) {
-        heap_->ctx = nullptr;  // unusable; calls report it
-        return;
+    // Then the JScript profile puts in what JScript has and takes away what it lacks.
+    const std::string& profile = jscriptProfile();
+    const std::pair<const char*, std::size_t> setup[] = {{kHideBuiltins, std::strlen(kHideBuiltins)},
+                                                         {profile.data(), profile.size()}};
+    for (const auto& [code, length] : setup) {
+        ExecData data{0, code, length, kProfileChunk, nullptr, 0, 0};
+        if (guardedCall(heap_.get(), execStep, &data, 0, 1) < 0) {
+            heap_->ctx = nullptr;  // unusable; calls report it
+            return;
+        }
+        duk_set_top(heap_->ctx, 0);
     }
-    duk_set_top(heap_->ctx, 0);
 }
 
 bool ScriptControl::SetLanguage(const std::string& language) {
@@ -500,22 +548,30 @@ void ScriptControl::recordError(int phase, const std::string& chunk) {
     duk_context* ctx = heap_->ctx;
     const bool refused = heap_->refusedAllocation;
     error_.Source = phase == 1 ? kCompileSource : kRuntimeSource;
-    const int rc = guardedCall(heap_.get(), describeErrorStep, nullptr, 1, 5);
+    const int rc = guardedCall(heap_.get(), describeErrorStep, nullptr, 1, 6);
     if (rc < 0) {
         recordFatal();
         return;
     }
     std::string name, message, file;
     bool isError = false;
+    double ownNumber = 0;
     if (rc == DUK_EXEC_SUCCESS) {
-        isError = duk_get_boolean(ctx, -5);
-        name = stackString(ctx, -4);
-        message = stackString(ctx, -3);
-        error_.Line = static_cast<int>(duk_get_number(ctx, -2));
-        file = stackString(ctx, -1);
+        isError = duk_get_boolean(ctx, -6);
+        name = stackString(ctx, -5);
+        message = stackString(ctx, -4);
+        error_.Line = static_cast<int>(duk_get_number(ctx, -3));
+        file = stackString(ctx, -2);
+        ownNumber = duk_get_number(ctx, -1);
     }
     if (isError) {
         error_.Number = numberForError(name, message, refused);
+        // An error that carries its own number reports it, as JScript does: its own errors
+        // (facility 0x800A in the high word) by their code, others as they are.
+        if (ownNumber != 0 && std::isfinite(ownNumber) && ownNumber == std::trunc(ownNumber)) {
+            const auto bits = static_cast<std::uint32_t>(static_cast<std::int64_t>(ownNumber));
+            error_.Number = (bits >> 16) == 0x800A ? static_cast<long>(bits & 0xFFFF) : static_cast<long>(ownNumber);
+        }
         message = withoutLineSuffix(message);
         // An error without a message still needs a description: callers take an empty
         // one for success.

@@ -15,6 +15,16 @@ const std::string& jsonSupportScript() {
     return script;
 }
 
+const std::string& jscriptProfile() {
+    static const std::string script = asset("js/jscript-profile.js");
+    return script;
+}
+
+const std::string& jscriptBuiltins() {
+    static const std::string data = asset("js/jscript-builtins.json");
+    return data;
+}
+
 const std::string& transformLibrary() {
     static const std::string script = asset("js/transform.js");
     return script;

@@ -8,6 +8,11 @@ namespace quillbox::engine {
 const std::string& jsonSupportScript();
 // Defines jsmin(comment, input, level), ysjs(str) and js_beautify(source, options).
 const std::string& transformLibrary();
+// The native engine's JScript profile, run before any other code after every reset.
+const std::string& jscriptProfile();
+// The generated list behind it: {"source": ..., "entries": [{"name", "owner", "member",
+// "present", "ie"}]} for every built-in JScript 5.7 has or lacks.
+const std::string& jscriptBuiltins();
 
 // Returns the JSON text {"fun_arr": [...], "obj_arr": [...]} of the global functions and
 // objects, leaving out QUILLBOX, and _a and $$ among the objects.

@@ -96,17 +96,12 @@ TEST(JScriptTransformLibrary, DefinesOnlyItsThreeGlobals) {
     EXPECT_EQ(js.Eval("'abc'.has('b')").text(), "true");
 }
 
-TEST(JScriptTransformLibrary, JsMinRunsInTheNativeEngineAndTheModernBeautifierDoesNot) {
+TEST(JScriptTransformLibrary, NeedsMoreThanJScriptHas) {
+    // js-beautify 1.15 uses ES5 and ES2015 built-ins (Array.prototype.some, Object.assign)
+    // that JScript 5.7 lacks: the transforms run it in ChakraCore.
     JScript js;
-    ASSERT_EQ(js.AddCode(quillbox::engine::transformLibrary()), 0);
-    ASSERT_EQ(js.ControlObject()->Error().Number, 0) << js.ErrorText();
-    EXPECT_EQ(js.Run("ysjs", "var a = 1 ;\n// note\nfunction f ( x ) { return x ; }").text(),
-              "var a=1;function f(x){return x;}");
-    EXPECT_EQ(js.Run("jsmin", "/* c */", "var  a = 1;", "2").text(), "/* c */\nvar a=1;");
-    // js-beautify 1.15 needs ES2015's Object.assign, which JScript lacks; the transforms
-    // run it in ChakraCore.
-    EXPECT_EQ(js.Run("js_beautify", "function f(x){return x+1}").text(), "");
-    EXPECT_EQ(js.ControlObject()->Error().Number, 5007);
+    js.AddCode(quillbox::engine::transformLibrary());
+    EXPECT_EQ(js.ControlObject()->Error().Number, 5007) << js.ErrorText();
 }
 
 }  // namespace

@@ -1,0 +1,142 @@
+// The native engine's JScript profile: run at every reset, before any other code. It takes
+// away what JScript 5.7 (the script control's default feature set) does not have, and puts in
+// what JScript has or does its own way. Everything it defines is non-enumerable, so a for-in
+// over the global object sees only what the user's code defined.
+(function (global, absent) {
+    var defineProperty = Object.defineProperty;
+    var NativeError = Error, nativeParseInt = parseInt, nativeSplit = String.prototype.split;
+    var toString = Object.prototype.toString;
+
+    function hide(owner, name, value) {
+        defineProperty(owner, name, {value: value, writable: true, enumerable: false, configurable: true});
+    }
+    // JScript's own errors carry the facility code 0x800A in the high word of `number`.
+    function jscriptError(code, description) {
+        var e = new NativeError(description);
+        e.number = code - 2146828288;
+        e.description = description;
+        return e;
+    }
+
+    // parseInt without a radix reads a leading 0 as octal: parseInt("08") is 0.
+    hide(global, 'parseInt', function parseInt(string, radix) {
+        var text = String(string).replace(/^[\s\uFEFF\xA0]+/, '');
+        if ((radix === undefined || Number(radix) === 0) && /^[+\-]?0[^xX]/.test(text))
+            return nativeParseInt(text, 8);
+        return nativeParseInt(text, radix);
+    });
+
+    // getYear: the years 1900 to 1999 as two digits, every other year in full.
+    hide(Date.prototype, 'getYear', function getYear() {
+        var year = this.getFullYear();
+        return year >= 1900 && year <= 1999 ? year - 1900 : year;
+    });
+
+    // split with a regular expression leaves out what its groups captured.
+    hide(String.prototype, 'split', function split(separator, limit) {
+        if (toString.call(separator) !== '[object RegExp]')
+            return nativeSplit.apply(this, arguments);
+        var s = String(this), out = [], max = limit === undefined ? 4294967295 : limit >>> 0;
+        if (max === 0)
+            return out;
+        var re = new RegExp(separator.source, 'g' + (separator.ignoreCase ? 'i' : '') + (separator.multiline ? 'm' : ''));
+        if (s.length === 0) {
+            var whole = re.exec(s);
+            return whole && whole[0].length === 0 ? out : [s];
+        }
+        var p = 0, q = 0, m, end;
+        while (q < s.length) {
+            re.lastIndex = q;
+            m = re.exec(s);
+            if (!m || m.index >= s.length)
+                break;
+            end = m.index + m[0].length;
+            if (end === p || (m[0].length === 0 && m.index === p)) {
+                q = m.index + 1;
+                continue;
+            }
+            out.push(s.substring(p, m.index));
+            if (out.length === max)
+                return out;
+            p = q = end;
+        }
+        out.push(s.substring(p));
+        return out;
+    });
+
+    // Error(number, description): a number first is the error's number; the description is
+    // also its message. A text first is the description, as with Error(message).
+    var JScriptError = function Error(number, description) {
+        var numbered = typeof number === 'number';
+        var text = numbered ? (description === undefined ? '' : String(description))
+                            : (number === undefined ? '' : String(number));
+        var e = new NativeError(text);
+        e.number = numbered ? number : 0;
+        e.description = text;
+        return e;
+    };
+    JScriptError.prototype = NativeError.prototype;
+    hide(NativeError.prototype, 'constructor', JScriptError);
+    hide(NativeError.prototype, 'description', '');
+    hide(NativeError.prototype, 'number', 0);
+    hide(global, 'Error', JScriptError);
+
+    // What only Windows has: the objects exist, and creating them fails as JScript does
+    // without the component.
+    hide(global, 'ActiveXObject', function ActiveXObject(progId) {
+        throw jscriptError(429, 'Automation 服务器不能创建对象');
+    });
+    hide(global, 'VBArray', function VBArray(safeArray) {
+        throw jscriptError(5013, '缺少 VBArray');
+    });
+    // Enumerator walks a collection; here an array or anything with a length.
+    var Enumerator = function Enumerator(collection) {
+        if (!(this instanceof Enumerator))
+            return new Enumerator(collection);
+        if (collection !== undefined && (collection === null || typeof collection.length !== 'number'))
+            throw jscriptError(5008, '缺少集合');
+        this._items = collection === undefined ? [] : collection;
+        this._at = 0;
+    };
+    hide(Enumerator.prototype, 'atEnd', function atEnd() { return this._at >= this._items.length; });
+    hide(Enumerator.prototype, 'item', function item() {
+        return this._at < this._items.length ? this._items[this._at] : undefined;
+    });
+    hide(Enumerator.prototype, 'moveFirst', function moveFirst() { this._at = 0; });
+    hide(Enumerator.prototype, 'moveNext', function moveNext() {
+        if (this._at < this._items.length)
+            this._at++;
+    });
+    hide(global, 'Enumerator', Enumerator);
+
+    hide(global, 'ScriptEngine', function ScriptEngine() { return 'JScript'; });
+    hide(global, 'ScriptEngineMajorVersion', function ScriptEngineMajorVersion() { return 5; });
+    hide(global, 'ScriptEngineMinorVersion', function ScriptEngineMinorVersion() { return 8; });
+    hide(global, 'ScriptEngineBuildVersion', function ScriptEngineBuildVersion() { return 16385; });
+
+    // The string methods that wrap the text in an HTML tag.
+    function tag(name, attribute) {
+        return function (value) {
+            var open = '<' + name + (attribute ? ' ' + attribute + '="' + String(value).replace(/"/g, '&quot;') + '"' : '');
+            return open + '>' + String(this) + '</' + name + '>';
+        };
+    }
+    var tags = [['anchor', 'A', 'NAME'], ['big', 'BIG'], ['blink', 'BLINK'], ['bold', 'B'], ['fixed', 'TT'],
+                ['fontcolor', 'FONT', 'COLOR'], ['fontsize', 'FONT', 'SIZE'], ['italics', 'I'], ['link', 'A', 'HREF'],
+                ['small', 'SMALL'], ['strike', 'STRIKE'], ['sub', 'SUB'], ['sup', 'SUP']];
+    for (var t = 0; t < tags.length; t++)
+        hide(String.prototype, tags[t][0], tag(tags[t][1], tags[t][2]));
+
+    // Duktape keeps its own object (emptied by its configuration) for internal use; the
+    // global name is not the user's.
+    delete global.Duktape;
+
+    // Last, take away what JScript 5.7 lacks (the generated list below).
+    for (var i = 0; i < absent.length; i++) {
+        var path = absent[i].split('.'), owner = global;
+        for (var k = 0; k < path.length - 1 && owner; k++)
+            owner = owner[path[k]];
+        if (owner)
+            delete owner[path[path.length - 1]];
+    }
+})(this,
