@@ -277,7 +277,7 @@ var quillboxSyntaxGate = (function () {
     }
 
     var acornOptions = {
-        ecmaVersion: 'latest', sourceType: 'script', locations: true, allowHashBang: true,
+        ecmaVersion: 'latest', sourceType: 'script', allowHashBang: true,
         allowAwaitOutsideFunction: true
     };
 

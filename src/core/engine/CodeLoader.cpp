@@ -71,11 +71,13 @@ ChakraException chakraRefusal(const SyntaxVerdict& verdict) {
     return exception;
 }
 
-// The engine gives a SyntaxError without a column; the gate's parser, which met the same
+// The engine gives a SyntaxError without a column; the gate's parser, meeting the same
 // error on the same line, knows it.
-void addParserColumn(ChakraException& exception, const SyntaxVerdict& verdict) {
-    if (verdict.kind == SyntaxVerdict::Kind::SyntaxError && exception.column == 0 &&
-        exception.line + 1 == verdict.line && exception.exception.rfind("SyntaxError", 0) == 0)
+void addParserColumn(ChakraException& exception, SyntaxGate& gate, const std::string& code) {
+    if (exception.column != 0 || exception.exception.rfind("SyntaxError", 0) != 0)
+        return;
+    const SyntaxVerdict verdict = gate.locateError(code);
+    if (verdict.kind == SyntaxVerdict::Kind::SyntaxError && exception.line + 1 == verdict.line)
         exception.column = verdict.column;
 }
 
@@ -262,7 +264,6 @@ bool CodeLoader::chakraLoad(const std::string& project) {
         if (!verdict.refused() && engineStopped(kChakraEngine))
             return false;
         ChakraException exception = verdict.refused() ? chakraRefusal(verdict) : chakra_.TakeException();
-        addParserColumn(exception, verdict);
         if (ok) {
             output_.messageLine(name + kLoadedSuffix);
             listModule(project, module, kChakraEngine);
@@ -270,6 +271,7 @@ bool CodeLoader::chakraLoad(const std::string& project) {
                 return false;
             continue;
         }
+        addParserColumn(exception, gate_, code);
         // The engine counts lines from 0; the editor and the user count from 1.
         const int line = exception.line + 1;
         showFailure(position, line);
@@ -344,8 +346,8 @@ Evaluation CodeLoader::chakraEvaluate(const std::string& expression, Page& page)
     if (!verdict.refused() && engineStopped(kChakraEngine))
         return Evaluation::Stopped;
     ChakraException exception = verdict.refused() ? chakraRefusal(verdict) : chakra_.TakeException();
-    addParserColumn(exception, verdict);
     if (result.empty() && !exception.exception.empty()) {
+        addParserColumn(exception, gate_, expression);
         const int line = exception.line + 1;
         markLine(page, line, lineLength(page, line));
         output_.messageLine("错误位置：" + std::to_string(line) + "行" + std::to_string(exception.column) + "字符处");

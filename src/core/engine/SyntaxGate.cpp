@@ -1,10 +1,18 @@
 #include "core/engine/SyntaxGate.h"
 
+#include <functional>
+#include <string_view>
+
 #include "core/engine/ChakraCore.h"
+#include "core/engine/SyntaxScan.h"
 #include "core/json/JsonDocument.h"
 #include "core/platform/Assets.h"
 
 namespace quillbox::engine {
+namespace {
+// Enough for the modules of a few projects.
+constexpr std::size_t kRememberedVerdicts = 64;
+}  // namespace
 SyntaxGate::SyntaxGate() = default;
 SyntaxGate::~SyntaxGate() = default;
 
@@ -24,17 +32,44 @@ bool SyntaxGate::ready() {
     parser_ = std::make_unique<ChakraCore>();
     parser_->New();
     loaded_ = parser_->AddCode(std::string(*gate));
-    if (!loaded_)
+    if (!loaded_) {
         parser_.reset();
-    return loaded_;
+        return false;
+    }
+    quickScanDecides_ =
+        parser_->Eval("QB_SYNTAX_DATA.every(function (f) {"
+                      " return f.chakra || f.es >= 2018 || f.id === 'rest_parameter_destructuring'; })") == "true";
+    return true;
 }
 
 SyntaxVerdict SyntaxGate::check(const std::string& code, SyntaxLevel level) {
+    const std::size_t digest = std::hash<std::string_view>{}(code);
+    for (auto it = remembered_.begin(); it != remembered_.end(); ++it) {
+        if (it->digest == digest && it->size == code.size() && it->level == level) {
+            remembered_.splice(remembered_.begin(), remembered_, it);
+            return it->verdict;
+        }
+    }
+    SyntaxVerdict verdict = parse(code, level, true);
+    if (verdict.kind == SyntaxVerdict::Kind::Unavailable)
+        return verdict;  // nothing was checked: try again next time
+    remembered_.push_front({digest, code.size(), level, verdict});
+    if (remembered_.size() > kRememberedVerdicts)
+        remembered_.pop_back();
+    return verdict;
+}
+
+SyntaxVerdict SyntaxGate::locateError(const std::string& code) { return parse(code, SyntaxLevel::ChakraCore, false); }
+
+SyntaxVerdict SyntaxGate::parse(const std::string& code, SyntaxLevel level, bool quickScan) {
     SyntaxVerdict verdict;
     if (!ready()) {
         verdict.kind = SyntaxVerdict::Kind::Unavailable;
         return verdict;
     }
+    if (quickScan && level == SyntaxLevel::ChakraCore && quickScanDecides_ && !mayUseSyntaxAfterEs2017(code))
+        return verdict;
+    ++parses_;
     const std::string answer =
         parser_->Call("quillboxSyntaxGate", {code, level == SyntaxLevel::ChakraCore ? "chakra" : "jscript"});
     if (answer.empty()) {

@@ -8,6 +8,12 @@
 // ChakraCore engine that the gate keeps between calls.
 //
 // Positions: lines count from 1, columns from 0 in UTF-16 units (as the editor counts them).
+//
+// Code that a quick scan finds free of any syntax after ES2017 passes ChakraCore's gate
+// without a parse (SyntaxScan.h). Verdicts are remembered for the code last seen (by a digest of its text), so loading a
+// project again re-checks only the modules that changed: parsing is what costs.
+#include <cstddef>
+#include <list>
 #include <memory>
 #include <string>
 
@@ -44,15 +50,34 @@ public:
     SyntaxGate& operator=(const SyntaxGate&) = delete;
 
     SyntaxVerdict check(const std::string& code, SyntaxLevel level);
+    // Where the parser places the syntax error of code that an engine refused without saying
+    // where in the line (Kind::SyntaxError with line and column), always by a parse.
+    SyntaxVerdict locateError(const std::string& code);
 
     // The engine's name in messages: "ChakraCore 1.11" or "JScript 5.7".
     static const char* engineName(SyntaxLevel level);
 
+    // How many checks ran the parser (the others came from the remembered verdicts).
+    std::size_t parses() const { return parses_; }
+
 private:
+    struct Remembered {
+        std::size_t digest;
+        std::size_t size;
+        SyntaxLevel level;
+        SyntaxVerdict verdict;
+    };
+
     bool ready();
+    SyntaxVerdict parse(const std::string& code, SyntaxLevel level, bool quickScan);
 
     std::unique_ptr<ChakraCore> parser_;
     bool loaded_ = false;
+    // Whether ChakraCore 1.11 lacks nothing but syntax after ES2017 by the table, so that code
+    // the quick scan finds free of it needs no parse.
+    bool quickScanDecides_ = false;
+    std::list<Remembered> remembered_;  // most recent first
+    std::size_t parses_ = 0;
 };
 
 }  // namespace quillbox::engine

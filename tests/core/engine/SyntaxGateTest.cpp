@@ -7,6 +7,7 @@
 
 #include "core/engine/ChakraCore.h"
 #include "core/engine/SyntaxGate.h"
+#include "core/engine/SyntaxScan.h"
 #include "core/json/JsonDocument.h"
 #include "core/platform/Assets.h"
 
@@ -135,6 +136,8 @@ TEST(SyntaxGate, EveryFeatureOfTheTableIsProbedInBothLanguages) {
         if (f.chakra) {
             EXPECT_EQ(chakra.kind, SyntaxVerdict::Kind::Passed) << chakra.message;
         } else {
+            // The quick scan must never wave through what ChakraCore's gate refuses.
+            EXPECT_TRUE(mayUseSyntaxAfterEs2017(code));
             EXPECT_EQ(chakra.kind, SyntaxVerdict::Kind::Refused);
             if (probe->second.chakraFirst) {
                 EXPECT_EQ(chakra.feature, probe->second.chakraFirst);
@@ -228,10 +231,59 @@ TEST(SyntaxGate, ARefusalPointsAtTheFirstFeatureByPosition) {
 
 TEST(SyntaxGate, AnErrorInEveryVersionIsLeftToTheEngineWithTheParsersPosition) {
     REQUIRE_ENGINE_LIBRARY();
-    const SyntaxVerdict v = gate().check("var a = 1;\nvar b = (a +;\n", SyntaxLevel::ChakraCore);
+    const std::string code = "var a = 1;\nvar b = (a +;\n";
+    EXPECT_FALSE(gate().check(code, SyntaxLevel::ChakraCore).refused());
+    EXPECT_EQ(gate().check(code, SyntaxLevel::JScript).kind, SyntaxVerdict::Kind::SyntaxError);
+    const SyntaxVerdict v = gate().locateError(code);
     EXPECT_EQ(v.kind, SyntaxVerdict::Kind::SyntaxError);
     EXPECT_EQ(v.line, 2);
     EXPECT_EQ(v.column, 12);
     EXPECT_FALSE(v.message.empty());
     EXPECT_FALSE(v.refused());
+}
+
+TEST(SyntaxScan, SaysNoOnlyWhenNoSyntaxAfterEs2017CanBeThere) {
+    struct Case {
+        const char* code;
+        bool maybe;
+    };
+    const Case cases[] = {
+        // ES2017 and older, with the tokens of later syntax only in comments, strings and patterns
+        {"var a = b / c / d; x = y / 2; // a?.b ...rest class #x `t`", false},
+        {"/* async await import 1_000 10n catch { */ var s = 'a?.b ?? c', t = \"...\";", false},
+        {"try { f(); } catch (e) { g(); } var r = /a[/(?<]b\\//gi, q = /x/y;", false},
+        {"var f = (a, b) => a ** b; let [x, y] = [1, 2]; const {p} = o; for (const k of list) {}", false},
+        {"return /=+$/.test(s) ? 0x1F : 1e-7; a = b ? .5 : c;", false},
+        {"if (x) { y(); } /a/g.test(s);", false},
+        // later syntax, or code the scan cannot be sure of
+        {"var v = a?.b;", true},
+        {"var v = a ?? b;", true},
+        {"var o = { ...p };", true},
+        {"var n = 1_000;", true},
+        {"var n = 10n;", true},
+        {"try { f(); } catch { }", true},
+        {"try { f(); } catch /* no binding */ { }", true},
+        {"a ||= b;", true},
+        {"a &&= b;", true},
+        {"import('m');", true},
+        {"class A { #x = 1; }", true},
+        {"async function f() {}", true},
+        {"var t = `x`;", true},
+        {"#!/usr/bin/env node", true},
+        {"var r = /(?<=a)b/;", true},
+        {"var r = /(?<y>a)\\k<y>/;", true},
+        {"var r = /\\p{L}/u;", true},
+        {"var r = /a.b/s;", true},
+        {"var r = /a/d;", true},
+        {"if (x) /(?<n>a)/.test(s);", true},
+        {"if (x) /a.b/s.test(y);", true},
+        {"var s = '\xE2\x80\xA8';", true},
+        {"var s = 'not closed\nvar v = a?.b;", true},
+        {"var \\u0061 = 1;", true},
+        {"x = {} / 'a'; y = a?.b", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.code);
+        EXPECT_EQ(mayUseSyntaxAfterEs2017(c.code), c.maybe);
+    }
 }
