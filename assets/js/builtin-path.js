@@ -11,18 +11,20 @@ function qbBuiltinHolder(global, path) {
         TypedArray: function () { return Object.getPrototypeOf(Int8Array); },
         AsyncFunction: function () { return Object.getPrototypeOf(new Function('return async function () {}')()).constructor; },
         GeneratorFunction: function () { return Object.getPrototypeOf(new Function('return function* () {}')()).constructor; },
-        Generator: function () { return Object.getPrototypeOf(new Function('return function* () {}')()); }
+        Generator: function () { return Object.getPrototypeOf(new Function('return function* () {}')()); },
+        Iterator: function () { return { prototype: Object.getPrototypeOf(Object.getPrototypeOf([][Symbol.iterator]())) }; }
     };
     var object;
+    var global_ = hasOwn.call(global, path[0]);
     try {
-        object = hasOwn.call(intrinsics, path[0]) ? intrinsics[path[0]]() : global[path[0]];
+        object = global_ ? global[path[0]] : hasOwn.call(intrinsics, path[0]) ? intrinsics[path[0]]() : undefined;
     } catch (e) {
         return null;
     }
     if (path.length === 1) {
-        if (hasOwn.call(intrinsics, path[0]))
-            return object ? { object: null, key: path[0] } : null;  // exists, but not as a global
-        return hasOwn.call(global, path[0]) ? { object: global, key: path[0] } : null;
+        if (global_)
+            return { object: global, key: path[0] };
+        return object ? { object: null, key: path[0] } : null;  // exists, but not as a global
     }
     for (var i = 1; i < path.length - 1; i++) {
         if (object === undefined || object === null)

@@ -101,19 +101,24 @@ const syntax = features.map((f) => {
 // profile script skips names it cannot find.
 const isName = (k) => /^[A-Za-z_$][\w$]*$/.test(k) || /^@@\w+$/.test(k);
 const builtins = [];
-function addEntry(names, bcdPath) {
+function addEntry(names, bcdPath, ctorPath) {
   const node = lookup(bcdPath);
   const flag = chakraFlagsOff[bcdPath] || chakraFlagsOn[bcdPath];
-  const present = chakraFlagsOn[bcdPath] ? true : supportedAt(node.__compat.support.edge, EDGE) && !chakraFlagsOff[bcdPath];
+  const ctorAbsent = ctorPath && !supportedAt(lookup(ctorPath).__compat.support.edge, EDGE);
+  const present = chakraFlagsOn[bcdPath] ? true
+    : supportedAt(node.__compat.support.edge, EDGE) && !chakraFlagsOff[bcdPath] && !ctorAbsent;
   const key = names.join('.');
-  const source = bcdPath + (flag ? `; ConfigFlagsList.h ${flag}` : '');
+  const source = bcdPath + (ctorAbsent ? `, ${ctorPath}` : '') + (flag ? `; ConfigFlagsList.h ${flag}` : '');
   builtins.push({ path: names, name: key, present, kept: !present && keptForEngine[key] ? keptForEngine[key] : undefined, source });
 }
 const top = bcd.javascript.builtins;
 for (const g of Object.keys(top)) {
   if (g === '__compat' || !isName(g)) continue;
   const gnode = top[g];
-  if (gnode.__compat) addEntry([g], `javascript.builtins.${g}`);
+  // A global whose constructor came later than its prototype's methods (Iterator) is absent
+  // as a global name until the constructor came.
+  const ctor = gnode[g] && gnode[g].__compat ? `javascript.builtins.${g}.${g}` : null;
+  if (gnode.__compat) addEntry([g], `javascript.builtins.${g}`, ctor);
   // A global whose own entry is absent is removed whole; its members need no entries.
   for (const m of Object.keys(gnode)) {
     if (m === '__compat' || m === g || !isName(m) || !gnode[m].__compat) continue;
