@@ -48,11 +48,21 @@ void AcePage::close() {
     if (closed_)
         return;
     closed_ = true;
+    const bool wasShown = visible();
+    shown_ = false;
     if (view_) {
         view_->hide();
         view_->deleteLater();
         view_ = nullptr;
     }
+    if (wasShown)
+        emit displayChanged();
+}
+
+void AcePage::setName(const std::string& name) {
+    name_ = name;
+    if (visible())
+        emit displayChanged();
 }
 
 bool AcePage::visible() const { return view_ && shown_; }
@@ -60,11 +70,14 @@ bool AcePage::visible() const { return view_ && shown_; }
 void AcePage::setVisible(bool visible) {
     if (!view_)
         return;
+    const bool changed = shown_ != visible;
     shown_ = visible;
     if (visible)
         view_->raise();
     else
         view_->lower();
+    if (changed)
+        emit displayChanged();
 }
 
 void AcePage::onLoadFinished(bool ok) {

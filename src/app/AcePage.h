@@ -27,7 +27,7 @@ public:
     QWebEngineView* view() const { return view_; }
 
     std::string name() const override { return name_; }
-    void setName(const std::string& name) override { name_ = name; }
+    void setName(const std::string& name) override;
     bool visible() const override;
     void setVisible(bool visible) override;
 
@@ -62,6 +62,9 @@ signals:
     void editorReady();
     // Emitted once after load with the user agent, for the browser check.
     void userAgentKnown(const QString& agent);
+    // The page was shown, hidden, renamed or closed: whatever names the page shown must
+    // look again.
+    void displayChanged();
 
 private:
     QVariant run(const QString& script);

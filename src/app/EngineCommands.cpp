@@ -8,6 +8,7 @@
 #include "app/QtPorts.h"
 #include "app/StopWatch.h"
 #include "core/engine/TestPage.h"
+#include "core/platform/Shell.h"
 #include "core/transform/Transform.h"
 
 namespace quillbox::app {
@@ -44,7 +45,23 @@ void EngineCommands::evaluate() {
 }
 
 void EngineCommands::runInBrowser() {
-    engine::runInBrowser(window_.store(), window_.functionBox()->text().toStdString(), window_.shell());
+    // The page is written even when no browser can be started; the user is told where it
+    // lies, so it can be opened by hand.
+    struct Opener : Shell {
+        explicit Opener(Shell& shell) : shell(shell) {}
+        bool open(const std::string& path) override {
+            opened = shell.open(path);
+            return opened;
+        }
+        Shell& shell;
+        bool opened = true;
+    } opener(window_.shell());
+    if (engine::runInBrowser(window_.store(), window_.functionBox()->text().toStdString(), opener) &&
+        !opener.opened) {
+        window_.output().messageLine("测试页已写入：" + engine::testPagePath());
+        window_.output().messageLine("无法启动浏览器,请手动打开该文件");
+        window_.output().chooseTab(0);
+    }
 }
 
 void EngineCommands::showMemberValue() {

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QOpenGLWidget>
 #include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
@@ -50,12 +51,14 @@ MainWindow::MainWindow(config::IniFile ini, QWidget* parent)
         return createPage(name, code);
     });
     treeView_ = std::make_unique<ProjectTreeView>(tree_, *store_);
-    store_->onPageSelected = [this](const std::string& pageName) { setTitleProject(q(pageName)); };
+    // The title and the tree follow the page shown, whoever shows it.
+    store_->onPagesChanged = [this] { followShownPage(); };
     clipboard_ = std::make_unique<QtClipboard>();
     engines_ = std::make_unique<EngineCommands>(*this);
     commands_ = new CommandBindings(*this, *engines_);
     treeView_->menuFor = [this](int value) { return contextMenuForNodeValue(value); };
     treeView_->onMemberPicked = [this] { engines_->showMemberValue(); };
+    treeView_->onFileDropped = [this](const std::string& path) { openFile(path); };
     frame_ = new WindowFrame(this, {titleBar_, title_, icon_}, maximiseButton_);
     frame_->onToggled = [this] { fitSplittersToHeight(); };
     setMinimumSize(620, 400);
@@ -123,6 +126,17 @@ void MainWindow::buildControls() {
     cover->setAutoFillBackground(true);
     cover->setStyleSheet(QStringLiteral("background: #2b2b2b;"));
     editorLayout_->addWidget(cover, 0, 0);
+    // Editor pages draw through OpenGL, and the first such child of a window that already
+    // exists makes Qt create the window anew (a new native window that the desktop places
+    // again). A hidden GL child from the start has the window made ready for them at once.
+    // (Platforms without GL composition, such as offscreen, never re-create it.)
+    const QString platform = QGuiApplication::platformName();
+    if (platform != QLatin1String("offscreen") && platform != QLatin1String("minimal")) {
+        auto* glReady = new QOpenGLWidget(editorArea_);
+        glReady->setObjectName(QStringLiteral("编辑区_GL"));
+        glReady->setFixedSize(1, 1);
+        glReady->hide();
+    }
 
     buildFunctionPane(rightSplitter_);
     buildOutputPane(rightSplitter_);
@@ -325,6 +339,7 @@ std::unique_ptr<Page> MainWindow::createPage(const std::string& name, const std:
     auto page = std::make_unique<AcePage>(editorArea_, QUrl(editorPageUrl()), name, code);
     editorLayout_->addWidget(page->view(), 0, 0);
     AcePage* raw = page.get();
+    connect(raw, &AcePage::displayChanged, this, &MainWindow::followShownPage);
     connect(raw, &AcePage::userAgentKnown, this, [this](const QString& agent) {
         // One check per run is enough: every page runs in the same browser engine.
         if (browserChecked_)
@@ -342,6 +357,56 @@ QString MainWindow::editorPageUrl() const { return QUrl::fromLocalFile(q(editorP
 void MainWindow::setTitleProject(const QString& pageName) {
     title_->setText(QStringLiteral("Quillbox %1 By : Zorvan (当前项目:%2)").arg(QString::fromUtf8(kVersion), pageName));
     setWindowTitle(title_->text());
+}
+
+void MainWindow::followShownPage() {
+    if (!store_)
+        return;
+    const int position = store_->currentPagePosition();
+    const Page* shown = store_->page(position);
+    setTitleProject(shown ? q(shown->name()) : QString());
+    if (shown == shownPage_)
+        return;
+    shownPage_ = shown;
+    if (!shown)
+        return;
+    // A page shown by a load error, a find or a new module takes the tree's selection to
+    // its module, unless the selection already lies within that module.
+    ProjectTree& tree = store_->tree();
+    const NodeId project = tree.findTopLevel(store_->projectOfPage(position));
+    const std::string moduleText = store_->moduleOfPage(position) + ".js";
+    NodeId module = kNoNode;
+    for (NodeId child : tree.children(project))
+        if (tree.text(child) == moduleText) {
+            module = child;
+            break;
+        }
+    if (module == kNoNode)
+        return;
+    for (NodeId node = tree.selected(); node != kNoNode; node = tree.parent(node))
+        if (node == module)
+            return;
+    tree.select(module);
+}
+
+bool MainWindow::openFile(const std::string& path) {
+    const ImportResult result = store_->importFile(path);
+    if (result.outcome != ImportOutcome::Imported)
+        return false;
+    showFirstModule(result.project);
+    return true;
+}
+
+void MainWindow::showFirstModule(const std::string& project) {
+    // An opened project is ready to load: its first module's page is shown.
+    ProjectTree& tree = store_->tree();
+    const NodeId projectNode = tree.findTopLevel(project);
+    for (NodeId child : tree.children(projectNode))
+        if (tree.value(child) == node_value::kModule) {
+            store_->selectNode(child);
+            return;
+        }
+    store_->selectNode(projectNode);
 }
 
 void MainWindow::openFindReplace() { findReplace_->open(); }

@@ -87,6 +87,11 @@ public:
     config::IniFile& ini() { return ini_; }
 
     void setTitleProject(const QString& pageName);
+    // Opens a project file (dropped on the tree or named on the command line) and shows
+    // its first module. False when nothing was opened (the user was told why).
+    bool openFile(const std::string& path);
+    // Puts the name of the page shown into the title and selects its module in the tree.
+    void followShownPage();
     void openFindReplace();
     void goToLineCommand();
     void fontSizeCommand();
@@ -101,6 +106,7 @@ public:
     // The menu to pop up for a tree node of the given value (nullptr: none).
     QMenu* contextMenuForNodeValue(int value) const;
     QAction* action(const QString& text) const;
+    WindowFrame* frame() const { return frame_; }
 
     // The engine-library and browser checks speak through these; tests replace them.
     QString editorPageUrl() const;
@@ -118,6 +124,7 @@ private:
     QWidget* buildOutputPane(QWidget* parent);
     void setTooltips();
     void fitSplittersToHeight();
+    void showFirstModule(const std::string& project);
 
     config::IniFile ini_;
     config::MenuState menu_;
@@ -171,6 +178,7 @@ private:
 
     FindReplaceWindow* findReplace_ = nullptr;
     QPointer<QWidget> about_;
+    const Page* shownPage_ = nullptr;
     bool browserChecked_ = false;
     bool closing_ = false;
 };

@@ -159,8 +159,8 @@ bool ProjectTreeView::eventFilter(QObject* watched, QEvent* event) {
     if (type == QEvent::Drop) {
         const QList<QUrl> urls = drop->mimeData()->urls();
         for (const QUrl& url : urls)
-            if (url.isLocalFile())
-                store_.importFile(url.toLocalFile().toStdString());
+            if (url.isLocalFile() && onFileDropped)
+                onFileDropped(url.toLocalFile().toStdString());
     }
     return true;
 }

@@ -26,6 +26,8 @@ public:
     std::function<QMenu*(int value)> menuFor;
     // After the user picked a member node (the store has selected it).
     std::function<void()> onMemberPicked;
+    // A local file was dropped on the tree.
+    std::function<void(const std::string& path)> onFileDropped;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

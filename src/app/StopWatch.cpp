@@ -6,8 +6,12 @@
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
+#include <QSocketNotifier>
 #include <QVBoxLayout>
 #include <chrono>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "core/platform/Paths.h"
 
@@ -68,6 +72,20 @@ int runStopDialog(int argc, char** argv) {
     layout->addWidget(button);
     QObject::connect(button, &QPushButton::clicked, &dialog, &QDialog::accept);
     dialog.resize(280, 90);
+    // The program holds the other end of our standard input. However it ends, even
+    // killed, the system closes that end, and the dialog must not outlive it.
+    struct stat input {};
+    std::unique_ptr<QSocketNotifier> parentWatch;
+    if (fstat(STDIN_FILENO, &input) == 0 && S_ISFIFO(input.st_mode)) {
+        parentWatch = std::make_unique<QSocketNotifier>(STDIN_FILENO, QSocketNotifier::Read);
+        QObject::connect(parentWatch.get(), &QSocketNotifier::activated, &dialog, [&dialog, &parentWatch] {
+            char buffer[256];
+            if (read(STDIN_FILENO, buffer, sizeof buffer) > 0)
+                return;
+            parentWatch->setEnabled(false);
+            dialog.done(2);
+        });
+    }
     return dialog.exec() == QDialog::Accepted ? 0 : 1;
 }
 

@@ -39,7 +39,8 @@ private:
 };
 
 // The dialog process itself: shows "代码执行中" with the button "停止"; exit status 0 when
-// the button was pressed.
+// the button was pressed. When its standard input is a pipe, the end of that pipe (the
+// program that started it has ended) closes the dialog with status 1.
 int runStopDialog(int argc, char** argv);
 
 }  // namespace quillbox::app

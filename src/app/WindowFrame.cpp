@@ -21,6 +21,7 @@ WindowFrame::WindowFrame(QWidget* window, QList<QWidget*> titleParts, QToolButto
     // The border belongs to whichever child lies under the mouse, so every event of the
     // application passes here first.
     qApp->installEventFilter(this);
+    startSystemMove = [this] { return window_->windowHandle() && window_->windowHandle()->startSystemMove(); };
 }
 
 WindowFrame::~WindowFrame() {
@@ -104,14 +105,21 @@ void WindowFrame::showResizeCursor(Qt::Edges edges) {
 
 bool WindowFrame::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
+    if (type == QEvent::MouseButtonRelease && drag_ != Drag::None) {
+        drag_ = Drag::None;
+        return false;
+    }
     if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove && type != QEvent::MouseButtonDblClick)
         return false;
     auto* widget = qobject_cast<QWidget*>(watched);
     if (!widget || widget->window() != window_)
         return false;
     auto* mouse = static_cast<QMouseEvent*>(event);
-    const Qt::Edges edges = edgesAt(mouse->globalPosition().toPoint());
+    const QPoint global = mouse->globalPosition().toPoint();
 
+    if (type == QEvent::MouseMove && drag_ != Drag::None && (mouse->buttons() & Qt::LeftButton))
+        return dragTitle(global);
+    const Qt::Edges edges = edgesAt(global);
     if (type == QEvent::MouseMove && mouse->buttons() == Qt::NoButton) {
         showResizeCursor(edges);
         return false;
@@ -123,16 +131,38 @@ bool WindowFrame::eventFilter(QObject* watched, QEvent* event) {
         handle->startSystemResize(edges);
         return true;
     }
-    const bool onTitle = titleParts_.contains(widget);
-    if (onTitle && type == QEvent::MouseButtonDblClick) {
+    if (!titleParts_.contains(widget))
+        return false;
+    if (type == QEvent::MouseButtonDblClick) {
+        drag_ = Drag::None;
         toggleMaximised();
         return true;
     }
-    if (onTitle && type == QEvent::MouseButtonPress && handle) {
-        handle->startSystemMove();
+    if (type == QEvent::MouseButtonPress) {
+        drag_ = Drag::Pressed;
+        pressAt_ = global;
+        windowAt_ = window_->pos();
         return true;
     }
     return false;
+}
+
+bool WindowFrame::dragTitle(const QPoint& global) {
+    if (drag_ == Drag::Pressed) {
+        if ((global - pressAt_).manhattanLength() < QApplication::startDragDistance())
+            return true;
+        if (startSystemMove && startSystemMove()) {
+            drag_ = Drag::None;  // the desktop has the mouse now
+            return true;
+        }
+        if (window_->isMaximized() || window_->isFullScreen()) {
+            drag_ = Drag::None;
+            return true;
+        }
+        drag_ = Drag::Manual;
+    }
+    window_->move(windowAt_ + (global - pressAt_));
+    return true;
 }
 
 }  // namespace quillbox::app

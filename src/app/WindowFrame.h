@@ -5,6 +5,7 @@
 // button shows the state, and the window stays within reach on the screen.
 #include <QList>
 #include <QObject>
+#include <QPoint>
 #include <functional>
 
 class QToolButton;
@@ -22,6 +23,9 @@ public:
     void toggleMaximised();
     // Called after each toggle, when the window has its new size.
     std::function<void()> onToggled;
+    // Hands a drag of the title bar to the desktop; false when it cannot take it (no
+    // window manager), and the frame moves the window itself.
+    std::function<bool()> startSystemMove;
 
     // The window's change and move handlers call these.
     void updateMaximiseButton();
@@ -33,11 +37,17 @@ protected:
 private:
     Qt::Edges edgesAt(const QPoint& globalPos) const;
     void showResizeCursor(Qt::Edges edges);
+    bool dragTitle(const QPoint& global);
 
     QWidget* window_;
     QList<QWidget*> titleParts_;
     QToolButton* maximiseButton_;
     bool overrideCursor_ = false;
+    // A press on the title bar becomes a move only once the mouse has travelled the drag
+    // distance, so that the second click of a double-click reaches the window.
+    enum class Drag { None, Pressed, Manual } drag_ = Drag::None;
+    QPoint pressAt_;
+    QPoint windowAt_;
 };
 
 }  // namespace quillbox::app

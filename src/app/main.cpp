@@ -35,10 +35,10 @@ int main(int argc, char** argv) {
     window.initialise();
     window.applySettingsAtStart();
     window.show();
-    // Project script files named on the command line are imported, as if dropped on the tree.
+    // Files named on the command line are opened, as if dropped on the tree.
     const quillbox::app::LaunchArguments arguments = quillbox::app::launchArguments(app.arguments().mid(1));
     for (const QString& file : arguments.files)
-        window.store().importFile(file.toStdString());
+        window.openFile(file.toStdString());
     quillbox::app::scheduleFault(arguments.fault);
     return app.exec();
 }

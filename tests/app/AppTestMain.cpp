@@ -22,8 +22,12 @@ int main(int argc, char** argv) {
     QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     int failures = 0;
+    // QUILLBOX_APPTEST_CLASS=Name runs only that test class.
+    const char* only = std::getenv("QUILLBOX_APPTEST_CLASS");
     for (auto& make : quillbox::apptest::registry()) {
         std::unique_ptr<QObject> test = make();
+        if (only && *only && std::string(test->metaObject()->className()) != only)
+            continue;
         failures += QTest::qExec(test.get(), argc, argv);
     }
     if (const char* root = std::getenv("QUILLBOX_TEST_ROOT"); root && !std::getenv("QUILLBOX_KEEP_TEST_FILES"))

@@ -1,5 +1,7 @@
 // The stop dialog of long runs: nothing appears for a quick run, the dialog appears for a
-// slow one and goes away with it, and only the dialog's button stops the engine.
+// slow one and goes away with it or with the program, and only the dialog's button stops
+// the engine.
+#include <QProcess>
 #include <QTest>
 #include <atomic>
 #include <filesystem>
@@ -33,6 +35,20 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(watch->dialogShown(), 20000);
         watch.reset();  // the run ended: the dialog is closed, the engine left alone
         QCOMPARE(stops.load(), 0);
+    }
+
+    void theDialogEndsWithTheProgramThatStartedIt() {
+        const std::string program = paths::join(paths::programDirectory(), "quillbox");
+        if (!std::filesystem::exists(program))
+            QSKIP("the quillbox program is not built beside the tests");
+        // The program's end, however abrupt, closes its end of the dialog's input.
+        QProcess dialog;
+        dialog.start(QString::fromStdString(program), {QString::fromLatin1(app::kStopDialogSwitch)});
+        QVERIFY(dialog.waitForStarted(20000));
+        QVERIFY(!dialog.waitForFinished(1500));  // it stays while the program lives
+        dialog.closeWriteChannel();
+        QVERIFY(dialog.waitForFinished(20000));
+        QCOMPARE(dialog.exitCode(), 1);  // not a stop
     }
 };
 

@@ -16,9 +16,10 @@ class RecordingShell : public Shell {
 public:
     bool open(const std::string& urlOrPath) override {
         opened.push_back(urlOrPath);
-        return true;
+        return answer;
     }
     std::vector<std::string> opened;
+    bool answer = true;  // false: as if no program could be started
 };
 
 }  // namespace quillbox

