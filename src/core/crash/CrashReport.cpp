@@ -132,6 +132,10 @@ bool isPrivilegedInstruction(const unsigned char* bytes, std::size_t length) {
 }
 
 FaultKind classify(const SignalFacts& f) {
+    // A fault signal that another process sent (kill) carries no fault to describe; a
+    // SIGTRAP raised on purpose is still a breakpoint.
+    if (f.code <= 0 && f.signal != SIGTRAP)
+        return FaultKind::Other;
     switch (f.signal) {
     case SIGSEGV:
         // The kernel turns a privileged instruction into a general protection fault.

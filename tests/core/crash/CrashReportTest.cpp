@@ -106,6 +106,9 @@ TEST(FaultKind, TheSignalAndTheProcessorsTrapNameTheFault) {
         {"int3", facts(SIGTRAP, SI_KERNEL, 3, 0, 0), FaultKind::Breakpoint},
         {"bus error", facts(SIGBUS, BUS_ADRERR, 14, 4, 0x1000), FaultKind::Other},
         {"abort", facts(SIGABRT, SI_TKILL, 0, 0, 0), FaultKind::Other},
+        {"SIGSEGV sent by kill", facts(SIGSEGV, SI_USER, 14, 6, 0x3E800001234u), FaultKind::Other},
+        {"SIGFPE raised", facts(SIGFPE, SI_TKILL, 0, 0, 0), FaultKind::Other},
+        {"SIGTRAP raised", facts(SIGTRAP, SI_TKILL, 0, 0, 0), FaultKind::Breakpoint},
     };
     for (const Case& c : cases)
         EXPECT_EQ(classify(c.facts), c.kind) << c.what;
