@@ -397,8 +397,12 @@ bool install(const CrashOptions& options) {
     copyText(state.reportDirectory, sizeof state.reportDirectory, options.reportDirectory);
     copyText(state.reporterSwitch, sizeof state.reporterSwitch, options.reporterSwitch);
     state.toStandardError = options.toStandardError;
-    const ssize_t n = readlink("/proc/self/exe", state.executable, sizeof state.executable - 1);
-    state.executable[n > 0 ? n : 0] = '\0';
+    if (options.reporterProgram.empty()) {
+        const ssize_t n = readlink("/proc/self/exe", state.executable, sizeof state.executable - 1);
+        state.executable[n > 0 ? n : 0] = '\0';
+    } else {
+        copyText(state.executable, sizeof state.executable, options.reporterProgram);
+    }
     dl_iterate_phdr(&findExecutable, &state.executableRange);
     state.utcOffsetSeconds = utcOffset();
     // The first backtrace loads the unwinder, which allocates: do it now.

@@ -20,6 +20,8 @@ struct CrashOptions {
     // When not empty and a report file was written: start this executable with this
     // switch and the file's path, and wait for it to end.
     std::string reporterSwitch;
+    // The reporter program; "" for this executable (/proc/self/exe, resolved now).
+    std::string reporterProgram;
 };
 
 // Installs the handler for the whole process; call it once, early, on the main thread.

@@ -219,4 +219,41 @@ TEST(CrashHandler, AFaultLeavesItsReportFileAndTheProcessDiesOfTheSignal) {
     EXPECT_NE(text.find("\r\n附属信息：\r\n代码框设置\r\n初始化结束1\r\n"), std::string::npos) << text;
 }
 
+// The reporter runs with no signal blocked (the handler's own mask must not reach it),
+// gets the switch and the report file, and the crashed process waits until it has ended.
+TEST(CrashHandler, TheReporterGetsTheReportAndTheCrashedProcessWaitsForIt) {
+    const std::string dir = quillbox::test::freshDirectory("crash-reporter");
+    const std::string script = dir + "/reporter.sh";
+    quillbox::test::writeFile(script,
+                              "#!/bin/sh\n"
+                              // builtins only: the shell blocks signals while it starts a command
+                              "while read -r name value; do\n"
+                              "  if [ \"$name\" = SigBlk: ]; then echo \"$value\" > \"" + dir + "/mask\"; fi\n"
+                              "done < /proc/$$/status\n"
+                              "echo \"$1\" > \"" + dir + "/switch\"\n"
+                              "sleep 1\n"
+                              "cp \"$2\" \"" + dir + "/report-copy\"\n");
+    std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        CrashOptions options;
+        options.reportDirectory = dir + "/crash";
+        options.reporterSwitch = "--crash-report";
+        options.reporterProgram = script;
+        install(options);
+        makeFault("divide");
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(WTERMSIG(status), SIGFPE);
+    EXPECT_EQ(quillbox::test::readFile(dir + "/switch"), "--crash-report\n");
+    EXPECT_EQ(quillbox::test::readFile(dir + "/mask"), "0000000000000000\n");
+    // Copied a second after the start: the crashed process was still there to see it.
+    EXPECT_EQ(quillbox::test::readFile(dir + "/report-copy").rfind("警告:程序发生错误\r\n错误信息:非法除0异常\r\n", 0),
+              0u);
+}
+
 }  // namespace
