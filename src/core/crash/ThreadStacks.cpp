@@ -75,6 +75,17 @@ void* startPrepared(void* raw) {
 }
 
 using CreateFunction = int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*);
+using SigactionFunction = int (*)(int, const struct sigaction*, struct sigaction*);
+
+SigactionFunction realSigaction() {
+    static const SigactionFunction real = reinterpret_cast<SigactionFunction>(dlsym(RTLD_NEXT, "sigaction"));
+    return real;
+}
+
+bool isFaultSignal(int signal) {
+    return signal == SIGSEGV || signal == SIGBUS || signal == SIGFPE || signal == SIGILL || signal == SIGTRAP ||
+           signal == SIGABRT;
+}
 
 CreateFunction realCreate() {
     static const CreateFunction real = reinterpret_cast<CreateFunction>(dlsym(RTLD_NEXT, "pthread_create"));
@@ -110,6 +121,7 @@ bool prepareCurrentThread() {
 
 void prepareNewThreads() {
     realCreate();  // resolve now, not on the first thread a library starts
+    realSigaction();
     newThreadsPrepared.store(true);
 }
 
@@ -130,4 +142,23 @@ extern "C" int pthread_create(pthread_t* thread, const pthread_attr_t* attr, voi
     if (rc != 0)
         delete request;
     return rc;
+}
+
+// A library that catches faults itself (JavaScriptCore does, and passes on what is not its
+// own) must run its handler on the alternate stack too, or a stack overflow after it
+// installed its handler could not be reported: every fault handler gets SA_ONSTACK.
+extern "C" int sigaction(int signal, const struct sigaction* action, struct sigaction* previous) {
+    using namespace quillbox::crash;
+    const SigactionFunction real = realSigaction();
+    if (real == nullptr) {
+        errno = ENOSYS;
+        return -1;
+    }
+    if (action == nullptr || !newThreadsPrepared.load() || !isFaultSignal(signal) ||
+        (action->sa_flags & SA_ONSTACK) != 0 ||
+        ((action->sa_flags & SA_SIGINFO) == 0 && (action->sa_handler == SIG_DFL || action->sa_handler == SIG_IGN)))
+        return real(signal, action, previous);
+    struct sigaction onStack = *action;
+    onStack.sa_flags |= SA_ONSTACK;
+    return real(signal, &onStack, previous);
 }

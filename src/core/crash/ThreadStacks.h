@@ -3,6 +3,7 @@
 // out, the handler cannot run on it. The main thread gets one when the handler is
 // installed; threads started later get one through our pthread_create, which wraps the
 // C library's (the executable defines it, so the libraries' thread calls reach it too).
+// Likewise our sigaction adds SA_ONSTACK to the fault handlers that libraries install.
 #include <cstddef>
 #include <cstdint>
 
@@ -20,7 +21,8 @@ StackBounds currentStackBounds();
 // stack stays until the thread ends (or for the main thread, the process).
 bool prepareCurrentThread();
 
-// From now on every new thread is prepared before its start routine runs.
+// From now on every new thread is prepared before its start routine runs, and every
+// fault handler runs on the alternate stack.
 void prepareNewThreads();
 
 }  // namespace quillbox::crash

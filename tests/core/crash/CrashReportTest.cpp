@@ -219,6 +219,37 @@ TEST(CrashHandler, AFaultLeavesItsReportFileAndTheProcessDiesOfTheSignal) {
     EXPECT_NE(text.find("\r\n附属信息：\r\n代码框设置\r\n初始化结束1\r\n"), std::string::npos) << text;
 }
 
+// A library that installs its own fault handler after ours and passes on what is not
+// its own (as JavaScriptCore does) must not cost the report of a stack overflow.
+struct sigaction libraryPrevious;
+void libraryHandler(int signal, siginfo_t* info, void* context) { libraryPrevious.sa_sigaction(signal, info, context); }
+
+TEST(CrashHandler, AStackOverflowIsReportedThroughALibrarysOwnFaultHandler) {
+    const std::string dir = quillbox::test::freshDirectory("crash-chained") + "/crash";
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        CrashOptions options;
+        options.reportDirectory = dir;
+        install(options);
+        struct sigaction library {};
+        library.sa_sigaction = &libraryHandler;
+        library.sa_flags = SA_SIGINFO;
+        sigemptyset(&library.sa_mask);
+        sigaction(SIGSEGV, &library, &libraryPrevious);
+        makeFault("stack");
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(WTERMSIG(status), SIGSEGV);
+    ASSERT_TRUE(std::filesystem::exists(dir));
+    const auto entry = std::filesystem::directory_iterator(dir);
+    ASSERT_NE(entry, std::filesystem::directory_iterator());
+    EXPECT_EQ(quillbox::test::readFile(entry->path().string()).rfind("错误信息:线程堆栈溢出异常\r\n", 0), 0u);
+}
+
 // The reporter runs with no signal blocked (the handler's own mask must not reach it),
 // gets the switch and the report file, and the crashed process waits until it has ended.
 TEST(CrashHandler, TheReporterGetsTheReportAndTheCrashedProcessWaitsForIt) {
