@@ -242,3 +242,24 @@ TEST(TestPageCommand, WithoutAnExpressionThePageShowsOneInTheHomeDirectory) {
 }
 
 }  // namespace
+
+TEST(RunCommand, TheSyntaxGateRefusesWhatEachRealEngineLacksWithItsPlace) {
+    REQUIRE_CHAKRA();
+    const std::string file = script("later.js", "var a = {x: 1};\nvar b = a?.x;\n");
+    const auto chakra = runProcess(kCli, {"run", file, "-e", "b"});
+    EXPECT_EQ(chakra.status, 1);
+    EXPECT_EQ(chakra.out, ">>错误描述：SyntaxError: 可选链 ?. 需要 ES2020, ChakraCore 1.11 不支持\n>>错误位置：2行9字符\n"
+                          ">>错误代码：var b = a?.x;\n");
+    const auto native = runProcess(kCli, {"run", file, "--engine", "native", "-e", "b"});
+    EXPECT_EQ(native.status, 1);
+    EXPECT_EQ(native.out, ">>发生错误：1002\n>>错误描述：可选链 ?. 需要 ES2020, JScript 5.7 不支持\n>>错误位置：2行9字符\n"
+                          ">>错误代码：var b = a?.x;\n");
+
+    // An expression passes the gate too; what ChakraCore 1.11 has still runs.
+    const std::string old = script("old.js", "var list = [3, 1, 2];\n");
+    const auto evaluated = runProcess(kCli, {"run", old, "-e", "list.flat ? 'flat' : 'no flat'", "-e",
+                                             "list.map(x => x * 2).join()", "-e", "list ?? 0"});
+    EXPECT_EQ(evaluated.status, 1);
+    EXPECT_EQ(evaluated.out, ">>old_old.js：加载成功\n>>[old] 加载成功\n>>[结果] no flat\n>>[结果] 6,2,4\n"
+                             ">>错误位置：1行4字符处\n>>错误描述：：SyntaxError: 空值合并 ?? 需要 ES2020, ChakraCore 1.11 不支持\n");
+}
