@@ -186,31 +186,54 @@ TEST(ReportText, TheCallStackIndentsEachFrameAndTheAnalysisFindsTheProgram) {
     EXPECT_EQ(text.find("\r\n    "), std::string::npos) << text;
 }
 
+// A child process that installs the handler with these options, runs `setUp` and faults.
+struct Crash {
+    pid_t pid = -1;
+    int signal = 0;  // the signal that ended it; 0 when it exited
+};
+Crash crashInChild(const CrashOptions& options, const char* fault, void (*setUp)() = nullptr) {
+    Crash crash;
+    crash.pid = fork();
+    if (crash.pid == 0) {
+        install(options);
+        if (setUp)
+            setUp();
+        makeFault(fault);
+        _exit(0);
+    }
+    int status = 0;
+    if (crash.pid > 0 && waitpid(crash.pid, &status, 0) == crash.pid && WIFSIGNALED(status))
+        crash.signal = WTERMSIG(status);
+    return crash;
+}
+
+CrashOptions reportIn(const std::string& dir) {
+    CrashOptions options;
+    options.reportDirectory = dir;
+    return options;
+}
+
+std::vector<std::filesystem::path> reportFiles(const std::string& dir) {
+    std::vector<std::filesystem::path> files;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(dir, error))
+        files.push_back(entry.path());
+    return files;
+}
+
 // A crash in a process set up as the desktop sets itself up: the report lands in the
 // directory, named by time and process, and the process dies of the fault's signal.
 TEST(CrashHandler, AFaultLeavesItsReportFileAndTheProcessDiesOfTheSignal) {
     const std::string dir = quillbox::test::freshDirectory("crash-file") + "/crash";
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        CrashOptions options;
-        options.reportDirectory = dir;
-        install(options);
+    const Crash crash = crashInChild(reportIn(dir), "thread-write", [] {
         recordStage("代码框设置");
         recordStage("初始化结束1", true);
-        makeFault("thread-write");
-        _exit(0);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFSIGNALED(status));
-    EXPECT_EQ(WTERMSIG(status), SIGSEGV);
-    std::vector<std::filesystem::path> files;
-    for (const auto& entry : std::filesystem::directory_iterator(dir))
-        files.push_back(entry.path());
+    });
+    EXPECT_EQ(crash.signal, SIGSEGV);
+    const auto files = reportFiles(dir);
     ASSERT_EQ(files.size(), 1u);
     const std::string name = files[0].filename().string();
-    const std::string suffix = "-" + std::to_string(child) + ".txt";
+    const std::string suffix = "-" + std::to_string(crash.pid) + ".txt";
     EXPECT_EQ(name.rfind(kReportFilePrefix, 0), 0u) << name;
     EXPECT_EQ(name.size(), std::string(kReportFilePrefix).size() + 15 + suffix.size()) << name;
     EXPECT_EQ(name.substr(name.size() - suffix.size()), suffix);
@@ -226,28 +249,17 @@ void libraryHandler(int signal, siginfo_t* info, void* context) { libraryPreviou
 
 TEST(CrashHandler, AStackOverflowIsReportedThroughALibrarysOwnFaultHandler) {
     const std::string dir = quillbox::test::freshDirectory("crash-chained") + "/crash";
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        CrashOptions options;
-        options.reportDirectory = dir;
-        install(options);
+    const Crash crash = crashInChild(reportIn(dir), "stack", [] {
         struct sigaction library {};
         library.sa_sigaction = &libraryHandler;
         library.sa_flags = SA_SIGINFO;
         sigemptyset(&library.sa_mask);
         sigaction(SIGSEGV, &library, &libraryPrevious);
-        makeFault("stack");
-        _exit(0);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFSIGNALED(status));
-    EXPECT_EQ(WTERMSIG(status), SIGSEGV);
-    ASSERT_TRUE(std::filesystem::exists(dir));
-    const auto entry = std::filesystem::directory_iterator(dir);
-    ASSERT_NE(entry, std::filesystem::directory_iterator());
-    EXPECT_EQ(quillbox::test::readFile(entry->path().string()).rfind("错误信息:线程堆栈溢出异常\r\n", 0), 0u);
+    });
+    EXPECT_EQ(crash.signal, SIGSEGV);
+    const auto files = reportFiles(dir);
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(quillbox::test::readFile(files[0].string()).rfind("错误信息:线程堆栈溢出异常\r\n", 0), 0u);
 }
 
 // The reporter runs with no signal blocked (the handler's own mask must not reach it),
@@ -265,21 +277,10 @@ TEST(CrashHandler, TheReporterGetsTheReportAndTheCrashedProcessWaitsForIt) {
                               "sleep 1\n"
                               "cp \"$2\" \"" + dir + "/report-copy\"\n");
     std::filesystem::permissions(script, std::filesystem::perms::owner_all);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        CrashOptions options;
-        options.reportDirectory = dir + "/crash";
-        options.reporterSwitch = "--crash-report";
-        options.reporterProgram = script;
-        install(options);
-        makeFault("divide");
-        _exit(0);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFSIGNALED(status));
-    EXPECT_EQ(WTERMSIG(status), SIGFPE);
+    CrashOptions options = reportIn(dir + "/crash");
+    options.reporterSwitch = "--crash-report";
+    options.reporterProgram = script;
+    EXPECT_EQ(crashInChild(options, "divide").signal, SIGFPE);
     EXPECT_EQ(quillbox::test::readFile(dir + "/switch"), "--crash-report\n");
     EXPECT_EQ(quillbox::test::readFile(dir + "/mask"), "0000000000000000\n");
     // Copied a second after the start: the crashed process was still there to see it.
