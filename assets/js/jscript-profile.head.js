@@ -87,14 +87,14 @@
         throw jscriptError(429, 'Automation 服务器不能创建对象');
     });
     hide(global, 'VBArray', function VBArray(safeArray) {
-        throw jscriptError(5013, '缺少 VBArray');
+        throw jscriptError(5013, '需要 VBArray');
     });
     // Enumerator walks a collection; here an array or anything with a length.
     var Enumerator = function Enumerator(collection) {
         if (!(this instanceof Enumerator))
             return new Enumerator(collection);
         if (collection !== undefined && (collection === null || typeof collection.length !== 'number'))
-            throw jscriptError(5008, '缺少集合');
+            throw jscriptError(451, '对象不是一个集合');
         this._items = collection === undefined ? [] : collection;
         this._at = 0;
     };
