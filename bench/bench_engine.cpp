@@ -16,6 +16,7 @@
 #include <sstream>
 #include <string>
 
+#include "BenchScripts.h"
 #include "core/engine/ChakraCore.h"
 
 namespace {
@@ -23,17 +24,11 @@ namespace {
 constexpr int kRounds = 5;
 const std::string kCryptoJs = std::string(QUILLBOX_NODE_MODULES) + "/crypto-js-4.0.0/crypto-js.js";
 
-const char* const kSetup =
-    "var data = new Array(1024 * 1024 + 1).join('a');\n"
-    "function mix(n) { var s = 0; for (var i = 0; i < n; i++) { s = (s * 31 + i) | 0; } return s; }\n"
-    "function sumArray(n) { var a = [], s = 0, i, k; for (i = 0; i < 1000; i++) a.push(i);\n"
-    "  for (k = 0; k < n / 1000; k++) for (i = 0; i < a.length; i++) s = (s + a[i] * k) | 0; return s; }\n"
-    "function modulo(n) { var s = 0; for (var i = 0; i < n; i++) { s = (s + i * i) % 1000003; } return s; }\n";
+const std::string kSetup = quillbox::bench::loopSetup("1024 * 1024");
 
-struct Task {
-    const char* name;
-    const char* expression;
-};
+using quillbox::bench::readAll;
+using quillbox::bench::Task;
+
 const Task kTasks[] = {
     {"SHA-256 of 1 MB (crypto-js)", "CryptoJS.SHA256(data).toString()"},
     {"integer loop, 1e8 iterations", "String(mix(100000000))"},
@@ -45,13 +40,6 @@ struct Timing {
     double best = 1e300;
     std::string answer;
 };
-
-std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 Timing runChakra(quillbox::engine::ChakraCore& chakra, const Task& task) {
     Timing t;

@@ -10,12 +10,11 @@
 
 #include <chrono>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include <duktape.h>
 
+#include "BenchScripts.h"
 #include "core/engine/ScriptControl.h"
 
 namespace {
@@ -23,30 +22,17 @@ namespace {
 constexpr int kRounds = 3;
 const std::string kCryptoJs = std::string(QUILLBOX_NODE_MODULES) + "/crypto-js-4.0.0/crypto-js.js";
 
-const char* const kSetup =
-    "var data = new Array(256 * 1024 + 1).join('a');\n"
-    "function mix(n) { var s = 0; for (var i = 0; i < n; i++) { s = (s * 31 + i) | 0; } return s; }\n"
-    "function sumArray(n) { var a = [], s = 0, i, k; for (i = 0; i < 1000; i++) a.push(i);\n"
-    "  for (k = 0; k < n / 1000; k++) for (i = 0; i < a.length; i++) s = (s + a[i] * k) | 0; return s; }\n"
-    "function modulo(n) { var s = 0; for (var i = 0; i < n; i++) { s = (s + i * i) % 1000003; } return s; }\n";
+const std::string kSetup = quillbox::bench::loopSetup("256 * 1024");
 
-struct Task {
-    const char* name;
-    const char* expression;
-};
+using quillbox::bench::readAll;
+using quillbox::bench::Task;
+
 const Task kTasks[] = {
     {"SHA-256 of 256 KB (crypto-js)", "CryptoJS.SHA256(data).toString()"},
     {"integer loop, 1e7 iterations", "String(mix(10000000))"},
     {"array loop, 1e7 element reads", "String(sumArray(10000000))"},
     {"double modulo loop, 1e6 iter.", "String(modulo(1000000))"},
 };
-
-std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 // Debian's library, called through the few entry points the benchmark needs.
 struct DebianDuktape {

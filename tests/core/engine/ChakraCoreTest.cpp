@@ -1,4 +1,5 @@
 // The ChakraCore engine class over libChakraCore.so from the program directory.
+#include "support/WhileStopping.h"
 #include "core/engine/ChakraCore.h"
 
 #include <gtest/gtest.h>
@@ -19,6 +20,7 @@ namespace quillbox::engine {
 namespace {
 
 using namespace std::chrono_literals;
+using quillbox::test::whileStopping;
 using Lines = std::vector<std::pair<std::string, std::string>>;
 
 class ChakraCoreTest : public testing::Test {
@@ -241,22 +243,6 @@ TEST_F(ChakraCoreTest, TimeLimitStopsAnEndlessLoadAndTheEngineGoesOn) {
     EXPECT_FALSE(engine.lastCallStopped());
     EXPECT_TRUE(engine.AddCode("console.log('still listening');"));
     EXPECT_EQ(logged, (Lines{{"string", "still listening"}}));
-}
-
-// Runs the work while another thread keeps asking the engine to stop.
-template <class F>
-auto whileStopping(ChakraCore& engine, F work) {
-    std::atomic<bool> done{false};
-    std::thread stopper([&] {
-        while (!done) {
-            engine.stop();
-            std::this_thread::sleep_for(50ms);
-        }
-    });
-    auto result = work();
-    done = true;
-    stopper.join();
-    return result;
 }
 
 TEST_F(ChakraCoreTest, StopFromAnotherThreadEndsEvalAndCall) {

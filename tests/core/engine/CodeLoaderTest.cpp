@@ -5,6 +5,7 @@
 #include <thread>
 #include <memory>
 
+#include "support/WhileStopping.h"
 #include "core/editor/MemoryPage.h"
 #include "core/engine/CodeLoader.h"
 #include "core/platform/Dialogs.h"
@@ -235,14 +236,8 @@ TEST_F(CodeLoaderTest, TheNativeEngineIsStoppedInALoadAndInAnEvaluationAndGoesOn
     addProject("p", {{"m", "function spin() { while (true) {} }\nvar loaded = 1;"}});
     ASSERT_TRUE(loader.load(kNativeEngine));
     output.lines.clear();
-    std::atomic<bool> done{false};
-    std::thread stopper([&] {
-        while (!done && !native.ControlObject()->stop())
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    });
-    const Evaluation outcome = loader.evaluate("spin()", kNativeEngine);
-    done = true;
-    stopper.join();
+    const Evaluation outcome =
+        quillbox::test::whileStopping(*native.ControlObject(), [&] { return loader.evaluate("spin()", kNativeEngine); });
     EXPECT_EQ(outcome, Evaluation::Stopped);
     EXPECT_EQ(output.texts(), (Lines{">>执行已停止"}));
     EXPECT_EQ(output.currentTab(), 0);
@@ -355,15 +350,8 @@ TEST_F(ChakraLoaderTest, AnEvaluationCanBeStoppedFromAnotherThread) {
     addProject("p", {{"m", "function spin() { while (true) {} }"}});
     ASSERT_TRUE(loader.load(kChakraEngine));
     output.lines.clear();
-    std::atomic<bool> done{false};
-    // Keep asking until the evaluation is running: stop() does nothing before it starts.
-    std::thread stopper([&] {
-        while (!done && !chakra.stop())
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    });
-    const Evaluation outcome = loader.evaluate("spin()", kChakraEngine);
-    done = true;
-    stopper.join();
+    const Evaluation outcome =
+        quillbox::test::whileStopping(chakra, [&] { return loader.evaluate("spin()", kChakraEngine); });
     EXPECT_EQ(outcome, Evaluation::Stopped);
     EXPECT_EQ(output.texts(), (Lines{">>执行已停止"}));
     EXPECT_EQ(output.currentTab(), 0);

@@ -8,9 +8,11 @@
 
 #include "core/engine/ScriptControl.h"
 #include "core/engine/SupportScripts.h"
+#include "support/WhileStopping.h"
 
 using quillbox::engine::ScriptControl;
 using quillbox::engine::Value;
+using quillbox::test::whileStopping;
 
 namespace {
 
@@ -181,20 +183,6 @@ TEST(ScriptControlSupport, TheJsonSupportScriptCreatesOnlyQuillbox) {
 }
 
 // ---------------------------------------------------------------- stopping
-
-// Runs the work while another thread keeps asking the control to stop until it takes.
-template <class F>
-auto whileStopping(ScriptControl& sc, F work) {
-    std::atomic<bool> done{false};
-    std::thread stopper([&] {
-        while (!done && !sc.stop())
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    });
-    auto result = work();
-    done = true;
-    stopper.join();
-    return result;
-}
 
 TEST(ScriptControlStop, EveryKindOfCallCanBeStoppedFromAnotherThread) {
     ScriptControl sc;
