@@ -281,7 +281,19 @@ var quillboxSyntaxGate = (function () {
         allowAwaitOutsideFunction: true
     };
 
+    // Every feature of the table came with ES5 or later, so code that acorn reads as ES3
+    // (reserved words never as names) uses none of them: for JScript one parse, no walk.
+    var es3Options = { ecmaVersion: 3, sourceType: 'script', allowReserved: 'never' };
+
     return function (code, level) {
+        if (level === 'jscript') {
+            try {
+                acorn.parse(code, es3Options);
+                return '';
+            } catch (e) {
+                // something later (or wrong): the full parse below names it
+            }
+        }
         var ast;
         try {
             ast = acorn.parse(code, acornOptions);
