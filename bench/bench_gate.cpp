@@ -8,11 +8,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <functional>
-#include <sstream>
 #include <string>
 
+#include "BenchScripts.h"
 #include "core/engine/ChakraCore.h"
 #include "core/engine/JScript.h"
 #include "core/engine/SyntaxGate.h"
@@ -22,13 +21,6 @@ using namespace quillbox::engine;
 namespace {
 
 constexpr int kRounds = 3;
-
-std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 double seconds(const std::function<void()>& work) {
     const auto start = std::chrono::steady_clock::now();
@@ -65,7 +57,7 @@ void print(const char* engine, const Figures& f) {
 }  // namespace
 
 int main() {
-    const std::string unit = readAll(std::string(QUILLBOX_NODE_MODULES) + "/crypto-js-4.0.0/crypto-js.js");
+    const std::string unit = quillbox::bench::readAll(std::string(QUILLBOX_NODE_MODULES) + "/crypto-js-4.0.0/crypto-js.js");
     if (unit.empty()) {
         std::fprintf(stderr, "crypto-js 4.0.0 not found under node_modules\n");
         return 1;
