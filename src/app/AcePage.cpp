@@ -39,6 +39,8 @@ AcePage::AcePage(QWidget* parent, const QUrl& url, const std::string& name, cons
     view_->show();
     view_->lower();
     connect(view_, &QWebEngineView::loadFinished, this, &AcePage::onLoadFinished);
+    // The page's script renames the page at a change of the text (see watchChanges).
+    connect(view_, &QWebEngineView::titleChanged, this, [this] { markChanged(); });
     view_->setUrl(url);
 }
 
@@ -117,7 +119,9 @@ bool AcePage::waitForLoad() {
     return loaded_ && !loadFailed_;
 }
 
-QVariant AcePage::run(const QString& script) {
+QVariant AcePage::run(const QString& script, bool* answered) {
+    if (answered)
+        *answered = false;
     if (!view_)
         return {};
     struct State {
@@ -141,6 +145,8 @@ QVariant AcePage::run(const QString& script) {
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     if (!state->done)
         qWarning("editor page %s: no answer to %s", name_.c_str(), qPrintable(script.left(60)));
+    if (answered)
+        *answered = state->done;
     return state->result;
 }
 
@@ -160,8 +166,20 @@ bool AcePage::ensureEditor() {
     // Start with nothing to undo: the module's code is where the page begins.
     run(QStringLiteral("editor.session.getUndoManager().reset();editor.clearSelection();"
                        "editor.moveCursorTo(0,0);0"));
+    watchChanges();
     emit editorReady();
     return true;
+}
+
+void AcePage::watchChanges() {
+    // A change of the text renames the page, which Qt reports as titleChanged: the one
+    // notice a page sends without a channel of its own. Only the first change after a read
+    // of the whole text renames it, so fast typing costs nothing; every read clears the mark.
+    run(QStringLiteral("(function(){var n=0,told=false;"
+                       "window.quillboxTextRead=function(){told=false};"
+                       "editor.on('change',function(){if(!told){told=true;document.title='Quillbox '+(++n)}})"
+                       "})();0"));
+    markChanged();
 }
 
 QString AcePage::userAgent() {
@@ -180,12 +198,28 @@ int AcePage::lineCount() {
 }
 
 std::string AcePage::getText() {
-    if (!ensureEditor())
-        return pending_;
-    return s(run(QStringLiteral("editor.getValue()")).toString());
+    std::string text;
+    readText(text);
+    return text;
+}
+
+bool AcePage::readText(std::string& text) {
+    if (!ensureEditor()) {
+        // Until the editor exists the code given at creation is the module's code.
+        text = pending_;
+        return true;
+    }
+    bool answered = false;
+    const QVariant value =
+        run(QStringLiteral("(window.quillboxTextRead&&window.quillboxTextRead(),editor.getValue())"), &answered);
+    if (!answered || !value.isValid())
+        return false;
+    text = s(value.toString());
+    return true;
 }
 
 void AcePage::setText(const std::string& text) {
+    markChanged();
     if (!ensureEditor()) {
         pending_ = text;
         return;
@@ -209,6 +243,7 @@ void AcePage::select(int startRow, int startColumn, int endRow, int endColumn) {
 }
 
 void AcePage::insert(const std::string& text) {
+    markChanged();
     if (!ensureEditor()) {
         pending_ += text;
         return;
@@ -255,12 +290,14 @@ std::string AcePage::selectedText() {
 }
 
 bool AcePage::replace(const std::string& replacement) {
+    markChanged();
     if (!ensureEditor())
         return false;
     return run(QStringLiteral("try{editor.replace(%1)}catch(e){0}").arg(jsString(q(replacement)))).toInt() == 1;
 }
 
 int AcePage::replaceAll(const std::string& replacement) {
+    markChanged();
     if (!ensureEditor())
         return 0;
     return run(QStringLiteral("try{editor.replaceAll(%1)}catch(e){0}").arg(jsString(q(replacement)))).toInt();

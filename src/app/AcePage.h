@@ -45,6 +45,7 @@ public:
     bool replace(const std::string& replacement) override;
     int replaceAll(const std::string& replacement) override;
     void close() override;
+    bool readText(std::string& text) override;
 
     // True once the page's script has made `editor` (waits for the page to load).
     bool ensureEditor();
@@ -67,7 +68,10 @@ signals:
     void displayChanged();
 
 private:
-    QVariant run(const QString& script);
+    // The script's value; `answered` tells a value from a page that gave none in time.
+    QVariant run(const QString& script, bool* answered = nullptr);
+    // Lets the page tell of every change of the text, typed or made by a call.
+    void watchChanges();
     bool waitForLoad();
     void onLoadFinished(bool ok);
 

@@ -317,6 +317,8 @@ bool MainWindow::requestClose() {
         }
     }
     closing_ = true;
+    if (onClosing)
+        onClosing();
     if (findReplace_)
         findReplace_->hide();
     if (about_)

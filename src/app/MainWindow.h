@@ -7,6 +7,7 @@
 // CodeCommands), as do the tree's view (ProjectTreeView) and the frame (WindowFrame).
 #include <QPointer>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 #include "app/Startup.h"
@@ -70,6 +71,8 @@ public:
     // Close button: asks about pages that hold code unless "记忆代码内容" is checked.
     // Returns whether the window closed.
     bool requestClose();
+    // Called once the window is sure to close, while its pages can still be read.
+    std::function<void()> onClosing;
 
     // The projects, their tree and their pages.
     ProjectStore& store() { return *store_; }

@@ -5,6 +5,7 @@
 #include "app/CrashSetup.h"
 #include "app/MainWindow.h"
 #include "app/QtPorts.h"
+#include "app/SessionKeeper.h"
 #include "app/Startup.h"
 #include "app/StopWatch.h"
 #include <string>
@@ -35,10 +36,14 @@ int main(int argc, char** argv) {
     window.initialise();
     window.applySettingsAtStart();
     window.show();
-    // Files named on the command line are opened, as if dropped on the tree.
+    // The last session comes back first; files named on the command line are opened after
+    // it, as if dropped on the tree.
+    quillbox::app::SessionKeeper session(window);
+    session.restore();
     const quillbox::app::LaunchArguments arguments = quillbox::app::launchArguments(app.arguments().mid(1));
     for (const QString& file : arguments.files)
         window.openFile(file.toStdString());
+    session.start();
     quillbox::app::scheduleFault(arguments.fault);
     return app.exec();
 }

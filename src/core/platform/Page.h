@@ -58,6 +58,12 @@ public:
     // Numbers come from one counter for the whole process: a page made later never shows a
     // number an earlier page had.
     virtual std::uint64_t revision() const { return revision_; }
+    // getText() for readers that must not take a failed read for an empty module: false
+    // when the page could not answer (`text` is then left alone).
+    virtual bool readText(std::string& text) {
+        text = getText();
+        return true;
+    }
 
     // Operations defined by the ones above.
     void clear() { setText(""); }

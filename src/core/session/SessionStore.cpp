@@ -147,14 +147,14 @@ SessionStore::Layout SessionStore::layout() const {
                 page = candidates.front();
                 candidates.erase(candidates.begin());
             }
-            now.slots.push_back(Slot{project, module, page});
+            now.places.push_back(Place{project, module, page});
         }
         // A page the document does not list still holds code: keep it with its project.
         for (auto& [key, rest] : pages) {
             if (key.first != project)
                 continue;
             for (Page* page : rest)
-                now.slots.push_back(Slot{project, key.second, page});
+                now.places.push_back(Place{project, key.second, page});
             rest.clear();
         }
     }
@@ -168,11 +168,11 @@ SessionStore::Layout SessionStore::layout() const {
 
 bool SessionStore::differsFromSeen(const Layout& now) const {
     if (now.currentProject != seen_.currentProject || now.currentModule != seen_.currentModule ||
-        now.projects != seen_.projects || now.slots.size() != seen_.slots.size())
+        now.projects != seen_.projects || now.places.size() != seen_.places.size())
         return true;
-    for (std::size_t i = 0; i < now.slots.size(); ++i) {
-        const Slot& a = now.slots[i];
-        const Slot& b = seen_.slots[i];
+    for (std::size_t i = 0; i < now.places.size(); ++i) {
+        const Place& a = now.places[i];
+        const Place& b = seen_.places[i];
         if (a.page != b.page || a.project != b.project || a.module != b.module)
             return true;
         if (a.page && a.page->revision() != seenRevisions_[i])
@@ -184,8 +184,8 @@ bool SessionStore::differsFromSeen(const Layout& now) const {
 void SessionStore::remember(const Layout& now) {
     seen_ = now;
     seenRevisions_.clear();
-    for (const Slot& slot : now.slots)
-        seenRevisions_.push_back(slot.page ? slot.page->revision() : 0);
+    for (const Place& place : now.places)
+        seenRevisions_.push_back(place.page ? place.page->revision() : 0);
 }
 
 void SessionStore::poll() {
@@ -226,16 +226,23 @@ void SessionStore::write(bool clean) {
     snapshot->currentProject = now.currentProject;
     snapshot->currentModule = now.currentModule;
     std::unordered_map<const Page*, Kept> kept;
-    std::size_t slot = 0;
+    bool complete = true;
+    std::size_t place = 0;
     for (const std::string& project : now.projects) {
         SnapshotProject& entry = snapshot->projects.emplace_back(SnapshotProject{project, {}});
-        for (; slot < now.slots.size() && now.slots[slot].project == project; ++slot) {
-            Page* page = now.slots[slot].page;
-            SharedText text = page ? textOf(*page, kept) : std::make_shared<const std::string>();
-            entry.modules.push_back(SnapshotModule{now.slots[slot].module, std::move(text)});
+        for (; place < now.places.size() && now.places[place].project == project; ++place) {
+            Page* page = now.places[place].page;
+            SharedText text = page ? textOf(*page, kept, complete) : std::make_shared<const std::string>();
+            if (!text) {
+                pendingSince_ = options_.now();
+                return;
+            }
+            entry.modules.push_back(SnapshotModule{now.places[place].module, std::move(text)});
         }
     }
     kept_ = std::move(kept);
+    if (!complete)
+        pendingSince_ = options_.now();
 
     if (last_ && sameSnapshot(*last_, *snapshot) && writer_->error().empty())
         return;
@@ -243,21 +250,28 @@ void SessionStore::write(bool clean) {
     writer_->submit(std::move(snapshot));
 }
 
-SharedText SessionStore::textOf(Page& page, std::unordered_map<const Page*, Kept>& kept) {
+SharedText SessionStore::textOf(Page& page, std::unordered_map<const Page*, Kept>& kept, bool& complete) {
     const std::uint64_t revision = page.revision();
-    SharedText text;
     auto old = kept_.find(&page);
     if (old != kept_.end() && old->second.revision == revision) {
-        text = old->second.text;
-    } else {
-        std::string fresh = page.getText();
-        // The same text under a new number (an edit undone) keeps the old copy, so the
-        // snapshot still compares equal to the last one.
-        if (old != kept_.end() && *old->second.text == fresh)
-            text = old->second.text;
-        else
-            text = std::make_shared<const std::string>(std::move(fresh));
+        kept[&page] = old->second;
+        return old->second.text;
     }
+    std::string fresh;
+    if (!page.readText(fresh)) {
+        // A page that does not answer is never taken for an empty module: its last text
+        // stands (read again next time), or, without one, nothing is written this time.
+        complete = false;
+        if (old == kept_.end())
+            return nullptr;
+        kept[&page] = old->second;
+        return old->second.text;
+    }
+    // The same text under a new number (an edit undone) keeps the old copy, so the
+    // snapshot still compares equal to the last one.
+    SharedText text = old != kept_.end() && *old->second.text == fresh
+                          ? old->second.text
+                          : std::make_shared<const std::string>(std::move(fresh));
     kept[&page] = Kept{revision, text};
     return text;
 }

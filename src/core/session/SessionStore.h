@@ -72,14 +72,14 @@ public:
     std::function<void(const std::string& error)> onWriteProblem;
 
 private:
-    struct Slot {
+    struct Place {
         std::string project;
         std::string module;
         Page* page;
     };
     struct Layout {
         std::vector<std::string> projects;
-        std::vector<Slot> slots;  // every module with its page, in project and module order
+        std::vector<Place> places;  // every module with its page, in project and module order
         std::string currentProject;
         std::string currentModule;
     };
@@ -96,7 +96,8 @@ private:
     void write(bool clean);
     void reportProblems();
     // The page's text: the one kept when its revision has not moved, else read anew.
-    SharedText textOf(Page& page, std::unordered_map<const Page*, Kept>& kept);
+    // A failed read clears `complete`; null when there is no text to stand in for it.
+    SharedText textOf(Page& page, std::unordered_map<const Page*, Kept>& kept, bool& complete);
 
     ProjectStore& store_;
     SessionStoreOptions options_;

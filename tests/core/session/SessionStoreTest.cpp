@@ -26,6 +26,14 @@ public:
         ++reads_;
         return MemoryPage::getText();
     }
+    bool readText(std::string& text) override {
+        if (silent)
+            return false;
+        text = getText();
+        return true;
+    }
+    // The page gives no answer, as a hung browser page does.
+    bool silent = false;
 
 private:
     int& reads_;
@@ -158,6 +166,34 @@ TEST_F(SessionStoreTest, EveryKindOfChangeReachesTheFile) {
         EXPECT_EQ(onDisk(), expected()) << what;
     }
     EXPECT_EQ(store.projectNames(), (std::vector<std::string>{"demo", "second", "copy"}));
+}
+
+TEST_F(SessionStoreTest, APageThatDoesNotAnswerIsNotTakenForEmpty) {
+    auto& main = static_cast<CountingPage&>(page("demo", "main"));
+    main.insert("typed ");
+    main.silent = true;
+    page("demo", "util").insert("other ");
+    pass(2s);
+    Session s = onDisk();
+    EXPECT_EQ(s.projects[0].modules[0].code, "var a=1;\r\n") << "the last good text stands";
+    EXPECT_EQ(s.projects[0].modules[1].code, page("demo", "util").getText()) << "the other pages are still saved";
+    EXPECT_NE(s.projects[0].modules[1].code.find("other"), std::string::npos);
+
+    main.silent = false;
+    pass(2s);
+    EXPECT_EQ(onDisk(), expected()) << "read again without a new change";
+
+    // A new page that never answered is not written as empty: the write waits.
+    project("late");
+    module("silent", "code");
+    auto& fresh = static_cast<CountingPage&>(page("late", "silent"));
+    fresh.silent = true;
+    const int writes = keeper.writeCount();
+    pass(3s);
+    EXPECT_EQ(keeper.writeCount(), writes);
+    fresh.silent = false;
+    pass(2s);
+    EXPECT_EQ(onDisk(), expected());
 }
 
 TEST_F(SessionStoreTest, CleanOnlyAfterFinish) {
