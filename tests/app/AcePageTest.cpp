@@ -1,6 +1,8 @@
 // Editor pages over Ace: text in and out, 1-based positions, byte counts, the code given
 // at creation, and find, replace and go to line run against a real page.
 #include <QTest>
+#include <QWebEnginePage>
+#include <QWebEngineView>
 #include <QWidget>
 #include <memory>
 
@@ -44,6 +46,28 @@ private slots:
         host->show();
     }
     void cleanupTestCase() { host.reset(); }
+
+    // Typing in the page itself, not through the program, moves the page's revision, so the
+    // session store knows to read it; reading alone does not.
+    void typingInThePageMovesItsRevision() {
+        auto page = make("var a = 1;");
+        QVERIFY(page->ensureEditor());
+        std::string text;
+        QVERIFY(page->readText(text));
+        QCOMPARE(text, std::string("var a = 1;"));
+        QTest::qWait(200);  // notices of the start-up changes arrive
+        const std::uint64_t before = page->revision();
+        page->getText();
+        QTest::qWait(200);
+        QCOMPARE(page->revision(), before);
+        for (const char* typed : {"x", "y"}) {
+            const std::uint64_t seen = page->revision();
+            page->view()->page()->runJavaScript(QStringLiteral("editor.insert('%1')").arg(QLatin1String(typed)));
+            QTRY_VERIFY(page->revision() != seen);
+            QVERIFY(page->readText(text));
+        }
+        QCOMPARE(text, std::string("xyvar a = 1;"));
+    }
 
     void codeGivenAtCreationIsTheFirstText() {
         // Asked at once, before the page has had a chance to load.
