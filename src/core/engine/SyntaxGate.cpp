@@ -13,6 +13,7 @@ namespace {
 // Enough for the modules of a few projects.
 constexpr std::size_t kRememberedVerdicts = 64;
 }  // namespace
+
 SyntaxGate::SyntaxGate() = default;
 SyntaxGate::~SyntaxGate() = default;
 

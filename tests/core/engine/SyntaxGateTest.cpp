@@ -287,3 +287,23 @@ TEST(SyntaxScan, SaysNoOnlyWhenNoSyntaxAfterEs2017CanBeThere) {
         EXPECT_EQ(mayUseSyntaxAfterEs2017(c.code), c.maybe);
     }
 }
+
+TEST(SyntaxGate, OnlyNewCodeIsParsedAndOldCodeForChakraCoreNotAtAll) {
+    REQUIRE_ENGINE_LIBRARY();
+    SyntaxGate own;
+    const std::string modern = "class A { #x = 1; }\n";
+    EXPECT_TRUE(own.check(modern, SyntaxLevel::ChakraCore).refused());
+    EXPECT_EQ(own.parses(), 1u);
+    // the same text again, as when the project is loaded again: the verdict is remembered
+    EXPECT_TRUE(own.check(modern, SyntaxLevel::ChakraCore).refused());
+    EXPECT_EQ(own.parses(), 1u);
+    // the other language is another verdict; an edit is new code
+    EXPECT_TRUE(own.check(modern, SyntaxLevel::JScript).refused());
+    EXPECT_EQ(own.parses(), 2u);
+    EXPECT_FALSE(own.check("class A { }\n", SyntaxLevel::ChakraCore).refused());
+    EXPECT_EQ(own.parses(), 3u);
+    // ES2017 code without any later token passes ChakraCore's gate without a parse
+    EXPECT_EQ(own.check("var f = function (a, b) { return a ** b; };", SyntaxLevel::ChakraCore).kind,
+              SyntaxVerdict::Kind::Passed);
+    EXPECT_EQ(own.parses(), 3u);
+}
