@@ -349,6 +349,10 @@ int throwSite(int count) {
 void onTerminate() {
     if (!enterHandler())
         dieOf(SIGABRT);
+    sigset_t pipe;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
     const bool thrown = describeCurrentException();
     const int count = backtrace(state.rawFrames, kMaxFrames + 8);
     Fault fault;
@@ -417,6 +421,9 @@ bool install(const CrashOptions& options) {
     sigemptyset(&action.sa_mask);
     for (int s : kSignals)
         sigaddset(&action.sa_mask, s);
+    // A report to a standard error nobody reads any more must not end the process with
+    // SIGPIPE instead of its own signal.
+    sigaddset(&action.sa_mask, SIGPIPE);
     bool ok = true;
     for (int s : kSignals)
         ok = sigaction(s, &action, nullptr) == 0 && ok;
