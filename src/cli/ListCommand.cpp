@@ -4,37 +4,38 @@
 #include "cli/Command.h"
 #include "cli/CommandSupport.h"
 #include "core/engine/CodeLoader.h"
-#include "core/json/JsonDocument.h"
+#include "core/text/Text.h"
 
 namespace quillbox::cli {
 namespace {
 
 constexpr const char* kName = "list";
 
-JsonDocument stringArray(const std::vector<std::string>& items) {
-    JsonDocument array = JsonDocument::makeArray();
-    for (const std::string& item : items)
-        array.append("", JsonDocument::makeString(item));
-    return array;
+// Written by hand rather than through JsonDocument, whose writer keeps the program's file
+// conventions (raw control characters): this output must be strict JSON for any reader.
+std::string stringArray(const std::vector<std::string>& items) {
+    std::string out = "[";
+    for (std::size_t i = 0; i < items.size(); ++i)
+        out += (i ? "," : "") + text::quoteJson(items[i]);
+    return out + "]";
 }
 
 std::string listingJson(const std::vector<engine::ModuleListing>& listings) {
-    JsonDocument all = JsonDocument::makeArray();
-    for (const engine::ModuleListing& listing : listings) {
-        JsonDocument module = JsonDocument::makeObject();
-        module.setMember("", "module", JsonDocument::makeString(listing.module));
-        module.setMember("", "functions", stringArray(listing.functions));
-        JsonDocument objects = JsonDocument::makeArray();
-        for (const engine::ListedObject& object : listing.objects) {
-            JsonDocument o = JsonDocument::makeObject();
-            o.setMember("", "name", JsonDocument::makeString(object.name));
-            o.setMember("", "members", stringArray(object.members));
-            objects.append("", o);
+    std::string out = "[";
+    for (std::size_t i = 0; i < listings.size(); ++i) {
+        const engine::ModuleListing& listing = listings[i];
+        out += i ? ",{" : "{";
+        out += "\"module\":" + text::quoteJson(listing.module);
+        out += ",\"functions\":" + stringArray(listing.functions);
+        out += ",\"objects\":[";
+        for (std::size_t k = 0; k < listing.objects.size(); ++k) {
+            const engine::ListedObject& object = listing.objects[k];
+            out += k ? ",{" : "{";
+            out += "\"name\":" + text::quoteJson(object.name) + ",\"members\":" + stringArray(object.members) + "}";
         }
-        module.setMember("", "objects", objects);
-        all.append("", module);
+        out += "]}";
     }
-    return all.toJson() + "\n";
+    return out + "]\n";
 }
 
 int runList(const std::vector<std::string>& args) {

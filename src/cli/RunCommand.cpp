@@ -1,4 +1,5 @@
 // quillbox-cli run: load a project into an engine and evaluate expressions against it.
+#include <cmath>
 #include <cstdlib>
 #include <iostream>
 
@@ -20,6 +21,8 @@ int runRun(const std::vector<std::string>& args) {
         if (option == "--engine")
             return parseEngineOption(kName, value, engineIndex);
         if (option == "-e") {
+            if (value.empty())
+                return usage(kName, "-e needs an expression: an empty one evaluates nothing");
             expressions.push_back(value);
         } else {
             char* end = nullptr;
@@ -45,8 +48,10 @@ int runRun(const std::vector<std::string>& args) {
     RecordingOutput output(&std::cout);
     engine::JScript native;
     engine::ChakraCore chakra;
+    // The engines count whole milliseconds: a shorter limit is rounded up, never down to
+    // 0, which would mean no limit at all.
     if (timeout > 0) {
-        const std::chrono::milliseconds limit(static_cast<long long>(timeout * 1000));
+        const std::chrono::milliseconds limit(static_cast<long long>(std::ceil(timeout * 1000)));
         chakra.setTimeLimit(limit);
         native.ControlObject()->setTimeLimit(limit);
     }
@@ -54,9 +59,14 @@ int runRun(const std::vector<std::string>& args) {
     if (!loader.load(engineIndex))
         return kFailed;
     bool allResults = true;
-    for (const std::string& expression : expressions)
-        if (loader.evaluate(expression, engineIndex) != engine::Evaluation::Result)
+    for (const std::string& expression : expressions) {
+        const engine::Evaluation outcome = loader.evaluate(expression, engineIndex);
+        if (outcome == engine::Evaluation::Nothing)
+            fail(kName, "'" + expression + "' was not evaluated: the module's page is empty, and the chakra "
+                        "engine evaluates only against a page that holds code");
+        if (outcome != engine::Evaluation::Result)
             allResults = false;
+    }
     return allResults ? kOk : kFailed;
 }
 

@@ -80,6 +80,7 @@ struct KeptSource {
 
 struct PendingException {
     JSValueRef value = nullptr;  // protected while pending
+    bool positioned = false;     // the engine told where it was thrown
     int line = 0;                // 0-based
     int column = 0;              // 0-based
     std::u16string url;
@@ -284,8 +285,10 @@ void recordException(Context* c, JSValueRef value) {
     if (!JSValueIsObject(ctx, value) || !JSValueIsInstanceOfConstructor(ctx, value, c->errorConstructor, &ignored))
         return;
     auto* error = const_cast<JSObjectRef>(reinterpret_cast<const OpaqueJSValue*>(value));
-    if (JSValueRef line = ownProperty(ctx, error, "line"); line && JSValueIsNumber(ctx, line))
+    if (JSValueRef line = ownProperty(ctx, error, "line"); line && JSValueIsNumber(ctx, line)) {
         e.line = std::max(0, static_cast<int>(JSValueToNumber(ctx, line, nullptr)) - 1);
+        e.positioned = true;
+    }
     if (JSValueRef column = ownProperty(ctx, error, "column"); column && JSValueIsNumber(ctx, column))
         e.column = std::max(0, static_cast<int>(JSValueToNumber(ctx, column, nullptr)) - 1);
     if (JSValueRef url = ownProperty(ctx, error, "sourceURL"); url && JSValueIsString(ctx, url)) {
@@ -931,8 +934,12 @@ JSRT_API JsGetAndClearExceptionWithMetadata(JsValueRef* metadata) {
         JSStringRelease(key);
     };
     set("exception", e.value);
-    set("line", JSValueMakeNumber(ctx, e.line));
-    set("column", JSValueMakeNumber(ctx, e.column));
+    // Without a position (a thrown value that is not an Error) the record has no line and
+    // column, rather than pointing at the start of the script.
+    if (e.positioned) {
+        set("line", JSValueMakeNumber(ctx, e.line));
+        set("column", JSValueMakeNumber(ctx, e.column));
+    }
     set("length", JSValueMakeNumber(ctx, 0));
     set("source", makeString(ctx, e.sourceLine));
     set("url", makeString(ctx, e.url));

@@ -140,15 +140,39 @@ TEST(RunCommand, AnEndlessLoopIsStoppedByTheTimeoutInEitherEngine) {
         // In a load: nothing more runs.
         const auto load = runProcess(kCli, {"run", loop, "--engine", engine, "--timeout", "1", "-e", "1"});
         EXPECT_EQ(load.status, 1) << engine;
-        EXPECT_EQ(load.out, ">>执行已停止\n") << engine;
+        EXPECT_EQ(load.out, ">>执行已停止\n>>引擎已重新创建,请重新加载项目\n") << engine;
         // In an evaluation: the engine is made anew and answers the next one.
         const std::string fine = script("fine.js", "function spin() { while(true){} }\nvar n = 41;\n");
         const auto eval =
             runProcess(kCli, {"run", fine, "--engine", engine, "--timeout", "1", "-e", "spin()", "-e", "typeof n"});
         EXPECT_EQ(eval.status, 1) << engine;
-        EXPECT_EQ(eval.out, ">>fine_fine.js：加载成功\n>>[fine] 加载成功\n>>执行已停止\n>>[结果] undefined\n")
+        EXPECT_EQ(eval.out, ">>fine_fine.js：加载成功\n>>[fine] 加载成功\n>>执行已停止\n>>引擎已重新创建,请重新加载项目\n"
+                            ">>[结果] undefined\n")
             << engine;
     }
+}
+
+// A limit below a millisecond is still a limit: it is not rounded down to none.
+TEST(RunCommand, ATimeoutBelowAMillisecondStillStops) {
+    REQUIRE_CHAKRA();
+    const std::string file = script("spin.js", "while(true){}\n");
+    const auto r = runProcess(kCli, {"run", file, "--timeout", "0.0005"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, ">>执行已停止\n>>引擎已重新创建,请重新加载项目\n");
+}
+
+// Nothing to evaluate is said, never a silent failure.
+TEST(RunCommand, AnExpressionThatCannotBeEvaluatedSaysWhy) {
+    const std::string file = script("calc.js", "var q = 1;\n");
+    const auto empty = runProcess(kCli, {"run", file, "-e", ""});
+    EXPECT_EQ(empty.status, 2);
+    EXPECT_NE(empty.err.find("-e needs an expression"), std::string::npos) << empty.err;
+    EXPECT_EQ(empty.out, "");
+    REQUIRE_CHAKRA();
+    const auto blank = runProcess(kCli, {"run", script("blank.js", ""), "-e", "1 + 1"});
+    EXPECT_EQ(blank.status, 1);
+    EXPECT_EQ(blank.out, ">>blank_blank.js：加载成功\n>>[blank] 加载成功\n");
+    EXPECT_NE(blank.err.find("'1 + 1' was not evaluated: the module's page is empty"), std::string::npos) << blank.err;
 }
 
 TEST(RunCommand, BadUsageChangesNothingAndSaysWhy) {
@@ -172,6 +196,15 @@ TEST(ListCommand, PrintsOnlyTheListingAsJson) {
               "[{\"module\":\"p_a.js\",\"functions\":[\"f\"],\"objects\":[{\"name\":\"o\",\"members\":[\"x\",\"y\"]}]},"
               "{\"module\":\"p_b.js\",\"functions\":[\"f\",\"g\"],\"objects\":[{\"name\":\"o\",\"members\":[\"x\",\"y\"]}]}]\n");
     EXPECT_NE(r.err.find(">>p_a.js：加载成功"), std::string::npos);
+}
+
+// Names holding control characters or line breaks come out escaped, exactly as written.
+TEST(ListCommand, TheListingIsStrictJsonWhateverTheNames) {
+    const std::string file = script("ctl.js", "this['a\\u0001b'] = function () {};\nthis['nl\\nx'] = {'q\"\\\\': 1};\n");
+    const auto r = runProcess(kCli, {"list", file, "--engine", "native"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "[{\"module\":\"ctl_ctl.js\",\"functions\":[\"a\\u0001b\"],"
+                     "\"objects\":[{\"name\":\"nl\\nx\",\"members\":[\"q\\\"\\\\\"]}]}]\n");
 }
 
 TEST(ListCommand, AFailedLoadListsTheModulesBeforeItAndFails) {

@@ -248,12 +248,18 @@ TEST_F(JsRTMetadata, ScriptsSharingAUrlGiveTheLineOfOneLongEnough) {
     EXPECT_EQ(md.source, "  return x.y.z;");
 }
 
-TEST_F(JsRTMetadata, ThrownValueThatIsNoErrorKeepsItsValue) {
-    ASSERT_EQ(run("throw 'plain text';", nullptr, "t.js"), JsErrorScriptException);
-    Metadata md = take();
-    EXPECT_EQ(md.exception, "plain text");
-    EXPECT_EQ(md.url, "t.js");
-    EXPECT_EQ(md.line, 0);
+TEST_F(JsRTMetadata, ThrownValueThatIsNoErrorKeepsItsValueAndGivesNoPosition) {
+    ASSERT_EQ(run("var a = 1;\nthrow 'plain text';", nullptr, "t.js"), JsErrorScriptException);
+    JsValueRef m = nullptr;
+    ASSERT_EQ(JsGetAndClearExceptionWithMetadata(&m), JsNoError);
+    EXPECT_EQ(text(property(m, "exception")), "plain text");
+    EXPECT_EQ(text(property(m, "url")), "t.js");
+    // The position is not known, so none is given: line 0 would blame the first line.
+    for (const char* name : {"line", "column"}) {
+        JsValueType type = JsNumber;
+        ASSERT_EQ(JsGetValueType(property(m, name), &type), JsNoError);
+        EXPECT_EQ(type, JsUndefined) << name;
+    }
 }
 
 TEST_F(JsRTMetadata, WithNothingPendingTheCallFails) {

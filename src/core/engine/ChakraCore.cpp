@@ -114,13 +114,30 @@ JsValueRef makeStringUtf16(const Api& js, const std::string& utf8) {
     return value;
 }
 
-// The value converted to a string, as UTF-8; "" when it cannot be.
+bool hasException(const Api& js) {
+    bool has = false;
+    return js.JsHasException(&has) == JsNoError && has;
+}
+
+// Drops an exception that one of our own conversions raised, so that it is never taken
+// for the script's.
+void dropException(const Api& js) {
+    if (!hasException(js))
+        return;
+    JsValueRef dropped = nullptr;
+    js.JsGetAndClearException(&dropped);
+}
+
+// The value converted to a string, as UTF-8; "" when it cannot be (the conversion's own
+// exception is dropped).
 std::string toText(const Api& js, JsValueRef value) {
     if (!value)
         return {};
     JsValueRef string = nullptr;
-    if (js.JsConvertValueToString(value, &string) != JsNoError || !string)
+    if (js.JsConvertValueToString(value, &string) != JsNoError || !string) {
+        dropException(js);
         return {};
+    }
     int length = 0;
     if (js.JsGetStringLength(string, &length) != JsNoError || length < 0)
         return {};
@@ -153,9 +170,40 @@ JsValueRef undefinedValue(const Api& js) {
     return value;
 }
 
-bool hasException(const Api& js) {
-    bool has = false;
-    return js.JsHasException(&has) == JsNoError && has;
+// Calls fn with `this` and at most one argument; the string result, "" when there is none.
+std::string callText(const Api& js, JsValueRef fn, JsValueRef self, JsValueRef argument) {
+    if (!fn || typeName(js, fn) != "function")
+        return {};
+    JsValueRef call[] = {self, argument};
+    JsValueRef result = nullptr;
+    if (js.JsCallFunction(fn, call, argument ? 2 : 1, &result) != JsNoError) {
+        dropException(js);
+        return {};
+    }
+    return typeName(js, result) == "string" ? toText(js, result) : std::string();
+}
+
+// A thrown value as the user reads it: its own text, or, when that is empty or cannot be
+// made, kUnknownError with the value's Symbol or JSON form, or at least its type.
+std::string describeThrown(const Api& js, JsValueRef value) {
+    std::string text = toText(js, value);
+    if (!text.empty())
+        return text;
+    const std::string type = typeName(js, value);
+    JsValueRef global = nullptr;
+    js.JsGetGlobalObject(&global);
+    std::string form;
+    if (type == "string") {
+        form = "\"\"";
+    } else if (type == "symbol") {
+        JsValueRef symbol = getProperty(js, global, "Symbol");
+        JsValueRef prototype = symbol ? getProperty(js, symbol, "prototype") : nullptr;
+        form = callText(js, prototype ? getProperty(js, prototype, "toString") : nullptr, value, nullptr);
+    } else {
+        JsValueRef json = getProperty(js, global, "JSON");
+        form = callText(js, json ? getProperty(js, json, "stringify") : nullptr, global, value);
+    }
+    return std::string(kUnknownError) + " (" + (form.empty() ? type : form) + ")";
 }
 
 }  // namespace
@@ -358,13 +406,19 @@ ChakraException ChakraCore::TakeException() {
     if (js->JsGetAndClearExceptionWithMetadata(&metadata) != JsNoError || !metadata)
         return record;
     auto textOf = [&](const char* name) { return toText(*js, getProperty(*js, metadata, name)); };
-    auto numberOf = [&](const char* name) { return std::atoi(textOf(name).c_str()); };
+    // A position the record does not hold is -1: no place to blame.
+    auto numberOf = [&](const char* name, int absent) {
+        JsValueRef value = getProperty(*js, metadata, name);
+        return value && typeName(*js, value) == "number" ? std::atoi(toText(*js, value).c_str()) : absent;
+    };
+    record.thrown = true;
     record.source = textOf("source");
     record.url = textOf("url");
-    record.exception = textOf("exception");
-    record.line = numberOf("line");
-    record.column = numberOf("column");
-    record.length = numberOf("length");
+    record.exception = describeThrown(*js, getProperty(*js, metadata, "exception"));
+    record.line = numberOf("line", -1);
+    record.column = numberOf("column", -1);
+    record.length = numberOf("length", 0);
+    dropException(*js);
     return record;
 }
 
@@ -449,8 +503,7 @@ void* ChakraCore::consoleHandler(void*, bool, void** args, unsigned short argc, 
             } else if (hasException(*js)) {
                 // A value JSON cannot write (a cycle, a BigInt inside) is logged by its
                 // string form; logging never throws into the script.
-                JsValueRef dropped = nullptr;
-                js->JsGetAndClearException(&dropped);
+                dropException(*js);
                 message = toText(*js, args[k]);
             }
         }

@@ -31,14 +31,22 @@ class HttpClient;
 
 namespace quillbox::engine {
 
-// What TakeException hands back: the line and column count from 0, as the engine gives them.
+// The description of a thrown value that has no text of its own ("", an object without a
+// string form, a Symbol), followed by a readable form of the value: 未知错误 (Symbol(x)).
+inline constexpr const char* kUnknownError = "未知错误";
+
+// What TakeException hands back: the line and column count from 0, as the engine gives them,
+// and are -1 when the engine gave no position (a thrown value that is not an Error).
 struct ChakraException {
+    bool thrown = false;    // an exception was pending; the record is empty otherwise
     std::string source;     // the text of the line
     std::string url;
-    std::string exception;  // the thrown value as text
+    std::string exception;  // the thrown value as text; never empty when thrown (see kUnknownError)
     int line = 0;
     int column = 0;
     int length = 0;
+
+    bool positioned() const { return line >= 0; }
 
     bool operator==(const ChakraException&) const = default;
 };

@@ -65,6 +65,7 @@ ScriptError nativeRefusal(const SyntaxVerdict& verdict, Page& page) {
 
 ChakraException chakraRefusal(const SyntaxVerdict& verdict) {
     ChakraException exception;
+    exception.thrown = true;
     exception.exception = "SyntaxError: " + verdict.message;
     exception.line = verdict.line - 1;  // the engine counts lines from 0
     exception.column = verdict.column;
@@ -74,11 +75,37 @@ ChakraException chakraRefusal(const SyntaxVerdict& verdict) {
 // The engine gives a SyntaxError without a column; the gate's parser, meeting the same
 // error on the same line, knows it.
 void addParserColumn(ChakraException& exception, SyntaxGate& gate, const std::string& code) {
-    if (exception.column != 0 || exception.exception.rfind("SyntaxError", 0) != 0)
+    if (!exception.positioned() || exception.column != 0 || exception.exception.rfind("SyntaxError", 0) != 0)
         return;
     const SyntaxVerdict verdict = gate.locateError(code);
     if (verdict.kind == SyntaxVerdict::Kind::SyntaxError && exception.line + 1 == verdict.line)
         exception.column = verdict.column;
+}
+
+// Parses the JSON the listing scripts return. Our JSON reader turns an escaped line feed into
+// CR LF, which would change a name that holds one; as \u000a it reads back unchanged.
+bool parseListing(JsonDocument& doc, const std::string& json) {
+    std::string exact;
+    exact.reserve(json.size());
+    bool inString = false;
+    for (std::size_t i = 0; i < json.size(); ++i) {
+        const char c = json[i];
+        if (inString && c == '\\' && i + 1 < json.size()) {
+            exact += json[i + 1] == 'n' ? std::string("\\u000a") : std::string{c, json[i + 1]};
+            ++i;
+            continue;
+        }
+        if (c == '"')
+            inString = !inString;
+        exact += c;
+    }
+    return doc.parse(exact, true).ok;
+}
+
+// The member listing of the global named `name`, read as a property of the global object:
+// a name that is not an identifier ("my-obj", "class") is never run as code.
+std::string memberListingScript(const std::string& name) {
+    return std::string(kMemberListingPrefix) + "(function () { return this; })()[" + text::quoteJson(name) + "])";
 }
 
 }  // namespace
@@ -107,16 +134,22 @@ bool CodeLoader::load(int engine) {
     return ok;
 }
 
+// A listing script's text. A listing that fails is an empty listing and leaves nothing
+// behind: ChakraCore keeps a script's exception pending until it is taken, and the next
+// module would be blamed for it.
 std::string CodeLoader::evalText(int engine, const std::string& script) {
     if (engine == kNativeEngine)
         return native_.Eval(script).text();
-    return chakra_.Eval(script);
+    std::string text = chakra_.Eval(script);
+    if (!lastCallStopped(engine))
+        chakra_.TakeException();
+    return text;
 }
 
 void CodeLoader::listModule(const std::string& project, const std::string& module, int engine) {
     ModuleListing listing{ProjectStore::pageName(project, module), {}, {}};
     JsonDocument names;
-    if (!names.parse(evalText(engine, kGlobalListingScript), true).ok) {
+    if (!parseListing(names, evalText(engine, kGlobalListingScript))) {
         listings_.push_back(std::move(listing));
         return;  // an engine that gives no listing lists nothing
     }
@@ -133,8 +166,11 @@ void CodeLoader::listModule(const std::string& project, const std::string& modul
             groups.properties == kNoNode
                 ? kNoNode
                 : tree.add(groups.properties, o, node_image::kObject, node_image::kObject, node_value::kObject);
+        const std::string memberJson = evalText(engine, memberListingScript(o));
+        if (lastCallStopped(engine))
+            break;  // the engine is new and empty: the load ends here
         JsonDocument members;
-        if (members.parse(evalText(engine, std::string(kMemberListingPrefix) + o + ")"), true).ok) {
+        if (parseListing(members, memberJson)) {
             int listed = 0;
             for (const std::string& m : stringArray(members, "")) {
                 const bool tooMany = listed == kMaxListedMembers;
@@ -228,16 +264,24 @@ bool CodeLoader::nativeLoad(const std::string& project) {
     return true;
 }
 
+bool CodeLoader::lastCallStopped(int engine) const {
+    return engine == kNativeEngine ? native_.ControlObject()->lastCallStopped() : chakra_.lastCallStopped();
+}
+
 bool CodeLoader::engineStopped(int engine) {
-    const bool stopped =
-        engine == kNativeEngine ? native_.ControlObject()->lastCallStopped() : chakra_.lastCallStopped();
-    if (!stopped)
+    if (!lastCallStopped(engine))
         return false;
     // The engine has already been made anew, empty but usable: what was loaded is gone, and
     // the next evaluation runs against an empty engine rather than none.
     output_.messageLine(kStopped);
+    engineMadeAnew();
     output_.chooseTab(0);
     return true;
+}
+
+void CodeLoader::engineMadeAnew() {
+    clearListing();
+    output_.messageLine(kLoadAgain);
 }
 
 bool CodeLoader::chakraLoad(const std::string& project) {
@@ -272,13 +316,21 @@ bool CodeLoader::chakraLoad(const std::string& project) {
             continue;
         }
         addParserColumn(exception, gate_, code);
-        // The engine counts lines from 0; the editor and the user count from 1.
-        const int line = exception.line + 1;
-        showFailure(position, line);
-        const std::string codeLine = page->getLine(line);
-        output_.messageLine("错误描述：" + exception.exception);
-        output_.messageLine("错误位置：" + std::to_string(line) + "行" + std::to_string(exception.column) + "字符");
-        output_.messageLine("错误代码：" + codeLine);
+        if (exception.positioned()) {
+            // The engine counts lines from 0; the editor and the user count from 1.
+            const int line = exception.line + 1;
+            showFailure(position, line);
+            const std::string codeLine = page->getLine(line);
+            output_.messageLine("错误描述：" + exception.exception);
+            output_.messageLine("错误位置：" + std::to_string(line) + "行" + std::to_string(exception.column) + "字符");
+            output_.messageLine("错误代码：" + codeLine);
+        } else {
+            // No line to blame: the module is named and shown, and no line is marked.
+            output_.messageLine(name + kLoadFailedSuffix);
+            store_.showPage(position);
+            output_.messageLine("错误描述：" + exception.exception);
+            output_.messageLine(std::string("错误位置：") + kNoPosition);
+        }
         output_.chooseTab(0);
         chakra_.Reset();
         return false;
@@ -302,11 +354,18 @@ Evaluation CodeLoader::evaluate(const std::string& expression, int engine) {
 
 Evaluation CodeLoader::nativeEvaluate(const std::string& expression, Page& page) {
     auto control = native_.ControlObject();
+    // One evaluation gives everything shown: the value, its text and type, and the log
+    // entries it made (the log is emptied just before it). Code with side effects sees
+    // them once, and a failure is the engine's verdict, whatever the value's text.
     const SyntaxVerdict verdict = gate_.check(expression, SyntaxLevel::JScript);
-    const std::string first = verdict.refused() ? std::string() : control->Eval(expression).text();
-    if (engineStopped(kNativeEngine))
+    Value value;
+    if (!verdict.refused()) {
+        native_.AddCode("QUILLBOX.log=[]");
+        value = control->Eval(expression);
+    }
+    if (!verdict.refused() && engineStopped(kNativeEngine))
         return Evaluation::Stopped;
-    if (verdict.refused() || (first.empty() && control->Error().Number != 0)) {
+    if (verdict.refused() || control->Error().Number != 0) {
         const ScriptError error = verdict.refused() ? nativeRefusal(verdict, page) : control->Error();
         output_.messageLine("发生错误：错误号=" + std::to_string(error.Number));
         markLine(page, error.Line, lineLength(page, error.Line));
@@ -315,17 +374,8 @@ Evaluation CodeLoader::nativeEvaluate(const std::string& expression, Page& page)
         output_.chooseTab(0);
         return Evaluation::Failed;
     }
-    // The expression runs three times: once for the text, once for the type of its value,
-    // once after emptying the log so only this run's entries are shown.
-    const Value typed = control->Eval(expression);
-    if (engineStopped(kNativeEngine))
-        return Evaluation::Stopped;
-    native_.AddCode("QUILLBOX.log=[]");
-    const std::string result = native_.Eval(expression).text();
-    if (engineStopped(kNativeEngine))
-        return Evaluation::Stopped;
     const bool hasLog = native_.Eval(kLogTestScript).text() == "0";
-    if (typed.isBoolean()) {
+    if (value.isBoolean()) {
         output_.messageLine(kBooleanRefusal);
         output_.chooseTab(0);
         return Evaluation::Refused;
@@ -333,7 +383,7 @@ Evaluation CodeLoader::nativeEvaluate(const std::string& expression, Page& page)
     if (hasLog)
         relayLog();
     output_.chooseTab(1);
-    output_.consoleLine(kResultType, result);
+    output_.consoleLine(kResultType, value.text());
     return Evaluation::Result;
 }
 
@@ -346,11 +396,17 @@ Evaluation CodeLoader::chakraEvaluate(const std::string& expression, Page& page)
     if (!verdict.refused() && engineStopped(kChakraEngine))
         return Evaluation::Stopped;
     ChakraException exception = verdict.refused() ? chakraRefusal(verdict) : chakra_.TakeException();
-    if (result.empty() && !exception.exception.empty()) {
+    // Whatever was thrown ("", a Symbol, an object without text) is a failure.
+    if (exception.thrown) {
         addParserColumn(exception, gate_, expression);
-        const int line = exception.line + 1;
-        markLine(page, line, lineLength(page, line));
-        output_.messageLine("错误位置：" + std::to_string(line) + "行" + std::to_string(exception.column) + "字符处");
+        if (exception.positioned()) {
+            const int line = exception.line + 1;
+            markLine(page, line, lineLength(page, line));
+            output_.messageLine("错误位置：" + std::to_string(line) + "行" + std::to_string(exception.column) +
+                                "字符处");
+        } else {
+            output_.messageLine(std::string("错误位置：") + kNoPosition);
+        }
         output_.messageLine("错误描述：：" + exception.exception);
         output_.chooseTab(0);
         return Evaluation::Failed;

@@ -26,6 +26,9 @@ inline constexpr const char* kLoaded = "加载成功";
 inline constexpr const char* kResultType = "结果";
 inline constexpr const char* kBooleanRefusal = "执行后结果为逻辑值,请使用ChakraCore引擎或浏览器运行";
 inline constexpr const char* kStopped = "执行已停止";
+inline constexpr const char* kLoadAgain = "引擎已重新创建,请重新加载项目";
+// Shown as the error's place when the engine gave none.
+inline constexpr const char* kNoPosition = "引擎未给出错误位置";
 inline constexpr const char* kTooManyMembers = "成员过多";
 constexpr int kMaxListedMembers = 30;
 
@@ -79,6 +82,9 @@ private:
     void showFailure(int position, int line);
     // After an engine call: when it was stopped, writes kStopped and says so.
     bool engineStopped(int engine);
+    bool lastCallStopped(int engine) const;
+    // After a stop the engine is empty: the listing goes and the user is told to load again.
+    void engineMadeAnew();
 
     ProjectStore& store_;
     Output& output_;

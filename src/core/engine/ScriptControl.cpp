@@ -11,6 +11,7 @@
 #include <duktape.h>
 
 #include "core/engine/SupportScripts.h"
+#include "core/text/Text.h"
 
 namespace quillbox::engine {
 
@@ -166,10 +167,12 @@ std::string fromCesu8(const char* data, std::size_t n) {
     return out;
 }
 
+// A string from the stack as UTF-8. Duktape strings may hold any bytes (internal keys,
+// buffer contents): what is not UTF-8 becomes U+FFFD, so no caller prints raw bytes.
 std::string stackString(duk_context* ctx, duk_idx_t index) {
     duk_size_t len = 0;
     const char* p = duk_get_lstring(ctx, index, &len);
-    return p ? fromCesu8(p, len) : std::string();
+    return p ? text::replaceInvalidUtf8(fromCesu8(p, len)) : std::string();
 }
 
 // ---- Protected steps. They run inside duk_safe_call and touch only the value stack and
@@ -220,7 +223,9 @@ duk_ret_t execStep(duk_context* ctx, void* udata) {
     return 1;
 }
 
-// [value] -> [kind, text]: kind 0 empty, 1 boolean, 2 number, 3 string, 4 object.
+// [value] -> [kind, text]: kind 0 empty, 1 boolean, 2 number, 3 string, 4 object. A value
+// that has no text (an object whose toString throws or gives no primitive, a Symbol,
+// which Duktape keeps as a string of internal bytes) throws: it is an error, not a result.
 duk_ret_t describeValueStep(duk_context* ctx, void*) {
     int kind = 4;
     switch (duk_get_type(ctx, -1)) {
@@ -229,7 +234,7 @@ duk_ret_t describeValueStep(duk_context* ctx, void*) {
     case DUK_TYPE_NULL: kind = 0; break;
     case DUK_TYPE_BOOLEAN: kind = 1; break;
     case DUK_TYPE_NUMBER: kind = 2; break;
-    case DUK_TYPE_STRING: kind = 3; break;
+    case DUK_TYPE_STRING: kind = duk_is_symbol(ctx, -1) ? 4 : 3; break;
     default: kind = 4; break;
     }
     duk_push_int(ctx, kind);
@@ -239,7 +244,7 @@ duk_ret_t describeValueStep(duk_context* ctx, void*) {
         duk_dup(ctx, -2);
     else {
         duk_dup(ctx, -2);
-        duk_safe_to_string(ctx, -1);
+        duk_to_string(ctx, -1);
     }
     return 2;
 }
@@ -525,7 +530,15 @@ bool ScriptControl::run(Mode mode, const std::string& code, const std::string& n
             recordFatal();
             return false;
         }
-        if (rc == DUK_EXEC_SUCCESS) {
+        if (rc != DUK_EXEC_SUCCESS) {
+            // The value could not be made text: the error the conversion threw is the
+            // call's error (it sits under one undefined filler).
+            duk_pop(ctx);
+            recordError(2, "");
+            duk_set_top(ctx, 0);
+            return false;
+        }
+        {
             const int kind = duk_get_int(ctx, -2);
             std::string text = stackString(ctx, -1);
             switch (kind) {

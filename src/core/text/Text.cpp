@@ -85,13 +85,13 @@ std::string convert(const char* to, const char* from, std::string_view in, std::
     return out;
 }
 
-std::string sanitizeUtf8(std::string_view s) {
+std::string sanitizeUtf8(std::string_view s, std::string_view replacement = "?") {
     std::string out;
     out.reserve(s.size());
     for (std::size_t i = 0; i < s.size();) {
         const long cp = decodeUtf8(s, i);
         if (cp < 0)
-            out += '?';
+            out += replacement;
         else
             appendUtf8(out, static_cast<char32_t>(cp));
     }
@@ -149,6 +149,48 @@ std::string fromGb18030(std::string_view bytes) {
     if (!hasNonAscii(bytes))
         return std::string(bytes);
     return convert("UTF-8", "GB18030", bytes, "\xEF\xBF\xBD", 1.5);
+}
+
+std::string replaceInvalidUtf8(std::string_view bytes) {
+    if (isValidUtf8(bytes))
+        return std::string(bytes);
+    return sanitizeUtf8(bytes, "\xEF\xBF\xBD");
+}
+
+std::string quoteJson(std::string_view text) {
+    static const char hex[] = "0123456789abcdef";
+    const std::string valid = replaceInvalidUtf8(text);
+    const std::string_view utf8 = valid;
+    std::string out;
+    out.reserve(utf8.size() + 2);
+    out += '"';
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        switch (c) {
+        case '"': out += "\\\""; continue;
+        case '\\': out += "\\\\"; continue;
+        case '\b': out += "\\b"; continue;
+        case '\t': out += "\\t"; continue;
+        case '\n': out += "\\n"; continue;
+        case '\f': out += "\\f"; continue;
+        case '\r': out += "\\r"; continue;
+        default: break;
+        }
+        if (c < 0x20 || c == 0x7F) {
+            out += "\\u00";
+            out += hex[c >> 4];
+            out += hex[c & 0xF];
+        } else if (c == 0xE2 && i + 2 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) == 0x80 &&
+                   (static_cast<unsigned char>(utf8[i + 2]) & 0xFE) == 0xA8) {
+            // U+2028 and U+2029 end a line inside an older engine's string literal.
+            out += static_cast<unsigned char>(utf8[i + 2]) == 0xA8 ? "\\u2028" : "\\u2029";
+            i += 2;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    out += '"';
+    return out;
 }
 
 std::string decodeFileText(std::string_view bytes) {

@@ -17,6 +17,14 @@ std::string fromGb18030(std::string_view bytes);
 
 bool isValidUtf8(std::string_view bytes);
 bool hasNonAscii(std::string_view bytes);
+// The text with every ill-formed UTF-8 sequence replaced by U+FFFD.
+std::string replaceInvalidUtf8(std::string_view bytes);
+
+// The text as a double-quoted JSON string that is also a script string literal any engine
+// reads back as the same text: quote, backslash and every control character escaped (no
+// raw control byte ever), and U+2028/U+2029 as \u escapes. "/" is left as it is; ill-formed
+// UTF-8 becomes U+FFFD.
+std::string quoteJson(std::string_view text);
 
 // The reading rule for files: valid UTF-8 holding non-ASCII bytes, with or without a
 // byte-order mark, reads as UTF-8 (the mark removed); anything else as GB18030.

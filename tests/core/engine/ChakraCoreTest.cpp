@@ -69,6 +69,36 @@ TEST_F(ChakraCoreTest, EvalThatThrowsReturnsEmptyAndTheSecondTakeIsEmpty) {
     EXPECT_EQ(engine.TakeException(), ChakraException{});
 }
 
+// A throw is a failure whatever its value; a value without text of its own is described
+// readably, and a value that carries no position gives none (-1) rather than line 0.
+TEST_F(ChakraCoreTest, EveryThrownValueIsDescribedReadably) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"throw '';", "未知错误 (\"\")"},
+        {"throw Object.create(null);", "未知错误 ({})"},
+        {"throw Symbol('s');", "未知错误 (Symbol(s))"},
+        {"throw {toString: function () { throw 1; }, k: [1]};", "未知错误 ({\"k\":[1]})"},
+        {"throw 'text';", "text"},
+    };
+    for (const auto& [script, description] : cases) {
+        EXPECT_FALSE(engine.AddCode(std::string("var before = 1;\n") + script)) << script;
+        const ChakraException e = engine.TakeException();
+        EXPECT_TRUE(e.thrown) << script;
+        EXPECT_EQ(e.exception, description) << script;
+        EXPECT_FALSE(e.positioned()) << script;
+        EXPECT_EQ(e.line, -1) << script;
+        // Describing the value leaves nothing pending.
+        EXPECT_EQ(engine.Eval("before + 1"), "2") << script;
+    }
+}
+
+TEST_F(ChakraCoreTest, AResultWithoutTextIsAnError) {
+    for (const char* script : {"Object.create(null)", "Symbol('r')", "({toString: function () { throw 1; }})"}) {
+        EXPECT_EQ(engine.Eval(script), "") << script;
+        EXPECT_TRUE(engine.TakeException().thrown) << script;
+        EXPECT_EQ(engine.Eval("'next'"), "next") << script;
+    }
+}
+
 TEST_F(ChakraCoreTest, CallOfAMissingFunctionGivesEmpty) {
     EXPECT_EQ(engine.Call("noSuchFunction", {"x"}), "");
     EXPECT_EQ(engine.Call("Math", {}), "") << "not a function";
@@ -142,6 +172,12 @@ TEST_F(ChakraCoreTest, LoggingAValueJsonCannotWriteNeverThrows) {
     EXPECT_TRUE(engine.AddCode("var loop = {}; loop.self = loop; console.log(loop); var after = 1;"));
     EXPECT_EQ(logged, (Lines{{"object", "[object Object]"}}));
     EXPECT_EQ(engine.Eval("after"), "1");
+    // Nor when the string form throws as well.
+    logged.clear();
+    EXPECT_TRUE(engine.AddCode("console.log({toJSON: function () { throw 1; }, toString: function () { throw 2; }});"
+                               "var later = 2;"));
+    EXPECT_EQ(logged, (Lines{{"object", ""}}));
+    EXPECT_EQ(engine.Eval("later"), "2");
 }
 
 // ---------------------------------------------------------------- ajax checks

@@ -159,6 +159,28 @@ TEST_F(CodeLoaderTest, TheListingNeverRunsAStringAsCode) {
     EXPECT_EQ(listed("p", "m", "方法"), (Lines{"helper"}));
 }
 
+// Globals named as no identifier could be: their members are listed all the same, and the
+// names come back exactly as the script wrote them.
+TEST_F(CodeLoaderTest, NamesThatAreNotIdentifiersAreListedExactly) {
+    addProject("p", {{"one", "this['my-obj'] = {a: 1};\nthis['class'] = {b: 2};\nthis['nl\\nx'] = {'c\\u0001d': 3};\n"
+                             "this['a);ran=1;('] = {e: 4};\nvar ran = 0;\nvar later = {f: 6};"},
+                     {"two", "function g() { return 5; }"}});
+    for (int engine : {kNativeEngine, kChakraEngine}) {
+        if (engine == kChakraEngine && !ChakraCore::libraryLoaded())
+            continue;
+        output.lines.clear();
+        ASSERT_TRUE(loader.load(engine)) << engine << ::testing::PrintToString(output.texts());
+        EXPECT_EQ(membersOf("my-obj"), (Lines{"a"})) << engine;
+        EXPECT_EQ(membersOf("class"), (Lines{"b"})) << engine;
+        EXPECT_EQ(membersOf("nl\nx"), (Lines{"c\x01" "d"})) << engine;
+        EXPECT_EQ(membersOf("a);ran=1;("), (Lines{"e"})) << engine;
+        EXPECT_EQ(membersOf("later"), (Lines{"f"})) << engine;
+        EXPECT_EQ(listed("p", "two", "方法"), (Lines{"g"})) << engine;
+        EXPECT_EQ(loader.evaluate("ran", engine), Evaluation::Result);
+        EXPECT_EQ(output.texts().back(), ">>[结果] 0") << "a listed name is never run as code";
+    }
+}
+
 TEST_F(CodeLoaderTest, AListingThatIsNotJsonListsNothing) {
     addProject("p", {{"m", "function f() {}\nQUILLBOX.JSON.stringify = function () { return 'not json'; };"}});
     ASSERT_TRUE(loader.load(kNativeEngine));
@@ -190,14 +212,43 @@ TEST_F(CodeLoaderTest, NativeLoadRelaysTheScriptLog) {
     EXPECT_EQ(output.texts(), (Lines{">>p_m.js：加载成功", ">>[info] hello", ">>[n] 5", ">>[p] 加载成功"}));
 }
 
-TEST_F(CodeLoaderTest, NativeEvaluationRunsThreeTimesAndShowsTheLastLog) {
+TEST_F(CodeLoaderTest, NativeEvaluationRunsTheExpressionOnce) {
     addProject("p", {{"m", "var calls = 0;\nfunction f(x) { calls++; QUILLBOX.log.push({type: 't', msg: 'call ' + calls}); "
-                           "return x * 2; }"}});
+                           "return x * 2; }\nvar n = 0; function inc() { n = n + 1; return n; }"}});
     ASSERT_TRUE(loader.load(kNativeEngine));
     output.lines.clear();
     EXPECT_EQ(loader.evaluate("f(21)", kNativeEngine), Evaluation::Result);
-    EXPECT_EQ(output.texts(), (Lines{">>[t] call 3", ">>[结果] 42"}));
+    EXPECT_EQ(output.texts(), (Lines{">>[t] call 1", ">>[结果] 42"}));
     EXPECT_EQ(output.currentTab(), 1);
+    output.lines.clear();
+    EXPECT_EQ(loader.evaluate("inc()", kNativeEngine), Evaluation::Result);
+    EXPECT_EQ(loader.evaluate("inc()", kNativeEngine), Evaluation::Result);
+    EXPECT_EQ(output.texts(), (Lines{">>[结果] 1", ">>[结果] 2"}));
+    // A boolean is refused after one run too.
+    output.lines.clear();
+    EXPECT_EQ(loader.evaluate("inc() > 0", kNativeEngine), Evaluation::Refused);
+    EXPECT_EQ(native.Eval("n").text(), "3");
+}
+
+// A value that cannot be made text is an error, reported as one, never an empty result;
+// a call that throws only when run again fails the one run there is.
+TEST_F(CodeLoaderTest, NativeResultsWithoutTextAreErrors) {
+    addProject("p", {{"m", "function bare() { return Object.create(null); }\n"
+                           "function loud() { return {toString: function () { throw new Error('no text'); }}; }\n"
+                           "var c = 0; function once() { c++; if (c > 1) throw new Error('x'); return 'first'; }"}});
+    ASSERT_TRUE(loader.load(kNativeEngine));
+    const std::pair<const char*, const char*> failing[] = {{"bare()", ">>发生错误：错误号=5007"},
+                                                          {"loud()", ">>发生错误：错误号=5000"}};
+    for (const auto& [expression, first] : failing) {
+        output.lines.clear();
+        EXPECT_EQ(loader.evaluate(expression, kNativeEngine), Evaluation::Failed) << expression;
+        ASSERT_EQ(output.texts().size(), 3u) << expression;
+        EXPECT_EQ(output.texts()[0], first) << expression;
+    }
+    EXPECT_EQ(output.texts()[2], ">>错误描述：：no text");
+    output.lines.clear();
+    EXPECT_EQ(loader.evaluate("once()", kNativeEngine), Evaluation::Result);
+    EXPECT_EQ(output.texts(), (Lines{">>[结果] first"}));
 }
 
 TEST_F(CodeLoaderTest, NativeEvaluationRefusesABoolean) {
@@ -239,7 +290,7 @@ TEST_F(CodeLoaderTest, TheNativeEngineIsStoppedInALoadAndInAnEvaluationAndGoesOn
     const Evaluation outcome =
         quillbox::test::whileStopping(*native.ControlObject(), [&] { return loader.evaluate("spin()", kNativeEngine); });
     EXPECT_EQ(outcome, Evaluation::Stopped);
-    EXPECT_EQ(output.texts(), (Lines{">>执行已停止"}));
+    EXPECT_EQ(output.texts(), (Lines{">>执行已停止", ">>引擎已重新创建,请重新加载项目"}));
     EXPECT_EQ(output.currentTab(), 0);
     output.lines.clear();
     EXPECT_EQ(loader.evaluate("typeof loaded", kNativeEngine), Evaluation::Result);
@@ -249,7 +300,7 @@ TEST_F(CodeLoaderTest, TheNativeEngineIsStoppedInALoadAndInAnEvaluationAndGoesOn
     native.ControlObject()->setTimeLimit(std::chrono::milliseconds(300));
     output.lines.clear();
     EXPECT_FALSE(loader.load(kNativeEngine));
-    EXPECT_EQ(output.texts(), (Lines{">>执行已停止"}));
+    EXPECT_EQ(output.texts(), (Lines{">>执行已停止", ">>引擎已重新创建,请重新加载项目"}));
     store.currentPage()->setText("var fine = 1;");
     output.lines.clear();
     EXPECT_TRUE(loader.load(kNativeEngine));
@@ -309,10 +360,47 @@ TEST_F(ChakraLoaderTest, ErrorsAreReportedWithOneBasedLines) {
     EXPECT_EQ(output.currentTab(), 0);
 }
 
-TEST_F(ChakraLoaderTest, AnEmptyThrownValueIsStillAFailure) {
-    addProject("p", {{"m", "throw '';"}});
+// A listing that throws is an empty listing and leaves nothing pending: the modules after it
+// load, and the objects after it show their members.
+TEST_F(ChakraLoaderTest, AFailedMemberListingLeavesTheEngineClean) {
+    addProject("p", {{"one", "var first = {a: 1};\nthis.px = new Proxy({}, {ownKeys() { throw new Error('no keys'); }});\n"
+                             "var last = {z: 1};"},
+                     {"two", "function g() { return 5; }"}});
+    ASSERT_TRUE(loader.load(kChakraEngine)) << ::testing::PrintToString(output.texts());
+    EXPECT_EQ(membersOf("px"), Lines{});
+    EXPECT_EQ(membersOf("first"), (Lines{"a"}));
+    EXPECT_EQ(membersOf("last"), (Lines{"z"}));
+    EXPECT_EQ(listed("p", "two", "方法"), (Lines{"g"}));
+    output.lines.clear();
+    EXPECT_EQ(loader.evaluate("g()", kChakraEngine), Evaluation::Result);
+    EXPECT_EQ(output.texts(), (Lines{">>[结果] 5"}));
+}
+
+// A throw is a failure whatever its value, described readably; a value that carries no
+// position blames no line.
+TEST_F(ChakraLoaderTest, EveryThrowFailsAndNoPositionBlamesNoLine) {
+    addProject("p", {{"m", "var ok = 1;\nthrow Symbol('s');"}});
     EXPECT_FALSE(loader.load(kChakraEngine));
-    EXPECT_EQ(output.texts()[0].find("加载成功"), std::string::npos);
+    EXPECT_EQ(output.texts(), (Lines{">>p_m.js：加载失败", ">>错误描述：未知错误 (Symbol(s))", ">>错误位置：引擎未给出错误位置"}));
+    EXPECT_EQ(store.currentPage()->selectedText(), "") << "no line is marked";
+    EXPECT_EQ(output.currentTab(), 0);
+
+    store.currentPage()->setText("function t1() { throw ''; }\nfunction t2() { throw Object.create(null); }\n"
+                                 "function t3() { throw Symbol(); }\nfunction bare() { return Object.create(null); }");
+    ASSERT_TRUE(loader.load(kChakraEngine));
+    const std::pair<const char*, const char*> cases[] = {{"t1()", "未知错误 (\"\")"},
+                                                         {"t2()", "未知错误 ({})"},
+                                                         {"t3()", "未知错误 (Symbol())"}};
+    for (const auto& [expression, description] : cases) {
+        output.lines.clear();
+        EXPECT_EQ(loader.evaluate(expression, kChakraEngine), Evaluation::Failed) << expression;
+        EXPECT_EQ(output.texts(), (Lines{">>错误位置：引擎未给出错误位置", std::string(">>错误描述：：") + description}));
+    }
+    // A result that cannot be made text is an error too.
+    output.lines.clear();
+    EXPECT_EQ(loader.evaluate("bare()", kChakraEngine), Evaluation::Failed);
+    ASSERT_EQ(output.texts().size(), 2u);
+    EXPECT_EQ(output.texts()[1].rfind(">>错误描述：：TypeError", 0), 0u) << output.texts()[1];
 }
 
 TEST_F(ChakraLoaderTest, EvaluationErrorsAndTheEmptyPageRule) {
@@ -339,7 +427,7 @@ TEST_F(ChakraLoaderTest, ARunawayModuleIsStoppedByTheTimeLimit) {
     addProject("p", {{"m", "while (true) {}"}});
     chakra.setTimeLimit(std::chrono::milliseconds(300));
     EXPECT_FALSE(loader.load(kChakraEngine));
-    EXPECT_EQ(output.texts(), (Lines{">>执行已停止"}));
+    EXPECT_EQ(output.texts(), (Lines{">>执行已停止", ">>引擎已重新创建,请重新加载项目"}));
     // The program goes on: the next load works.
     store.currentPage()->setText("var fine = 1;");
     output.lines.clear();
@@ -349,12 +437,16 @@ TEST_F(ChakraLoaderTest, ARunawayModuleIsStoppedByTheTimeLimit) {
 TEST_F(ChakraLoaderTest, AnEvaluationCanBeStoppedFromAnotherThread) {
     addProject("p", {{"m", "function spin() { while (true) {} }"}});
     ASSERT_TRUE(loader.load(kChakraEngine));
+    ASSERT_EQ(listed("p", "m", "方法"), (Lines{"spin"}));
     output.lines.clear();
     const Evaluation outcome =
         quillbox::test::whileStopping(chakra, [&] { return loader.evaluate("spin()", kChakraEngine); });
     EXPECT_EQ(outcome, Evaluation::Stopped);
-    EXPECT_EQ(output.texts(), (Lines{">>执行已停止"}));
+    EXPECT_EQ(output.texts(), (Lines{">>执行已停止", ">>引擎已重新创建,请重新加载项目"}));
     EXPECT_EQ(output.currentTab(), 0);
+    // What the tree listed is gone with the engine.
+    EXPECT_EQ(listed("p", "m", "方法"), Lines{});
+    EXPECT_TRUE(loader.listings().empty());
     // The engine goes on working, empty: the loaded code is gone.
     output.lines.clear();
     EXPECT_EQ(loader.evaluate("typeof spin", kChakraEngine), Evaluation::Result);

@@ -73,6 +73,24 @@ TEST(ScriptControlValues, TextCrossesAsUtf8IncludingCharactersAboveTheBmp) {
     EXPECT_EQ(sc.Eval("encodeURIComponent('中')").text(), "%E4%B8%AD");
 }
 
+// A value that has no text is the call's error, for Eval and Run alike.
+TEST(ScriptControlValues, AValueWithoutTextIsAnError) {
+    ScriptControl sc;
+    ASSERT_TRUE(sc.AddCode("function bare() { return Object.create(null); }\n"
+                           "function loud() { return {toString: function () { throw new Error('no text'); }}; }\n"
+                           "function hollow() { return {toString: function () { return {}; }, valueOf: function () { return {}; }}; }"));
+    const std::pair<const char*, long> cases[] = {
+        {"bare()", 5007}, {"loud()", 5000}, {"hollow()", 5007}, {"[Object.create(null)]", 5007}};
+    for (const auto& [expression, number] : cases) {
+        EXPECT_TRUE(sc.Eval(expression).isEmpty()) << expression;
+        EXPECT_EQ(sc.Error().Number, number) << expression;
+        EXPECT_FALSE(sc.Error().Description.empty()) << expression;
+    }
+    EXPECT_TRUE(sc.Run("hollow").isEmpty());
+    EXPECT_EQ(sc.Error().Number, 5007);
+    EXPECT_EQ(sc.Eval("'still ' + 'fine'").text(), "still fine");
+}
+
 TEST(ScriptControlErrors, SyntaxErrorsAreCompileErrorsWithTheirLine) {
     ScriptControl sc;
     EXPECT_FALSE(sc.AddCode("var a = 1;\nvar b = 2;\nlet c = 3;\nvar d = 4;"));

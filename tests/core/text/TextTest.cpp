@@ -74,3 +74,18 @@ TEST(Utf8Validation, RejectsOverlongAndSurrogateForms) {
     EXPECT_FALSE(isValidUtf8("\xED\xA0\x80"));
     EXPECT_FALSE(isValidUtf8("\xE4\xB8"));
 }
+
+// Strict JSON that is also a script string literal in old and new engines alike.
+TEST(QuoteJson, EscapesEverythingAReaderCouldMisread) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"plain 中文", "\"plain 中文\""},
+        {"q\"b\\", "\"q\\\"b\\\\\""},
+        {"a\nb\r\tc", "\"a\\nb\\r\\tc\""},
+        {std::string("nul\0x", 5) + "\x01\x1f\x7f", "\"nul\\u0000x\\u0001\\u001f\\u007f\""},
+        {"line\u2028para\u2029", "\"line\\u2028para\\u2029\""},
+        {"bad\xff", "\"bad\xEF\xBF\xBD\""},
+        {"a/b", "\"a/b\""},
+    };
+    for (const auto& [input, quoted] : cases)
+        EXPECT_EQ(quillbox::text::quoteJson(input), quoted) << input;
+}
