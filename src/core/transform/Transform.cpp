@@ -1,7 +1,7 @@
 #include "core/transform/Transform.h"
 
 #include "core/engine/SupportScripts.h"
-#include "core/json/JsonDocument.h"
+#include "core/text/Text.h"
 
 namespace quillbox::transform {
 
@@ -20,7 +20,7 @@ TransformResult runTransform(const std::string& text, Mode mode) {
     // An empty result is also what a throwing library gives; only the exception tells them
     // apart (minifying nothing but comments really is empty).
     const engine::ChakraException exception = chakra.TakeException();
-    if (!exception.exception.empty()) {
+    if (exception.thrown) {
         result.text.clear();
         result.error = exception.exception;
     } else {
@@ -57,10 +57,11 @@ bool showMemberValue(const ProjectTree& tree, int engine, engine::JScript& nativ
     const std::string object = tree.text(tree.parent(item));
     const std::string member = tree.text(item);
     const std::string path = object + "." + member;
-    // The member is reached by its name as a string: array elements ("0") and names that
-    // are not identifiers ("a-b") are members too, and path syntax would misread them.
-    const std::string script =
-        "QUILLBOX.JSON.stringify(" + object + "[" + JsonDocument::makeString(member).toJson() + "])";
+    // Object and member are reached by their names as strings: array elements ("0") and
+    // names that are not identifiers ("a-b", "class") are members and globals too, and a name
+    // written into the script as code would be misread, or run.
+    const std::string script = "QUILLBOX.JSON.stringify((function () { return this; })()[" + text::quoteJson(object) +
+                               "][" + text::quoteJson(member) + "])";
     const std::string value = engine == 0 ? native.Eval(script).text() : chakra.Eval(script);
     if (engine != 0)
         chakra.TakeException();  // a failed evaluation shows as an empty value; drop its record

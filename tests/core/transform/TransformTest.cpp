@@ -107,7 +107,10 @@ protected:
         member = tree.add(object, "b", 6, 6, node_value::kMember);
         const NodeId list = tree.add(group, "list", 3, 3, node_value::kObject);
         element = tree.add(list, "0", 6, 6, node_value::kMember);
-        const std::string code = "var a = {b: 1, c: 'x'}; var list = [{k: [1, 2]}];";
+        const NodeId odd = tree.add(group, "my-obj", 3, 3, node_value::kObject);
+        oddMember = tree.add(odd, "x y", 6, 6, node_value::kMember);
+        const std::string code =
+            "var a = {b: 1, c: 'x'}; var list = [{k: [1, 2]}]; this['my-obj'] = {'x y': 'z'}; var my = 1, obj = 2;";
         native.AddCode(engine::jsonSupportScript());
         native.AddCode(code);
         chakra.New();
@@ -115,7 +118,7 @@ protected:
         chakra.AddCode(code);
     }
     ProjectTree tree;
-    NodeId object = kNoNode, member = kNoNode, element = kNoNode;
+    NodeId object = kNoNode, member = kNoNode, element = kNoNode, oddMember = kNoNode;
     engine::JScript native;
     engine::ChakraCore chakra;
 };
@@ -125,6 +128,14 @@ TEST_F(MemberValueTest, AMemberShowsItsJsonInEitherEngine) {
     ASSERT_TRUE(showMemberValue(tree, 0, native, chakra, output));
     ASSERT_TRUE(showMemberValue(tree, 1, native, chakra, output));
     EXPECT_EQ(output.texts(), (std::vector<std::string>{">>a.b:【1】", ">>a.b:【1】"}));
+}
+
+// A global whose name is no identifier is read by its name, never as the code "my-obj".
+TEST_F(MemberValueTest, AnObjectNamedAsNoIdentifierShowsItsMembers) {
+    tree.select(oddMember);
+    ASSERT_TRUE(showMemberValue(tree, 0, native, chakra, output));
+    ASSERT_TRUE(showMemberValue(tree, 1, native, chakra, output));
+    EXPECT_EQ(output.texts(), (std::vector<std::string>{">>my-obj.x y:【\"z\"】", ">>my-obj.x y:【\"z\"】"}));
 }
 
 TEST_F(MemberValueTest, ArrayElementsAreMembersToo) {
