@@ -79,3 +79,17 @@ add_custom_command(OUTPUT ${qb_js_dir}/jscript-profile.js
 target_sources(qb_assets PRIVATE ${qb_js_dir}/jscript-profile.js ${qb_jscript_data})
 quillbox_embed(qb_assets js/jscript-profile.js ${qb_js_dir}/jscript-profile.js
   js/jscript-builtins.json ${qb_jscript_data})
+# The starter module library: npm packages written to "lib" at first start, each with its
+# licence beside it.
+set(qb_nm ${QUILLBOX_NODE_MODULES})
+quillbox_embed(qb_assets
+  lib/crypto-js.js ${qb_nm}/crypto-js-4.0.0/crypto-js.js
+  lib/crypto-js.js.LICENSE.txt ${qb_nm}/crypto-js-4.0.0/LICENSE
+  lib/md5.js ${qb_nm}/blueimp-md5/js/md5.js
+  lib/md5.js.LICENSE.txt ${qb_nm}/blueimp-md5/LICENSE.txt
+  lib/base64.js ${qb_nm}/js-base64/base64.js
+  lib/base64.js.LICENSE.txt ${qb_nm}/js-base64/LICENSE.md
+  lib/jsencrypt.js ${qb_nm}/jsencrypt/bin/jsencrypt.min.js
+  lib/jsencrypt.js.LICENSE.txt ${qb_nm}/jsencrypt/LICENSE.txt
+  lib/pako_inflate.js ${qb_nm}/pako/dist/pako_inflate.min.js
+  lib/pako_inflate.js.LICENSE.txt ${qb_nm}/pako/LICENSE)

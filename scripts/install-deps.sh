@@ -10,7 +10,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools libqt6opengl6-dev
   libgl-dev libxkbcommon-dev
   libjavascriptcoregtk-4.1-dev libpcre2-dev libcurl4-openssl-dev
-  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  libsodium-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
   fonts-noto-cjk xvfb xauth xclip xdotool x11-utils imagemagick python3
   dpkg-dev python3-yaml python3-lib2to3
   # Debian's own build of Duktape: only the benchmark's peer (the program builds its own).

@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <cctype>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <netinet/in.h>
 #include <poll.h>
@@ -119,6 +120,30 @@ LoopbackResponse LoopbackResponse::text(std::string body, int status) {
     response.reason = status == 200 ? "OK" : "Status";
     response.body = std::move(body);
     return response;
+}
+
+LoopbackResponse LoopbackResponse::cutShort(const std::string& body, std::size_t sentBytes) {
+    LoopbackResponse response;
+    response.raw = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" +
+                   body.substr(0, sentBytes);
+    return response;
+}
+
+LoopbackHttpServer::Handler serveDirectory(std::string root) {
+    return [root = std::move(root)](const LoopbackRequest& request) {
+        std::string path = request.target.substr(0, request.target.find('?'));
+        if (request.method != "GET" || path.find("..") != std::string::npos)
+            return LoopbackResponse::text("not found", 404);
+        std::FILE* file = std::fopen((root + path).c_str(), "rb");
+        if (!file)
+            return LoopbackResponse::text("not found", 404);
+        std::string body;
+        char buffer[65536];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+            body.append(buffer, n);
+        std::fclose(file);
+        return LoopbackResponse::text(std::move(body));
+    };
 }
 
 LoopbackResponse LoopbackResponse::redirect(std::string location, int status) {

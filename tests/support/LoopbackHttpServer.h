@@ -52,6 +52,8 @@ struct LoopbackResponse {
 
     static LoopbackResponse text(std::string body, int status = 200);
     static LoopbackResponse redirect(std::string location, int status = 302);
+    // Head announcing `announced` body bytes, then only `sent` of them, then the connection closes.
+    static LoopbackResponse cutShort(const std::string& body, std::size_t sentBytes);
 };
 
 class LoopbackHttpServer {
@@ -92,6 +94,10 @@ private:
     std::vector<int> openFds_;
     int connections_ = 0;
 };
+
+// A handler serving the files under root as a static web server would: GET of "/a/b" answers
+// root/a/b with status 200, anything missing (or a path with "..") 404.
+LoopbackHttpServer::Handler serveDirectory(std::string root);
 
 // A loopback port that refuses connections: bound, never listening, held for the object's
 // lifetime so no other program takes it.

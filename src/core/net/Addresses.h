@@ -8,4 +8,12 @@ namespace quillbox::addresses {
 // the "ChakraCore类调用" call style generates. A placeholder until the page is published.
 inline constexpr std::string_view kChakraCoreModuleDownload = "https://www.example.com/quillbox/chakracore-module";
 
+// The update server: the version file, the change log, the module library and the usage
+// count live under it. The environment variable QUILLBOX_UPDATE_SERVER replaces it.
+inline constexpr std::string_view kUpdateServer = "http://update.quillbox.example.org";
+
+// The page that offers the module library as one archive (lib.zip), named in the library
+// window for users without a library. A placeholder until the page is published.
+inline constexpr std::string_view kLibraryArchivePage = "https://www.example.com/quillbox/lib-zip";
+
 }  // namespace quillbox::addresses

@@ -43,7 +43,7 @@ bool readAll(const std::string& path, std::string& bytes, std::string* error) {
     return true;
 }
 
-bool writeAtomically(const std::string& path, const std::string& bytes, std::string* error) {
+bool writeAtomically(const std::string& path, const std::string& bytes, std::string* error, unsigned mode) {
     namespace fs = std::filesystem;
     const fs::path target(path);
     const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
@@ -71,7 +71,7 @@ bool writeAtomically(const std::string& path, const std::string& bytes, std::str
     // Keep the permissions an ordinary new file would get.
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
+    ::fchmod(fd, static_cast<mode_t>(mode) & ~mask);
     if (::fsync(fd) != 0 || ::close(fd) != 0) {
         setError(error, path);
         ::unlink(temp.c_str());

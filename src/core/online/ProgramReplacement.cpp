@@ -1,0 +1,54 @@
+#include "core/online/ProgramReplacement.h"
+
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <thread>
+
+#include "core/platform/FileIO.h"
+#include "core/platform/Paths.h"
+
+extern char** environ;
+
+namespace quillbox::online {
+
+std::string installedProgramPath() { return paths::join(paths::programDirectory(), "quillbox"); }
+
+bool canReplaceProgram(const std::string& program) {
+    const std::filesystem::path path(program);
+    // The system's package manager owns what lies under /usr; a copy there is not ours to replace.
+    if (program.rfind("/usr/", 0) == 0)
+        return false;
+    const std::string directory = path.has_parent_path() ? path.parent_path().string() : std::string(".");
+    struct stat status {};
+    // A directory without any write permission was made read-only on purpose: the
+    // superuser, whom access() lets write anywhere, must not write there either.
+    return ::stat(directory.c_str(), &status) == 0 && (status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0 &&
+           ::access(directory.c_str(), W_OK | X_OK) == 0;
+}
+
+bool replaceProgram(const std::string& program, const std::string& bytes, std::string* error) {
+    return files::writeAtomically(program, bytes, error, 0755);
+}
+
+bool startDetached(const std::string& program) {
+    if (::access(program.c_str(), X_OK) != 0)
+        return false;
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+    char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
+    pid_t pid = 0;
+    const int status = ::posix_spawn(&pid, program.c_str(), nullptr, &attributes, argv, environ);
+    posix_spawnattr_destroy(&attributes);
+    if (status != 0)
+        return false;
+    // Reap it whenever it ends, so a long-lived caller keeps no zombie.
+    std::thread([pid] { ::waitpid(pid, nullptr, 0); }).detach();
+    return true;
+}
+
+}  // namespace quillbox::online

@@ -1,0 +1,149 @@
+#include "core/online/ReleaseSite.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <system_error>
+
+#include "core/json/JsonDocument.h"
+#include "core/online/Signing.h"
+#include "core/online/StarterLibrary.h"
+#include "core/online/UpdateCheck.h"
+#include "core/online/UpdateServer.h"
+#include "core/platform/FileIO.h"
+#include "core/platform/Paths.h"
+#include "core/text/Text.h"
+
+namespace quillbox::online {
+namespace fs = std::filesystem;
+
+namespace {
+
+bool fail(std::string* error, const std::string& why) {
+    if (error)
+        *error = why;
+    return false;
+}
+
+bool writeFile(const fs::path& path, const std::string& bytes, std::string* error) {
+    std::error_code ignored;
+    fs::create_directories(path.parent_path(), ignored);
+    return files::writeAtomically(path.string(), bytes, error);
+}
+
+JsonDocument stringArray(const std::vector<std::string>& items) {
+    JsonDocument array = JsonDocument::makeArray();
+    for (const std::string& item : items)
+        array.append("", JsonDocument::makeString(item));
+    return array;
+}
+
+std::string versionFileText(const ReleaseSpec& spec, const std::string& url, const std::string& size,
+                            const std::string& binary, const std::string& secretKey) {
+    JsonDocument update = JsonDocument::makeObject();
+    update.setMember("", "url", JsonDocument::makeString(url));
+    update.setMember("", "size", JsonDocument::makeString(size));
+    update.setMember("", "data", stringArray(spec.notes));
+    update.setMember("", "sha256", JsonDocument::makeString(sha256Hex(binary)));
+    update.setMember("", "sig", JsonDocument::makeString(signMessage(updateSignedMessage(spec.version, binary), secretKey)));
+    JsonDocument file = JsonDocument::makeObject();
+    file.setMember("", "Ver", JsonDocument::makeString(spec.version));
+    file.setMember("", "Update", update);
+    return file.toJson("", true, false);
+}
+
+// Copies the library's files into target and writes its index with their digests, signed.
+bool publishLibrary(const std::string& source, const fs::path& target, const std::string& secretKey,
+                    std::string* error) {
+    std::string bytes;
+    if (!files::readAll(paths::join(source, "lib.json"), bytes, error))
+        return false;
+    JsonDocument index;
+    if (!index.parse(text::decodeFileText(bytes)).ok)
+        return fail(error, source + "/lib.json is not JSON");
+    std::vector<std::string> names;
+    index.memberNames("data", names);
+    JsonDocument digests = JsonDocument::makeObject();
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const std::string file = index.at("data", i).string();
+        if (file.empty() || file.find('/') != std::string::npos || file.front() == '.')
+            return fail(error, "library file name not allowed: \"" + file + "\"");
+        std::string code;
+        if (!files::readAll(paths::join(source, file), code, error))
+            return false;
+        if (!writeFile(target / file, code, error))
+            return false;
+        std::string licence;
+        if (files::readAll(paths::join(source, file + ".LICENSE.txt"), licence) &&
+            !writeFile(target / (file + ".LICENSE.txt"), licence, error))
+            return false;
+        digests.setMember("", file, JsonDocument::makeString(sha256Hex(code)));
+    }
+    index.setMember("", "sha256", digests);
+    const std::string indexBytes = text::toGb18030(index.toJson("", true, false));
+    return writeFile(target / "lib.json", indexBytes, error) &&
+           writeFile(target / "lib.json.sig", signMessage(indexBytes, secretKey), error);
+}
+
+std::string changeLogEntry(const ReleaseSpec& spec) {
+    return spec.version + "\r\n" + formatUpdateNotes(spec.notes) + "\r\n";
+}
+
+}  // namespace
+
+std::string sizeText(std::size_t bytes) {
+    char text[32];
+    if (bytes >= 1024 * 1024)
+        std::snprintf(text, sizeof text, "%.1fMB", static_cast<double>(bytes) / (1024.0 * 1024.0));
+    else if (bytes >= 1024)
+        std::snprintf(text, sizeof text, "%.1fKB", static_cast<double>(bytes) / 1024.0);
+    else
+        std::snprintf(text, sizeof text, "%zuB", bytes);
+    return text;
+}
+
+bool writeReleaseSite(const ReleaseSpec& spec, std::string* error) {
+    const std::optional<ReleaseKey> key = releaseKeyFromText(spec.keyText);
+    if (!key)
+        return fail(error, "the key file holds no release key");
+    if (spec.version.empty())
+        return fail(error, "the version is empty");
+    std::string binary;
+    if (!files::readAll(spec.binaryPath, binary, error))
+        return false;
+    if (binary.empty())
+        return fail(error, spec.binaryPath + " is empty");
+
+    const fs::path root = fs::path(spec.outputDirectory) / "Quillbox";
+    const std::string name = fs::path(spec.binaryPath).filename().string();
+    const std::string downloadPath = "/Quillbox/download/" + spec.version + "/" + name;
+    if (spec.version.find('/') != std::string::npos || spec.version.front() == '.')
+        return fail(error, "the version cannot name a directory: " + spec.version);
+    if (!writeFile(root / "download" / spec.version / name, binary, error))
+        return false;
+
+    const std::string url = spec.url.empty() ? updateServerUrl(downloadPath) : spec.url;
+    const std::string size = spec.size.empty() ? sizeText(binary.size()) : spec.size;
+    if (!writeFile(root / "Quillbox_config.txt",
+                   text::toGb18030(versionFileText(spec, url, size, binary, key->secretKey)), error))
+        return false;
+
+    std::string library = spec.libraryDirectory;
+    const fs::path starter = fs::path(spec.outputDirectory) / ".starter-lib";
+    if (library.empty()) {
+        if (!writeStarterLibrary(starter.string(), error))
+            return false;
+        library = starter.string();
+    }
+    const bool published = publishLibrary(library, root / "lib", key->secretKey, error);
+    std::error_code ignored;
+    fs::remove_all(starter, ignored);
+    if (!published)
+        return false;
+
+    std::string oldLog;
+    files::readAll((root / "Quillbox_config_all.txt").string(), oldLog);
+    return writeFile(root / "Quillbox_config_all.txt", text::toGb18030(changeLogEntry(spec)) + oldLog, error);
+}
+
+}  // namespace quillbox::online
