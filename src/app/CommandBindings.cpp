@@ -12,6 +12,7 @@
 #include "app/EngineCommands.h"
 #include "app/MainWindow.h"
 #include "app/QtPorts.h"
+#include "core/online/UpdateServer.h"
 #include "core/platform/Shell.h"
 
 namespace quillbox::app {
@@ -20,7 +21,6 @@ namespace {
 
 const char* const kUsagePage = "https://quillbox.example.org/guide";
 const char* const kChakraModulePage = "https://quillbox.example.org/forum/chakracore-ec";
-const char* const kUpdateServer = "https://quillbox.example.org";
 
 QAction* addItem(QMenu* menu, const char* text, bool checkable = false) {
     QAction* a = menu->addAction(QString::fromUtf8(text));
@@ -78,7 +78,7 @@ void CommandBindings::buildMainMenu() {
     connect(addItem(other, "下载ChakraCore.ec"), &QAction::triggered, this,
             [&w] { w.shell().open(kChakraModulePage); });
     connect(addItem(other, "下载Parcelkit.ec"), &QAction::triggered, this,
-            [&w] { w.shell().open(std::string(kUpdateServer) + "/Quillbox/Parcelkit.ec"); });
+            [&w] { w.shell().open(online::updateServerUrl(online::kParcelkitPath)); });
     connect(addItem(other, "关于"), &QAction::triggered, &w, &MainWindow::openAbout);
 
     QToolButton* menuButton = w.findChild<QToolButton*>(QStringLiteral("按钮_设置"));

@@ -25,6 +25,7 @@
 #include "app/Controls.h"
 #include "app/EngineCommands.h"
 #include "app/FindReplaceWindow.h"
+#include "app/OnlineCommands.h"
 #include "app/ProjectTreeView.h"
 #include "app/QtPorts.h"
 #include "app/WindowFrame.h"
@@ -56,6 +57,8 @@ MainWindow::MainWindow(config::IniFile ini, QWidget* parent)
     clipboard_ = std::make_unique<QtClipboard>();
     engines_ = std::make_unique<EngineCommands>(*this);
     commands_ = new CommandBindings(*this, *engines_);
+    online_ = new OnlineCommands(*this);
+    online_->installMenus();
     treeView_->menuFor = [this](int value) { return contextMenuForNodeValue(value); };
     treeView_->onMemberPicked = [this] { engines_->showMemberValue(); };
     treeView_->onFileDropped = [this](const std::string& path) { openFile(path); };

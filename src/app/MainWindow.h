@@ -42,6 +42,7 @@ namespace quillbox::app {
 class CommandBindings;
 class EngineCommands;
 class FindReplaceWindow;
+class OnlineCommands;
 class ProjectTreeView;
 class QtOutput;
 class WindowFrame;
@@ -101,6 +102,8 @@ public:
     void toggleMaximised();
     void openAbout();
     FindReplaceWindow* findReplaceWindow() const { return findReplace_; }
+    // The update check, the library window and the server pages.
+    OnlineCommands& online() { return *online_; }
     QWidget* aboutWindow() const { return about_; }
 
     QMenu* mainMenu() const;
@@ -180,6 +183,7 @@ private:
     QSplitter* rightSplitter_ = nullptr;
 
     FindReplaceWindow* findReplace_ = nullptr;
+    OnlineCommands* online_ = nullptr;
     QPointer<QWidget> about_;
     const Page* shownPage_ = nullptr;
     bool browserChecked_ = false;

@@ -4,6 +4,7 @@
 
 #include "app/CrashSetup.h"
 #include "app/MainWindow.h"
+#include "app/OnlineCommands.h"
 #include "app/QtPorts.h"
 #include "app/SessionKeeper.h"
 #include "app/Startup.h"
@@ -36,6 +37,8 @@ int main(int argc, char** argv) {
     window.initialise();
     window.applySettingsAtStart();
     window.show();
+    // "lib" with the starter library, then the update check when "自动检查更新" is checked.
+    window.online().startAtLaunch(window.menuState().autoUpdate);
     // The last session comes back first; files named on the command line are opened after
     // it, as if dropped on the tree.
     quillbox::app::SessionKeeper session(window);
