@@ -11,8 +11,19 @@
 namespace quillbox::app {
 
 namespace {
+
 const int kNodeRole = Qt::UserRole + 1;
+
+// One decoded icon per tree image, shared by all the items that show it.
+const QIcon& iconOf(int image) {
+    static std::map<int, QIcon> icons;
+    auto it = icons.find(image);
+    if (it == icons.end())
+        it = icons.emplace(image, QIcon(QStringLiteral(":/tree/%1.png").arg(image))).first;
+    return it->second;
 }
+
+}  // namespace
 
 ProjectTreeView::ProjectTreeView(QTreeWidget* view, ProjectStore& store)
     : view_(view), store_(store) {
@@ -36,7 +47,7 @@ void ProjectTreeView::drawNode(QTreeWidgetItem* item, NodeId id) const {
     if (!n)
         return;
     item->setText(0, q(n->text));
-    item->setIcon(0, QIcon(QStringLiteral(":/tree/%1.png").arg(n->image)));
+    item->setIcon(0, iconOf(n->image));
     item->setData(0, Qt::UserRole, n->value);
     item->setData(0, kNodeRole, id);
 }
@@ -63,13 +74,16 @@ void ProjectTreeView::treeChanged(TreeEvent event, NodeId node) {
         auto* item = new QTreeWidgetItem;
         drawNode(item, node);
         items_[node] = item;
+        // A node opens when its first child arrives. Leaves are never marked expanded: the
+        // view keeps a persistent index for every expanded item and updates them all on each
+        // row removed, which made clearing a long listing quadratic.
         if (QTreeWidgetItem* parent = itemOf(tree.parent(node))) {
             parent->addChild(item);
-            parent->setExpanded(true);
+            if (!parent->isExpanded())
+                parent->setExpanded(true);
         } else {
             view_->addTopLevelItem(item);
         }
-        item->setExpanded(true);
         break;
     }
     case TreeEvent::Removed:
