@@ -30,6 +30,7 @@
 #include "app/QtPorts.h"
 #include "app/WindowFrame.h"
 #include "core/editor/FindReplace.h"
+#include "core/project/ProjectSource.h"
 
 // Resources of a static library are registered by hand (outside any namespace).
 static void initialiseResources() { Q_INIT_RESOURCE(resources); }
@@ -395,10 +396,10 @@ void MainWindow::followShownPage() {
 }
 
 bool MainWindow::openFile(const std::string& path) {
-    const ImportResult result = store_->importFile(path);
-    if (result.outcome != ImportOutcome::Imported)
+    const std::string project = openUserFile(*store_, *dialogs_, path);
+    if (project.empty())
         return false;
-    showFirstModule(result.project);
+    showFirstModule(project);
     return true;
 }
 

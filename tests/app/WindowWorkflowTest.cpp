@@ -138,6 +138,22 @@ private slots:
         QVERIFY(child<QTextEdit>("编辑框_计算")->toPlainText().contains(QStringLiteral("copy_first.js：加载成功")));
     }
 
+    void aPlainScriptOpensAsAProjectOfOneModule() {
+        const std::string path = writeFile("tool.js", "function tool(){ return 2; }");
+        QVERIFY(window->openFile(path));
+        QVERIFY(dialogs.records.empty());
+        QCOMPARE(window->store().moduleNames("tool"), std::vector<std::string>{"tool"});
+        QCOMPARE(window->currentPage()->name(), std::string("tool_tool.js"));
+        QCOMPARE(window->currentPage()->getText(), std::string("function tool(){ return 2; }"));
+        QCOMPARE(title(), titleFor("tool_tool.js"));
+        // Opened again, the name is taken: refused with a word, nothing added.
+        QVERIFY(!window->openFile(path));
+        QCOMPARE(dialogs.messages(), std::vector<std::string>{"名称重复！请重新命名"});
+        QCOMPARE(window->store().projectNames(), std::vector<std::string>{"tool"});
+        QVERIFY(!window->openFile(path + ".missing"));
+        QCOMPARE(dialogs.messages().size(), std::size_t(2));
+    }
+
     void theBrowserRunSaysWhereThePageIsWhenNoBrowserStarts() {
         addProject("demo", {{"a", "function f(){ return 1; }"}});
         window->store().selectNode(moduleNode("demo", "a"));

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "core/platform/Dialogs.h"
+#include "core/platform/FileIO.h"
 #include "core/project/ProjectStore.h"
 #include "core/text/Text.h"
 
@@ -60,6 +62,32 @@ ProjectSource openProjectSource(ProjectStore& store, const std::string& path, co
     if (!source.ok)
         source.error = "the project " + source.project + " has no pages";
     return source;
+}
+
+std::string openUserFile(ProjectStore& store, Dialogs& dialogs, const std::string& path) {
+    auto refuse = [&dialogs](const std::string& why) {
+        dialogs.messageBox("导入失败: " + why, "错误", MessageIcon::Warning, MessageButtons::Ok);
+        return std::string();
+    };
+    std::string bytes;
+    std::string reason;
+    if (!files::readAll(path, bytes, &reason))
+        return refuse(reason);
+    // A project script file is imported (the import speaks to the user itself).
+    const ImportResult imported = store.importBytes(bytes);
+    if (imported.outcome == ImportOutcome::Imported)
+        return imported.project;
+    if (imported.outcome != ImportOutcome::NoProject)
+        return std::string();
+    if (!imported.detail.empty())
+        return refuse(imported.detail);  // it looked like a project but cannot be split
+    // A plain script: its project must not take a name that is already in use.
+    if (store.hasProject(projectNameForFile(path))) {
+        dialogs.messageBox("名称重复！请重新命名", "警告", MessageIcon::Warning, MessageButtons::Ok);
+        return std::string();
+    }
+    const ProjectSource source = addProjectSource(store, path, bytes);
+    return source.ok ? source.project : refuse(source.error);
 }
 
 }  // namespace quillbox
