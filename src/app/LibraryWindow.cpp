@@ -24,6 +24,8 @@ LibraryWindow::LibraryWindow(online::ModuleLibrary& library, QWidget* parent)
                         this);
     label_->setObjectName(QStringLiteral("标签1"));
     label_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // The main window's dark style colours labels light; this window keeps the light palette.
+    label_->setStyleSheet(QStringLiteral("QLabel { color: palette(window-text); }"));
     list_ = new QListWidget(this);
     list_->setObjectName(QStringLiteral("列表框_lib"));
     filter_ = new QLineEdit(this);
