@@ -15,6 +15,7 @@ packages=(
   dpkg-dev python3-yaml python3-lib2to3
   # Debian's own build of Duktape: only the benchmark's peer (the program builds its own).
   duktape-dev
+  desktop-file-utils appstream file
 )
 
 missing=()

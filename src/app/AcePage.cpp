@@ -13,6 +13,13 @@
 #include <memory>
 
 namespace quillbox::app {
+namespace {
+// Runs the local event loop once. False when it cannot run because the program is quitting
+// (QEventLoop::exec answers -1 at once): waiting on would spin until the time-out, with the
+// main loop unable to end.
+bool waitOnce(QEventLoop& loop) { return loop.exec(QEventLoop::ExcludeUserInputEvents) >= 0; }
+}  // namespace
+
 
 int AcePage::loadTimeoutMs = 60000;
 int AcePage::callTimeoutMs = 30000;
@@ -113,7 +120,8 @@ bool AcePage::waitForLoad() {
     timer.start(loadTimeoutMs);
     waiting_ = true;
     while (!loaded_ && timer.isActive())
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
+        if (!waitOnce(loop))
+            break;
     waiting_ = false;
     disconnect(connection);
     return loaded_ && !loadFailed_;
@@ -142,7 +150,8 @@ QVariant AcePage::run(const QString& script, bool* answered) {
     });
     timer.start(callTimeoutMs);
     while (!state->done && timer.isActive())
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
+        if (!waitOnce(loop))
+            break;
     if (!state->done)
         qWarning("editor page %s: no answer to %s", name_.c_str(), qPrintable(script.left(60)));
     if (answered)

@@ -32,19 +32,6 @@ int runCrashReporter(int argc, char** argv) {
     return 0;
 }
 
-LaunchArguments launchArguments(const QStringList& arguments) {
-    LaunchArguments result;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        if (arguments[i] == QLatin1String(kFaultSwitch)) {
-            if (i + 1 < arguments.size())
-                result.fault = arguments[++i].toStdString();
-            continue;
-        }
-        result.files.push_back(arguments[i]);
-    }
-    return result;
-}
-
 void scheduleFault(const std::string& kind) {
     if (kind.empty())
         return;

@@ -16,12 +16,6 @@ void installCrashHandler();
 int runCrashReporter(int argc, char** argv);
 
 // The command line split into a fault asked for ("" when none) and the files to import.
-struct LaunchArguments {
-    std::string fault;
-    QStringList files;
-};
-// `arguments` without the program's name.
-LaunchArguments launchArguments(const QStringList& arguments);
 
 // Makes the fault once the event loop runs, that is once start-up has finished. An
 // unknown kind is said on standard error and faults nothing.

@@ -3,6 +3,7 @@
 // check, the editor assets under the cache directory, and the start-up stage labels that
 // a crash report names.
 #include "core/config/IniFile.h"
+#include "core/config/Version.h"
 #include <string>
 #include <vector>
 
@@ -13,8 +14,7 @@ class Shell;
 
 namespace quillbox::app {
 
-constexpr const char* kVersion = "1.30";
-
+constexpr const char* kVersion = config::kVersion;
 
 // $XDG_CACHE_HOME/QUILLBOX_HTML and the page file inside it.
 std::string editorDirectory();

@@ -1,7 +1,11 @@
 // quillbox: the desktop workbench.
 #include <QApplication>
 #include <QMessageBox>
+#include <QTimer>
+#include <iostream>
+#include <string>
 
+#include "app/CommandLine.h"
 #include "app/CrashSetup.h"
 #include "app/MainWindow.h"
 #include "app/OnlineCommands.h"
@@ -9,7 +13,6 @@
 #include "app/SessionKeeper.h"
 #include "app/Startup.h"
 #include "app/StopWatch.h"
-#include <string>
 #include "core/config/Settings.h"
 #include "core/engine/ChakraCore.h"
 
@@ -18,11 +21,18 @@ int main(int argc, char** argv) {
         return quillbox::app::runStopDialog(argc, argv);
     if (argc > 1 && std::string(argv[1]) == quillbox::app::kCrashReportSwitch)
         return quillbox::app::runCrashReporter(argc, argv);
+    const quillbox::app::CommandLineResult parsed =
+        quillbox::app::parseCommandLine(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
+    if (!parsed.run)
+        return parsed.exitStatus;
+    const quillbox::app::CommandLine& line = *parsed.run;
+
     quillbox::app::installCrashHandler();
     QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillbox"));
     QApplication::setApplicationVersion(QString::fromUtf8(quillbox::app::kVersion));
+    QApplication::setDesktopFileName(QStringLiteral("org.quillbox.Quillbox"));
 
     {
         quillbox::app::QtDialogs dialogs(nullptr);
@@ -37,16 +47,31 @@ int main(int argc, char** argv) {
     window.initialise();
     window.applySettingsAtStart();
     window.show();
+    if (!line.grabFile.empty()) {
+        // Long enough for the window to be laid out and painted once.
+        QTimer::singleShot(1500, &window, [&window, file = line.grabFile] {
+            const bool saved = window.grab().save(QString::fromStdString(file), "PNG");
+            if (!saved)
+                std::cerr << "quillbox: cannot write " << file << '\n';
+            // A message box still open (an import that asked something) runs its own event
+            // loop, and the main loop may not have started yet: close the box, and ask the
+            // main loop to end until it does.
+            while (QWidget* modal = QApplication::activeModalWidget())
+                modal->close();
+            auto* ending = new QTimer(&window);
+            QObject::connect(ending, &QTimer::timeout, [saved] { QApplication::exit(saved ? 0 : 1); });
+            ending->start(100);
+        });
+    }
     // "lib" with the starter library, then the update check when "自动检查更新" is checked.
     window.online().startAtLaunch(window.menuState().autoUpdate);
     // The last session comes back first; files named on the command line are opened after
     // it, as if dropped on the tree.
     quillbox::app::SessionKeeper session(window);
     session.restore();
-    const quillbox::app::LaunchArguments arguments = quillbox::app::launchArguments(app.arguments().mid(1));
-    for (const QString& file : arguments.files)
-        window.openFile(file.toStdString());
+    for (const std::string& file : line.files)
+        window.openFile(file);
     session.start();
-    quillbox::app::scheduleFault(arguments.fault);
+    quillbox::app::scheduleFault(line.fault);
     return app.exec();
 }

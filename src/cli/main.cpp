@@ -3,6 +3,7 @@
 #include <map>
 
 #include "cli/Command.h"
+#include "core/config/Version.h"
 #include "core/crash/CrashHandler.h"
 #include "core/crash/Faults.h"
 #include "core/platform/FileIO.h"
@@ -23,7 +24,8 @@ const Command* findCommand(const std::string& name) {
 
 void printOverview(std::ostream& out) {
     out << "Usage: quillbox-cli COMMAND [ARGS...]\n"
-           "       quillbox-cli COMMAND --help\n\n"
+           "       quillbox-cli COMMAND --help\n"
+           "       quillbox-cli --version\n\n"
            "Quillbox without a window: projects, JSON, engines and E code from the shell.\n\n"
            "Commands:\n";
     std::map<std::string, const Command*> sorted;
@@ -103,6 +105,10 @@ int main(int argc, char** argv) {
     const std::string name = argv[1];
     if (name == "--help" || name == "-h" || name == "help") {
         printOverview(std::cout);
+        return kOk;
+    }
+    if (name == "--version") {
+        std::cout << "quillbox-cli " << quillbox::config::kVersion << '\n';
         return kOk;
     }
     // For testing the crash handler; not in the command list.

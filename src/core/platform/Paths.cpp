@@ -35,6 +35,14 @@ std::string programDirectory() {
     return exe.parent_path().string();
 }
 
+bool programDirectoryWritable() {
+    const std::string program = programDirectory();
+    std::error_code ec;
+    if (fs::exists(join(program, kInstalledMarker), ec))
+        return false;
+    return access(program.c_str(), W_OK) == 0;
+}
+
 std::string homeDirectory() {
     std::string home = env("QUILLBOX_HOME");
     if (!home.empty()) {
@@ -42,9 +50,8 @@ std::string homeDirectory() {
         fs::create_directories(home, ec);
         return home;
     }
-    std::string program = programDirectory();
-    if (access(program.c_str(), W_OK) == 0)
-        return program;
+    if (programDirectoryWritable())
+        return programDirectory();
     std::string fallback = join(userHome(), ".local/share/quillbox");
     std::error_code ec;
     fs::create_directories(fallback, ec);

@@ -6,8 +6,15 @@ namespace quillbox::paths {
 
 // The directory of the running executable.
 std::string programDirectory();
+// The file that marks a program directory laid out by an install (cmake --install or the
+// Debian package): the package manager owns that directory, the programs never write into it.
+inline constexpr const char* kInstalledMarker = "quillbox.installed";
+// Whether the program may write into its own directory (settings, lib/, a self-update):
+// it is writable and not an installed layout.
+bool programDirectoryWritable();
 // Settings file, lib/, Js_Test.html, update files: $QUILLBOX_HOME when set; else the
-// program directory when writable; else ~/.local/share/quillbox (created on demand).
+// program directory when programDirectoryWritable(); else ~/.local/share/quillbox
+// (created on demand).
 std::string homeDirectory();
 // $XDG_CACHE_HOME, default ~/.cache (the stand-in for the internet cache folder).
 std::string cacheDirectory();
