@@ -3,7 +3,10 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 #include <QToolButton>
+#include <algorithm>
 
 namespace quillbox::app {
 
@@ -16,8 +19,40 @@ QToolButton* pictureButton(QWidget* parent, const char* name, const QString& gly
     return button;
 }
 
+namespace {
+
+// A push button that, given less room than its text needs, shows the text cut with an
+// ellipsis and the whole text as its tooltip; text() stays the whole text.
+class ElidingButton : public QPushButton {
+public:
+    ElidingButton(const QString& text, QWidget* parent) : QPushButton(text, parent) {}
+    QSize minimumSizeHint() const override {
+        const QSize full = sizeHint();
+        return QSize(std::min(full.width(), 48), full.height());
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QStylePainter painter(this);
+        QStyleOptionButton option;
+        initStyleOption(&option);
+        const int chrome = sizeHint().width() - fontMetrics().horizontalAdvance(text());
+        option.text = fontMetrics().elidedText(text(), Qt::ElideRight, std::max(0, width() - chrome));
+        painter.drawControl(QStyle::CE_PushButton, option);
+    }
+    void resizeEvent(QResizeEvent* event) override {
+        QPushButton::resizeEvent(event);
+        if (width() < sizeHint().width())
+            setToolTip(text());
+        else if (toolTip() == text())
+            setToolTip(QString());
+    }
+};
+
+}  // namespace
+
 QPushButton* textButton(QWidget* parent, const char* name, const QString& text) {
-    auto* button = named(new QPushButton(text, parent), name);
+    auto* button = named(static_cast<QPushButton*>(new ElidingButton(text, parent)), name);
     button->setFocusPolicy(Qt::NoFocus);
     return button;
 }

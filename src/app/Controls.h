@@ -22,7 +22,8 @@ W* named(W* widget, const char* name) {
 
 // A flat button showing a painted glyph (see buttonIcon); it never takes the focus.
 QToolButton* pictureButton(QWidget* parent, const char* name, const QString& glyph);
-// A push button with a text; it never takes the focus.
+// A push button with a text; it never takes the focus. Narrower than its text, it shows
+// the text elided and the whole text as its tooltip.
 QPushButton* textButton(QWidget* parent, const char* name, const QString& text);
 
 // Paints one of the window's picture-button glyphs: "min", "max", "restore", "close",

@@ -25,6 +25,7 @@
 #include "app/Controls.h"
 #include "app/EngineCommands.h"
 #include "app/FindReplaceWindow.h"
+#include "app/FlowLayout.h"
 #include "app/OnlineCommands.h"
 #include "app/ProjectTreeView.h"
 #include "app/QtPorts.h"
@@ -36,6 +37,27 @@
 static void initialiseResources() { Q_INIT_RESOURCE(resources); }
 
 namespace quillbox::app {
+
+namespace {
+
+// A frame as tall as its contents need at its width (its rows wrap); the splitter it lies
+// in does not ask for that by itself.
+class FittingFrame : public QFrame {
+public:
+    using QFrame::QFrame;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QFrame::resizeEvent(event);
+        if (!layout())
+            return;
+        const int height = layout()->heightForWidth(width());
+        if (height > 0 && height != minimumHeight())
+            setFixedHeight(height);
+    }
+};
+
+}  // namespace
 
 MainWindow::MainWindow(config::IniFile ini, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), ini_(std::move(ini)) {
@@ -206,7 +228,7 @@ QWidget* MainWindow::buildProjectPane(QWidget* parent) {
 }
 
 QWidget* MainWindow::buildFunctionPane(QWidget* parent) {
-    auto* functionFrame = named(new QFrame(parent), "外形框1");
+    auto* functionFrame = named(new FittingFrame(parent), "外形框1");
     auto* functionLayout = new QVBoxLayout(functionFrame);
     functionLayout->setContentsMargins(3, 3, 3, 3);
     functionLayout->setSpacing(3);
@@ -214,16 +236,18 @@ QWidget* MainWindow::buildFunctionPane(QWidget* parent) {
     functionBox_ = named(new QLineEdit(functionFrame), "编辑框_函数");
     functionBox_->setFont(outputFont());
     functionBox_->setPlaceholderText(QStringLiteral("函数调用或表达式"));
+    functionBox_->setMinimumWidth(160);
     row1->addWidget(functionBox_, 1);
     row1->addWidget(pictureButton(functionFrame, "按钮_加载", QStringLiteral("▶")));
     engineSelector_ = named(new QComboBox(functionFrame), "组合框_默认Js引擎");
     engineSelector_->addItems({QStringLiteral("MSScriptControl"), QStringLiteral("ChakraCore")});
     row1->addWidget(engineSelector_);
-    row1->addWidget(textButton(functionFrame, "按钮_运行_系统", QStringLiteral("系统对象运行代码")));
-    row1->addWidget(textButton(functionFrame, "按钮_运行_浏览器", QStringLiteral("浏览器方式运行代码")));
     functionLayout->addLayout(row1);
-    auto* row2 = new QHBoxLayout;
+    // The command buttons wrap onto as many rows as the width needs.
+    auto* buttons = new FlowLayout;
     const std::pair<const char*, const char*> commandButtons[] = {
+        {"按钮_运行_系统", "系统对象运行代码"},
+        {"按钮_运行_浏览器", "浏览器方式运行代码"},
         {"按钮_E2JS", "易代码"},
         {"按钮_LongStr2E", "复制易代码(全部)"},
         {"按钮_跳转", "跳转(Ctrl+G)"},
@@ -233,10 +257,8 @@ QWidget* MainWindow::buildFunctionPane(QWidget* parent) {
         {"按钮_导出Js", "导出(Ctrl+S)"},
     };
     for (const auto& [name, text] : commandButtons)
-        row2->addWidget(textButton(functionFrame, name, QString::fromUtf8(text)));
-    row2->addStretch();
-    functionLayout->addLayout(row2);
-    functionFrame->setMaximumHeight(functionFrame->sizeHint().height() + 40);
+        buttons->addWidget(textButton(functionFrame, name, QString::fromUtf8(text)));
+    functionLayout->addLayout(buttons);
     return functionFrame;
 }
 

@@ -2,6 +2,7 @@
 // the page shown whoever shows it, opened files are ready to load, the browser run says
 // where its page is when no browser starts, the title bar's double-click, the native
 // window kept from the start, and the controls at the default and the smallest size.
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -191,6 +192,39 @@ private slots:
         QCoreApplication::sendEvent(label, &move);
         QCOMPARE(moves, 1);
         QTest::mouseRelease(label, Qt::LeftButton, Qt::NoModifier, from + QPoint(30, 0));
+    }
+
+    void everyButtonFitsAtTheDefaultSizeAndStaysUsableAtTheSmallest() {
+        struct Case {
+            QSize size;
+            bool wholeLabels;
+        };
+        for (const Case& c : {Case{QSize(1000, 650), true}, Case{QSize(620, 400), false}}) {
+            // (The offscreen screen may be smaller than the default size: the test is then
+            // stricter.)
+            const QSize size = c.size.boundedTo(window->maximumSize());
+            window->resize(size);
+            QTRY_COMPARE(window->size(), size);
+            QApplication::processEvents();
+            QWidget* pane = child("外形框1");
+            const QRect room = pane->rect();
+            QVERIFY2(child("编辑框_函数")->width() >= 150, qPrintable(QString::number(child("编辑框_函数")->width())));
+            const QList<QPushButton*> buttons = pane->findChildren<QPushButton*>();
+            QCOMPARE(buttons.size(), 9);
+            for (QPushButton* button : buttons) {
+                const QRect at(button->mapTo(pane, QPoint(0, 0)), button->size());
+                QVERIFY2(room.contains(at), qPrintable(button->text()));
+                QVERIFY2(button->width() >= 40, qPrintable(button->text()));
+                const bool whole = button->width() >= button->sizeHint().width();
+                if (c.wholeLabels)
+                    QVERIFY2(whole, qPrintable(button->text()));
+                if (!whole)
+                    QCOMPARE(button->toolTip(), button->text());
+                for (QPushButton* other : buttons)
+                    if (other != button)
+                        QVERIFY(!at.intersects(QRect(other->mapTo(pane, QPoint(0, 0)), other->size())));
+            }
+        }
     }
 
     void theFirstEditorPageKeepsTheNativeWindow() {
