@@ -32,11 +32,15 @@ public:
     }
 
 protected:
-    void paintEvent(QPaintEvent*) override {
+    void paintEvent(QPaintEvent* event) override {
+        if (width() >= sizeHint().width()) {
+            QPushButton::paintEvent(event);
+            return;
+        }
         QStylePainter painter(this);
         QStyleOptionButton option;
         initStyleOption(&option);
-        const int chrome = sizeHint().width() - fontMetrics().horizontalAdvance(text());
+        const int chrome = sizeHint().width() - fontMetrics().horizontalAdvance(text()) + 4;
         option.text = fontMetrics().elidedText(text(), Qt::ElideRight, std::max(0, width() - chrome));
         painter.drawControl(QStyle::CE_PushButton, option);
     }
