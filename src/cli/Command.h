@@ -36,7 +36,13 @@ int usage(const char* command, const std::string& message);
 // standard error when it cannot be read.
 bool readInput(const char* command, const std::string& path, std::string& bytes);
 
-// Writes to a file, or standard output when path is empty or "-".
+constexpr const char* kCannotWriteStdout = "cannot write to standard output";
+
+// Writes to a file (see files::writeAtomically), or standard output when path is empty or
+// "-". False, with the one message on standard error, when it cannot be written.
 bool writeOutput(const char* command, const std::string& path, const std::string& bytes);
+
+// Flushes standard output; false, with the message, when what was written did not arrive.
+bool flushStandardOutput(const char* command);
 
 }  // namespace quillbox::cli

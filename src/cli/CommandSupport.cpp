@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "cli/Command.h"
-#include "core/editor/MemoryPage.h"
+#include "core/project/TextPage.h"
 #include "core/engine/ChakraCore.h"
 #include "core/engine/CodeLoader.h"
 #include "core/project/ProjectSource.h"
@@ -70,7 +70,8 @@ int requireEngine(const char* command, int engineIndex) {
 
 CommandProject::CommandProject()
     : store_(dialogs_, [](const std::string& name, std::string code) {
-          return std::make_unique<MemoryPage>(name, code);
+          // The code as read; it becomes an editor's only when a command edits it.
+          return std::make_unique<TextPage>(name, std::move(code));
       }) {}
 
 bool CommandProject::load(const char* command, const std::string& path, bool open) {
@@ -102,7 +103,7 @@ int runTransformCommand(const char* command, transform::Mode mode, const std::ve
     if (!result.ok)
         return fail(command, std::string(transform::kTransformFailed) + "：" + result.error);
     if (!writeOutput(command, "-", result.text))
-        return fail(command, "cannot write to standard output");
+        return kFailed;
     return kOk;
 }
 

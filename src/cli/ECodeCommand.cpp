@@ -52,7 +52,7 @@ int runECode(const std::vector<std::string>& args) {
     }
     const std::string code = ecode::callWrapperForProject(project.name(), expression, settings, renameDialogs);
     if (!writeOutput(kName, "-", gbk ? text::toGb18030(code) : code))
-        return fail(kName, "cannot write to standard output");
+        return kFailed;
     return kOk;
 }
 

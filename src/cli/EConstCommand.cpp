@@ -43,7 +43,7 @@ int runEConst(const std::vector<std::string>& args) {
     ecode::FileClipboard clipboard(std::cout);
     clipboard.route(std::string(ecode::kEClipFormat), out);
     if (!ecode::placeConstantOnClipboard(clipboard, constant))
-        return fail(kName, clipboard.error().empty() ? "no E image could be built" : "cannot write " + clipboard.error());
+        return fail(kName, clipboard.error().empty() ? "no E image could be built" : clipboard.error());
     return kOk;
 }
 

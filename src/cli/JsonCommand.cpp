@@ -44,7 +44,7 @@ int runJson(const std::vector<std::string>& args) {
         return kFailed;
     }
     if (!writeOutput(kName, "", doc.toJson(where, pretty, true) + "\n"))
-        return fail(kName, "cannot write to standard output");
+        return kFailed;
     return kOk;
 }
 

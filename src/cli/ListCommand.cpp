@@ -62,7 +62,7 @@ int runList(const std::vector<std::string>& args) {
     engine::CodeLoader loader(project.store(), output, native, chakra);
     const bool loaded = loader.load(engineIndex);
     if (!writeOutput(kName, "-", listingJson(loader.listings())))
-        return fail(kName, "cannot write to standard output");
+        return kFailed;
     return loaded ? kOk : kFailed;
 }
 

@@ -1,3 +1,4 @@
+#include <cerrno>
 #include <cstring>
 #include <iostream>
 #include <map>
@@ -76,11 +77,35 @@ bool readInput(const char* command, const std::string& path, std::string& bytes)
     return true;
 }
 
+namespace {
+void sayStdoutFailed(const char* command, int code) {
+    fail(command, std::string(kCannotWriteStdout) + (code != 0 ? std::string(": ") + std::strerror(code) : ""));
+}
+}  // namespace
+
+bool flushStandardOutput(const char* command) {
+    // The reason is known only when the failing write happens here; a stream that failed
+    // earlier has lost it.
+    const bool failedBefore = !std::cout;
+    errno = 0;
+    std::cout.flush();
+    if (std::cout)
+        return true;
+    sayStdoutFailed(command, failedBefore ? 0 : errno);
+    return false;
+}
+
 bool writeOutput(const char* command, const std::string& path, const std::string& bytes) {
     if (path.empty() || path == "-") {
+        if (!std::cout)
+            return false;  // said already
+        errno = 0;
         std::cout.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         std::cout.flush();
-        return static_cast<bool>(std::cout);
+        if (std::cout)
+            return true;
+        sayStdoutFailed(command, errno);
+        return false;
     }
     std::string error;
     if (!files::writeAtomically(path, bytes, &error)) {
@@ -132,8 +157,13 @@ int main(int argc, char** argv) {
         if (a == "--") break;
         if (a == "--help" || a == "-h") {
             std::cout << command->help;
-            return kOk;
+            return flushStandardOutput(command->name) ? kOk : kFailed;
         }
     }
-    return command->run(args);
+    const int status = command->run(args);
+    // What a command printed as it went (run's messages, list's JSON) is checked here: a
+    // full disk or a closed pipe is a failure, said once.
+    if (status == kOk && !flushStandardOutput(command->name))
+        return kFailed;
+    return status;
 }

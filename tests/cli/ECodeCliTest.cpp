@@ -106,7 +106,8 @@ TEST(EConstCommand, ImageHoldsTheConstantAndGoesToAFileOrStandardOutput) {
 
     const ProcessResult toOut = cli({"econst", dir + "/工具.js"});
     ASSERT_EQ(toOut.status, 0) << toOut.err;
-    EXPECT_EQ(toOut.out.size(), image.size());
+    // The same image but for its time stamp line, whose digits may differ in number.
+    EXPECT_NEAR(static_cast<double>(toOut.out.size()), static_cast<double>(image.size()), 4.0);
     EXPECT_EQ(toOut.out.substr(0, 8), "CNWTEPRG");
 }
 

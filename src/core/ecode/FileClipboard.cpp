@@ -31,7 +31,8 @@ bool FileClipboard::write(const std::vector<ClipboardEntry>& entries) {
                 error_ = "cannot write to standard output";
                 return false;
             }
-        } else if (!files::writeAtomically(r.path, found->bytes, &error_)) {
+        } else if (std::string why; !files::writeAtomically(r.path, found->bytes, &why)) {
+            error_ = "cannot write " + why;
             return false;
         }
     }

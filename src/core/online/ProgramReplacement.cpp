@@ -31,7 +31,7 @@ bool canReplaceProgram(const std::string& program) {
 }
 
 bool replaceProgram(const std::string& program, const std::string& bytes, std::string* error) {
-    return files::writeAtomically(program, bytes, error, 0755);
+    return files::writeAtomically(program, bytes, error, {.mode = 0755});
 }
 
 bool startDetached(const std::string& program) {

@@ -1,6 +1,7 @@
 #include "core/platform/FileIO.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -11,19 +12,136 @@
 namespace quillbox::files {
 
 namespace {
-void setError(std::string* error, const std::string& what) {
+
+namespace fs = std::filesystem;
+
+void setError(std::string* error, const std::string& path, int code) {
     if (error)
-        *error = what + ": " + std::strerror(errno);
+        *error = path + ": " + std::strerror(code);
 }
+
+bool writeAllTo(int fd, const std::string& bytes) {
+    const char* p = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, left);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (n == 0) {
+            errno = EIO;
+            return false;
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Follows `path` through symbolic links to the name that is finally written. A dangling
+// link gives the name it points to (the write creates it). False on a loop.
+bool resolveLinks(const std::string& path, std::string& resolved, int& code) {
+    std::string current = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+            resolved = current;
+            return true;
+        }
+        std::string target(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1, '\0');
+        const ssize_t n = ::readlink(current.c_str(), target.data(), target.size());
+        if (n < 0) {
+            code = errno;
+            return false;
+        }
+        target.resize(static_cast<std::size_t>(n));
+        const fs::path link(current);
+        current = fs::path(target).is_absolute() || !link.has_parent_path() ? target
+                                                                            : (link.parent_path() / target).string();
+    }
+    code = ELOOP;
+    return false;
+}
+
+// A FIFO or a device takes the bytes as they come; it is never replaced.
+bool writeDirectly(const std::string& path, const std::string& bytes, std::string* error) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        setError(error, path, errno);
+        return false;
+    }
+    bool ok = writeAllTo(fd, bytes);
+    int code = errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        code = errno;
+    }
+    if (!ok)
+        setError(error, path, code);
+    return ok;
+}
+
+bool replaceRegular(const std::string& path, const std::string& bytes, std::string* error, WriteOptions options,
+                    const struct stat* existing) {
+    const fs::path target(path);
+    const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    // The temporary name must itself fit the file system: a long name is cut short there.
+    std::string stem = target.filename().string();
+    const long nameMax = maxNameLength(dir.string());
+    const std::size_t room = nameMax > 16 ? static_cast<std::size_t>(nameMax) - 8 : 8;
+    if (stem.size() > room)
+        stem.resize(room);
+    std::string temp = (dir / ("." + stem + ".XXXXXX")).string();
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) {
+        setError(error, path, errno);
+        return false;
+    }
+    auto failed = [&](int code) {
+        ::close(fd);
+        ::unlink(temp.c_str());
+        setError(error, path, code);
+        return false;
+    };
+    if (!writeAllTo(fd, bytes))
+        return failed(errno);
+    // A file that was there keeps its permissions; a new one gets what the umask allows.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    const mode_t asked = static_cast<mode_t>(options.mode) & ~mask;
+    const mode_t mode = existing ? (existing->st_mode & 07777) | (asked & 0111) : asked;
+    ::fchmod(fd, mode);
+    if (options.sync && ::fsync(fd) != 0)
+        return failed(errno);
+    if (::close(fd) != 0) {
+        const int code = errno;
+        ::unlink(temp.c_str());
+        setError(error, path, code);
+        return false;
+    }
+    if (::rename(temp.c_str(), path.c_str()) != 0) {
+        const int code = errno;
+        ::unlink(temp.c_str());
+        setError(error, path, code);
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool readAll(const std::string& path, std::string& bytes, std::string* error) {
     bytes.clear();
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        setError(error, path);
+        setError(error, path, errno);
         return false;
     }
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+        bytes.reserve(static_cast<std::size_t>(st.st_size));  // one allocation for a large file
     char buffer[1 << 16];
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -32,7 +150,7 @@ bool readAll(const std::string& path, std::string& bytes, std::string* error) {
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            setError(error, path);
+            setError(error, path, errno);
             ::close(fd);
             bytes.clear();
             return false;
@@ -43,46 +161,44 @@ bool readAll(const std::string& path, std::string& bytes, std::string* error) {
     return true;
 }
 
-bool writeAtomically(const std::string& path, const std::string& bytes, std::string* error, unsigned mode) {
-    namespace fs = std::filesystem;
-    const fs::path target(path);
-    const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    std::string temp = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
-        setError(error, path);
+bool writeAtomically(const std::string& path, const std::string& bytes, std::string* error, WriteOptions options) {
+    if (path.empty()) {
+        setError(error, path, ENOENT);
         return false;
     }
-    const char* p = bytes.data();
-    std::size_t left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            setError(error, path);
-            ::close(fd);
-            ::unlink(temp.c_str());
+    std::string target;
+    int code = 0;
+    if (!resolveLinks(path, target, code)) {
+        setError(error, path, code);
+        return false;
+    }
+    struct stat st {};
+    if (::stat(target.c_str(), &st) != 0) {
+        if (errno != ENOENT) {
+            setError(error, path, errno);
             return false;
         }
-        p += n;
-        left -= static_cast<std::size_t>(n);
+        return replaceRegular(target, bytes, error, options, nullptr);
     }
-    // Keep the permissions an ordinary new file would get.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, static_cast<mode_t>(mode) & ~mask);
-    if (::fsync(fd) != 0 || ::close(fd) != 0) {
-        setError(error, path);
-        ::unlink(temp.c_str());
-        return false;
-    }
-    if (::rename(temp.c_str(), path.c_str()) != 0) {
-        setError(error, path);
-        ::unlink(temp.c_str());
-        return false;
-    }
-    return true;
+    if (S_ISREG(st.st_mode))
+        return replaceRegular(target, bytes, error, options, &st);
+    if (S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))
+        return writeDirectly(target, bytes, error);
+    if (error)
+        *error = path + ": " + (S_ISDIR(st.st_mode) ? std::strerror(EISDIR) : "not a regular file");
+    return false;
+}
+
+long maxNameLength(const std::string& directory) {
+    fs::path dir = directory.empty() ? fs::path(".") : fs::path(directory);
+    std::error_code ec;
+    while (!fs::exists(dir, ec) && dir.has_parent_path() && dir.parent_path() != dir)
+        dir = dir.parent_path();
+    if (!fs::exists(dir, ec))
+        dir = ".";
+    errno = 0;
+    const long n = ::pathconf(dir.c_str(), _PC_NAME_MAX);
+    return n > 0 ? n : NAME_MAX;
 }
 
 }  // namespace quillbox::files

@@ -7,10 +7,30 @@ namespace quillbox::files {
 // Reads the whole file; false (and `error` set) when it cannot be read.
 bool readAll(const std::string& path, std::string& bytes, std::string* error = nullptr);
 
-// Writes bytes to a temporary file beside `path` and renames it into place, so a failed
-// write never destroys what was there. The file is synced before the rename and gets
-// `mode` less the umask. False with a reason in `error` on failure.
+struct WriteOptions {
+    // Wait for the disk before the new file takes the old one's place. Exports and settings
+    // do; writers of many files that can be made again (unpack) may not.
+    bool sync = true;
+    // The permissions of a new file, less the umask. A file that is replaced keeps its own,
+    // and gains the execute bits asked for here (a program written over an older one).
+    unsigned mode = 0666;
+};
+
+// Writes bytes as the whole file at `path`, the one way every file the program makes is
+// written:
+// - a regular file (or a new one) is written to a temporary file beside it and renamed
+//   into place, so a failed write never destroys what was there; a file that existed
+//   keeps its permissions (see WriteOptions::mode);
+// - a symbolic link is followed (link by link) and its target is replaced that way, so
+//   the link stays a link;
+// - a FIFO or a device is opened and written directly, never replaced;
+// - anything else (a directory, a socket) is refused.
+// False with a reason in `error` on failure ("PATH: why").
 bool writeAtomically(const std::string& path, const std::string& bytes, std::string* error = nullptr,
-                     unsigned mode = 0666);
+                     WriteOptions options = {});
+
+// The longest file name (one path component) the file system of `directory` takes; the
+// directory need not exist yet (its nearest existing ancestor answers).
+long maxNameLength(const std::string& directory);
 
 }  // namespace quillbox::files
