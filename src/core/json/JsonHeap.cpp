@@ -116,6 +116,7 @@ void Heap::reset(Node* node, JsonKind kind) noexcept {
     }
     node->size = 0;
     node->kind = kind;
+    node->keptEscapes = false;
     node->integer = 0;
 }
 
@@ -155,6 +156,7 @@ void Heap::release(Node* node) noexcept {
 Node* Heap::copyTree(const Node* source) {
     auto shallowCopy = [this](const Node* from) {
         Node* to = from->isContainer() ? newNode(from->kind) : newScalar(from->kind, from->textView());
+        to->keptEscapes = from->keptEscapes;
         switch (from->kind) {
         case JsonKind::Number: to->number = from->number; break;
         case JsonKind::Integer: to->integer = from->integer; break;

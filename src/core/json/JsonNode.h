@@ -21,6 +21,11 @@ struct Node {
     std::uint32_t keyLength = 0;
     std::uint32_t refs = 0;  // documents holding this node as their root
     JsonKind kind = JsonKind::Null;
+    // A string read with escapes kept as written (\u when not decoded, or an unknown
+    // escape) and no escaped backslash: every backslash in its text is one the source had
+    // bare, and the writer writes it back bare, so the JSON text stays that of the string
+    // that was read.
+    bool keptEscapes = false;
     std::uint32_t size = 0;      // text length of a scalar, child count of a container
     std::uint32_t capacity = 0;  // allocated child slots of a container
     union {

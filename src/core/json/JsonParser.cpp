@@ -233,9 +233,12 @@ private:
         return false;
     }
 
-    // Decodes the escapes of a quoted text into out.
-    void unescape(std::u16string_view in, std::u16string& out) const {
+    // Decodes the escapes of a quoted text into out. True when every backslash left in out
+    // is an escape kept as written (there is at least one, and no escaped backslash).
+    bool unescape(std::u16string_view in, std::u16string& out) const {
         out.clear();
+        bool kept = false;
+        bool escapedBackslash = false;
         std::size_t i = 0;
         while (i < in.size()) {
             const char16_t c = in[i];
@@ -247,7 +250,10 @@ private:
             const char16_t e = in[i + 1];
             i += 2;
             switch (e) {
-            case u'\\': case u'/': case u'"': case u'\'': out.push_back(e); break;
+            case u'\\': case u'/': case u'"': case u'\'':
+                escapedBackslash = escapedBackslash || e == u'\\';
+                out.push_back(e);
+                break;
             case u'b': out.push_back(8); break;
             case u't': out.push_back(9); break;
             case u'r': out.push_back(13); break;
@@ -270,14 +276,17 @@ private:
                 } else {  // kept as written, so nothing is lost
                     out.push_back(u'\\');
                     out.push_back(u'u');
+                    kept = true;
                 }
                 break;
             default:  // an unknown escape is kept as written
                 out.push_back(u'\\');
                 out.push_back(e);
+                kept = true;
                 break;
             }
         }
+        return kept && !escapedBackslash;
     }
 
     int memberKey(std::u16string& key) {
@@ -305,8 +314,9 @@ private:
             std::u16string_view inner;
             if (!scanQuoted(inner))
                 return json_error::kBadValue;
-            unescape(inner, buffer_);
+            const bool keptEscapes = unescape(inner, buffer_);
             node = heap_.newScalar(JsonKind::String, buffer_);
+            node->keptEscapes = keptEscapes;
             return 0;
         }
         std::size_t j = pos_;

@@ -8,14 +8,20 @@ namespace quillbox::json_detail {
 
 namespace {
 
-void writeString(std::u16string_view value, bool escape, std::u16string& out) {
+// keptEscapes: every backslash in value stands for itself in the JSON text (see Node).
+void writeString(std::u16string_view value, bool escape, bool keptEscapes, std::u16string& out) {
     out.push_back(u'"');
     if (!escape) {
         out.append(value);
     } else {
         for (char16_t c : value) {
             switch (c) {
-            case u'\\': out.append(u"\\\\"); break;
+            case u'\\':
+                if (keptEscapes)
+                    out.push_back(c);
+                else
+                    out.append(u"\\\\");
+                break;
             case u'/': out.append(u"\\/"); break;
             case u'"': out.append(u"\\\""); break;
             case 8: out.append(u"\\b"); break;
@@ -43,7 +49,7 @@ void writeJson(const Node* node, bool pretty, bool escape, std::u16string& out) 
     auto open = [&](const Node* n) {
         switch (n->kind) {
         case JsonKind::String:
-            writeString(n->textView(), escape, out);
+            writeString(n->textView(), escape, n->keptEscapes, out);
             break;
         case JsonKind::Array:
             out.push_back(u'[');
@@ -92,7 +98,7 @@ void writeJson(const Node* node, bool pretty, bool escape, std::u16string& out) 
         if (object) {
             if (pretty)
                 out.append(level, u'\t');
-            writeString(child->keyView(), escape, out);
+            writeString(child->keyView(), escape, false, out);
             out.push_back(u':');
         }
         open(child);

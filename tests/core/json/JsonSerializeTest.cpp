@@ -7,6 +7,36 @@
 namespace quillbox {
 namespace {
 
+TEST(JsonSerialize, EscapesKeptAsWrittenAreWrittenBackAsTheyStood) {
+    // Without \u decoding the reader keeps such escapes as written; the writer must give
+    // back the JSON text of the same string, not one with a doubled backslash.
+    struct Case {
+        const char* in;
+        const char* out;
+    };
+    for (const Case& c : std::vector<Case>{
+             {R"({"name":"\u4e2d\u6587"})", R"({"name":"\u4e2d\u6587"})"},
+             {R"(["\q and \u12"])", R"(["\q and \u12"])"},
+             {R"(["\u0041\"x\/"])", R"(["\u0041\"x\/"])"},
+             // A real backslash is written escaped, as ever.
+             {R"(["a\\b"])", R"(["a\\b"])"},
+         }) {
+        const JsonDocument doc = parsed(c.in);
+        EXPECT_EQ(doc.toJson(), c.out) << c.in;
+        EXPECT_EQ(parsed(doc.toJson()).toJson(), c.out) << "written again: " << c.in;
+        JsonDocument copy;
+        copy.setMember("", "v", doc);
+        EXPECT_EQ(copy.toJson("v"), c.out) << "a copy writes the same: " << c.in;
+    }
+    // A string set by the program has no kept escapes, and one decoded never had any.
+    JsonDocument doc = parsed(R"({"a":"\u4e2d"})");
+    doc.setMember("", "a", JsonDocument::makeString("\\u4e2d"));
+    EXPECT_EQ(doc.toJson(), R"({"a":"\\u4e2d"})");
+    JsonDocument decoded;
+    ASSERT_TRUE(decoded.parse(R"(["\u4e2d"])", true).ok);
+    EXPECT_EQ(decoded.toJson(), "[\"中\"]");
+}
+
 TEST(JsonSerialize, PrettyIndentsObjectsWithTabsAndCrLf) {
     const JsonDocument doc = parsed(R"({"a":{"b":[1,2]}})");
     EXPECT_EQ(doc.toJson("", true), "{\r\n\t\"a\":{\r\n\t\t\"b\":[1,2]\r\n\t}\r\n}");
