@@ -92,6 +92,16 @@ void ProjectTreeView::treeChanged(TreeEvent event, NodeId node) {
             delete item;
         }
         break;
+    case TreeEvent::ChildrenRemoved:
+        // All children at once (a listing being cleared): one removal for the view, not a
+        // search of the siblings for each child.
+        if (QTreeWidgetItem* item = itemOf(node)) {
+            const QList<QTreeWidgetItem*> children = item->takeChildren();
+            for (QTreeWidgetItem* child : children)
+                forget(child);
+            qDeleteAll(children);
+        }
+        break;
     case TreeEvent::Changed:
         if (QTreeWidgetItem* item = itemOf(node))
             drawNode(item, node);

@@ -76,6 +76,8 @@ int runPack(const std::vector<std::string>& args) {
     const std::string project = operands[0];
     if (project.empty())
         return usage(kName, "NAME must not be empty");
+    if (ProjectStore::isBlankName(project))
+        return fail(kName, "project name must not be blank");
     // A line break in a name would end the block line that carries it: the file could
     // not be imported again.
     if (holdsLineBreak(project))
@@ -88,6 +90,8 @@ int runPack(const std::vector<std::string>& args) {
         const std::string module = moduleNameOf(operands[i]);
         if (module.empty())
             return fail(kName, operands[i] + " gives an empty module name");
+        if (ProjectStore::isBlankName(module))
+            return fail(kName, operands[i] + " gives a blank module name");
         if (holdsLineBreak(module))
             return fail(kName, operands[i] + ": module name must not hold a line break");
         if (!seen.insert(module).second)
@@ -109,7 +113,10 @@ int runPack(const std::vector<std::string>& args) {
         if (store.addModuleCore(modules[i], std::move(codes[i])) == kNoNode)
             return kFailed;  // the store has said why
     }
-    if (!writeOutput(kName, out, store.exportBytes(project)))
+    const ProjectStore::CheckedExport exported = store.checkedExportBytes(project);
+    if (!exported.ok())
+        return fail(kName, "导出失败: " + exported.unstorable + "; nothing was written");
+    if (!writeOutput(kName, out, exported.bytes))
         return kFailed;
     return kOk;
 }
@@ -134,9 +141,14 @@ const CommandRegistration registration({
     "  -o OUT   write to OUT instead of standard output\n"
     "  --       end of options\n"
     "\n"
+    "OUT is written through a symbolic link (its target is replaced); a FIFO or a device is\n"
+    "written directly.\n"
+    "\n"
     "Exit status: 0 written; 1 a FILE cannot be read, two FILEs give the same module name,\n"
-    "a name is empty or holds a line break, or OUT cannot be written (an existing OUT is\n"
-    "then left as it was); 2 bad usage.\n",
+    "a name is blank or holds a line break, the file would not import back as the same\n"
+    "project (\"导出失败: \" and the module, as for a module named \"end game\" or code that\n"
+    "holds a project file), or OUT cannot be written (an existing OUT is then left as it\n"
+    "was); 2 bad usage.\n",
     runPack,
 });
 

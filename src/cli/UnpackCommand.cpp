@@ -1,17 +1,14 @@
 // quillbox-cli unpack: import a project script file and write its modules as files.
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
 #include <filesystem>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <iostream>
 #include <memory>
 
 #include "cli/Command.h"
 #include "core/project/TextPage.h"
 #include "core/platform/Dialogs.h"
+#include "core/platform/FileIO.h"
 #include "core/project/ProjectStore.h"
+#include "core/text/Text.h"
 
 namespace quillbox::cli {
 namespace {
@@ -35,47 +32,6 @@ public:
     }
     std::string saveFileDialog(const SaveFileRequest&) override { return ""; }
 };
-
-// Writes through a temporary file beside the target and renames it into place, so an
-// error never leaves a half-written file where an older one stood. Unlike an export it
-// does not wait for the disk (fsync): the project file still holds every module, and
-// two hundred waits would make unpack ten times slower.
-bool writeModuleFile(const std::string& path, const std::string& bytes, std::string& reason) {
-    std::string temp = path + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
-        reason = path + ": " + std::strerror(errno);
-        return false;
-    }
-    const char* p = bytes.data();
-    std::size_t left = bytes.size();
-    bool ok = true;
-    while (ok && left > 0) {
-        const ssize_t n = ::write(fd, p, left);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            ok = false;
-            break;
-        }
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    if (ok) {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(fd, 0666 & ~mask);
-    }
-    if (::close(fd) != 0)
-        ok = false;
-    if (ok && ::rename(temp.c_str(), path.c_str()) != 0)
-        ok = false;
-    if (!ok) {
-        reason = path + ": " + std::strerror(errno);
-        ::unlink(temp.c_str());
-    }
-    return ok;
-}
 
 // A module name becomes a file name in DIR: it must not reach outside DIR.
 bool isPlainFileName(const std::string& name) {
@@ -113,18 +69,28 @@ int runUnpack(const std::vector<std::string>& args) {
         return fail(kName, "cannot read " + imported.detail);
     default:
         for (const std::string& notice : dialogs.notices)
-            std::cerr << "quillbox-cli " << kName << ": " << notice << '\n';
+            std::cerr << "quillbox-cli " << kName << ": " << text::escapeControls(notice) << '\n';
         return fail(kName, "the import was refused; nothing was written");
     }
+    for (const std::string& skipped : imported.skipped)
+        if (ProjectStore::isBlankName(skipped))
+            return fail(kName, "a module name is blank ('" + text::escapeControls(skipped) + "'); nothing was written");
     for (const std::string& notice : dialogs.notices)
-        std::cerr << "quillbox-cli " << kName << ": warning: " << notice << '\n';
+        std::cerr << "quillbox-cli " << kName << ": warning: " << text::escapeControls(notice) << '\n';
 
-    // Check every name before writing anything.
+    // Check every name before writing anything: a name the file system cannot take would
+    // otherwise stop the command halfway, with some modules written.
+    const long nameMax = files::maxNameLength(dir);
     std::vector<std::string> modules;
     for (int i = 1; i <= store.pageCount(); ++i) {
         const std::string module = store.moduleOfPage(i);
+        const std::string shown = "'" + text::escapeControls(module) + "'";
         if (!isPlainFileName(module))
-            return fail(kName, "module name '" + module + "' is not a plain file name; nothing was written");
+            return fail(kName, "module name " + shown + " is not a plain file name; nothing was written");
+        if (static_cast<long>(module.size() + 3) > nameMax)
+            return fail(kName, "module name " + shown + " is too long for a file name here (" +
+                                   std::to_string(module.size() + 3) + " bytes with .js, at most " +
+                                   std::to_string(nameMax) + "); nothing was written");
         modules.push_back(module);
     }
     std::error_code ec;
@@ -135,15 +101,19 @@ int runUnpack(const std::vector<std::string>& args) {
     for (int i = 1; i <= store.pageCount(); ++i) {
         std::string reason;
         const std::string target = (std::filesystem::path(dir) / (modules[static_cast<std::size_t>(i - 1)] + ".js")).string();
-        if (!writeModuleFile(target, store.page(i)->getText(), reason))
+        // No wait for the disk per file: the project file still holds every module, and
+        // hundreds of waits would make unpack many times slower.
+        if (!files::writeAtomically(target, store.page(i)->getText(), &reason, {.sync = false}))
             return fail(kName, "cannot write " + reason);
     }
 
-    std::string listing = imported.project + "\n";
+    // Names are printed with their control characters escaped: a name holding ESC or CR
+    // must not drive the terminal.
+    std::string listing = text::escapeControls(imported.project) + "\n";
     for (const std::string& module : store.moduleNames(imported.project))
-        listing += module + "\n";
+        listing += text::escapeControls(module) + "\n";
     if (!writeOutput(kName, "", listing))
-        return fail(kName, "cannot write to standard output");
+        return kFailed;
     return kOk;
 }
 
@@ -160,11 +130,12 @@ const CommandRegistration registration({
     "FILE is read as UTF-8 when it is valid UTF-8, else as GB18030. Spaces are removed\n"
     "from the project name. A module name repeated in FILE is skipped with a warning.\n"
     "Module codes keep the line breaks the format adds after them: four CR LF pairs after\n"
-    "every module but the last, one after the last (see pack --help).\n"
+    "every module but the last, one after the last (see pack --help). Control characters\n"
+    "in the printed names are written as \\xNN.\n"
     "\n"
     "Exit status: 0 written; 1 FILE cannot be read, holds no project, or names a module\n"
-    "that is not a plain file name (holding '/', or being '.' or '..'), in which case\n"
-    "nothing is written; 2 bad usage.\n",
+    "that is not a plain file name (holding '/', being '.' or '..', blank, or too long for\n"
+    "the file system), in which case nothing is written; 2 bad usage.\n",
     runUnpack,
 });
 

@@ -189,6 +189,64 @@ TEST_F(Unpack, AnyFileNameIsAccepted) {
     EXPECT_EQ(readFile(dir + "/o/m.js"), "x\r\n");
 }
 
+TEST_F(Pack, RefusesAFileThatWouldNotUnpackToTheSameModules) {
+    // "end game" reads as the END line on import: the project would end at it.
+    const std::string out = dir + "/p.js";
+    ProcessResult r = cli({"pack", "p", put("first.js", "var first=1;\n"), put("end game.js", "var eg=1;\n"),
+                           put("last.js", "var last=1;\n"), "-o", out});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("导出失败: 模块[end game]"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(out));
+    // A module holding an exported project would be split on import.
+    ASSERT_EQ(cli({"pack", "inner", put("x.js", "var x;"), "-o", dir + "/inner.js"}).status, 0);
+    r = cli({"pack", "outer", dir + "/inner.js", put("y.js", "var y;")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("导出失败: 模块[inner]"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+}
+
+TEST_F(Pack, BlankNamesAreRefused) {
+    const std::string a = put("a.js", "1");
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"pack", "   ", a}, {"pack", "p", put("   .js", "2")}, {"pack", "\t", a}}) {
+        ProcessResult r = cli(args);
+        EXPECT_EQ(r.status, 1) << args[1];
+        EXPECT_NE(r.err.find("blank"), std::string::npos) << r.err;
+        EXPECT_EQ(r.out, "");
+    }
+}
+
+TEST_F(Unpack, NamesTheFileSystemCannotTakeWriteNothing) {
+    // 252 bytes and ".js" fill a 255-byte name; one more does not fit.
+    const std::string fits(252, 'f');
+    const std::string tooLong(253, 'x');
+    ProcessResult r = cli({"unpack", put("long.js", projectFileText("p", {{"a", "1"}, {fits, "2"}})), dir + "/ok"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readFile(dir + "/ok/" + fits + ".js"), "2\r\n");
+    r = cli({"unpack", put("long.js", projectFileText("p", {{"a", "1"}, {tooLong, "2"}})), dir + "/never"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("too long"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(dir + "/never"));
+}
+
+TEST_F(Unpack, BlankModuleNamesWriteNothing) {
+    const std::string text = projectFileText("p", {{"fine", "1"}, {"x", "2"}});
+    std::string blank = text;
+    blank.replace(blank.find("//       x.js"), 13, "//       .js");
+    ProcessResult r = cli({"unpack", put("blank.js", blank), dir + "/never"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("blank"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(dir + "/never"));
+}
+
+TEST_F(Unpack, ControlCharactersInNamesArePrintedEscaped) {
+    const std::string file = put("ctl.js", projectFileText("p\x1b[31m", {{"a\x1b]0;t\x07", "1"}, {"b\x7f\xC2\x9B", "2"}}));
+    ProcessResult r = cli({"unpack", file, dir + "/o"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "p\\x1b[31m\na\\x1b]0;t\\x07\nb\\x7f\\u009b\n");
+    EXPECT_EQ(readFile(dir + "/o/a\x1b]0;t\x07.js"), "1\r\n\r\n\r\n\r\n") << "the files keep the names";
+}
+
 TEST_F(Unpack, BadUsage) {
     EXPECT_EQ(cli({"unpack"}).status, 2);
     EXPECT_EQ(cli({"unpack", "one"}).status, 2);

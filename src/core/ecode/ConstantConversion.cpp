@@ -58,20 +58,11 @@ std::string constantValue(std::string_view project, const std::vector<ConstantMo
 }
 
 std::vector<ConstantModule> projectModules(const ProjectStore& store, const std::string& project) {
-    // Pages are matched by the project and module they belong to, not by page name: the
-    // page name of project a_b, module c is also that of project a, module b_c.
-    const int pages = store.pageCount();
-    std::vector<bool> used(static_cast<std::size_t>(pages) + 1, false);
+    // The modules as export takes them: pages matched by the project and module they
+    // belong to, not by page name, in one pass however many modules there are.
     std::vector<ConstantModule> modules;
-    for (const std::string& module : store.moduleNames(project)) {
-        for (int position = 1; position <= pages; ++position) {
-            if (used[position] || store.projectOfPage(position) != project || store.moduleOfPage(position) != module)
-                continue;
-            used[position] = true;
-            modules.push_back({module, store.page(position)->getText(), position == pages});
-            break;
-        }
-    }
+    for (project_file::ExportedModule& m : store.exportModules(project))
+        modules.push_back({std::move(m.name), std::move(m.code), m.lastPage});
     return modules;
 }
 

@@ -1,5 +1,7 @@
 #include "core/project/ProjectFile.h"
 
+#include <algorithm>
+
 #include "core/text/Regex.h"
 
 namespace quillbox::project_file {
@@ -88,11 +90,15 @@ SplitProject split(std::string text) {
     });
     if (!error.empty())
         return failed(error);
-    if (!found)
+    if (!found) {
+        result.unsplit = std::move(text);
         return result;
+    }
     result.name = withoutSpaces(rawName);
-    if (result.name.empty())
+    if (result.name.empty()) {
+        result.unsplit = std::move(text);
         return result;
+    }
 
     // The module names, and the places of their headers for the doubling below.
     struct Header {
@@ -144,6 +150,36 @@ SplitProject split(std::string text) {
     // of different lengths; names decide what is imported.
     result.codes.resize(result.moduleNames.size());
     return result;
+}
+
+namespace {
+
+// Code as import gives it back: the code, then nothing but CR LF pairs.
+bool sameCode(std::string_view original, std::string_view imported) {
+    if (imported.substr(0, original.size()) != original)
+        return false;
+    for (std::size_t i = original.size(); i < imported.size(); i += 2)
+        if (imported.compare(i, 2, kCrLf) != 0)
+            return false;
+    return true;
+}
+
+}  // namespace
+
+std::string checkRoundTrip(const std::string& project, const std::vector<ExportedModule>& modules, std::string text) {
+    const SplitProject back = split(std::move(text));
+    if (!back.ok || back.name.empty() || back.name != withoutSpaces(project))
+        return "项目名称[" + project + "]无法存入项目文件";
+    const std::size_t n = std::min(back.moduleNames.size(), modules.size());
+    for (std::size_t i = 0; i < n; ++i)
+        if (back.moduleNames[i] != modules[i].name || !sameCode(modules[i].code, back.codes[i]))
+            return "模块[" + modules[i].name + "]的名称或代码无法存入项目文件";
+    if (back.moduleNames.size() < modules.size())  // the project ended at this module's name
+        return "模块[" + modules[n].name + "]的名称或代码无法存入项目文件";
+    if (back.moduleNames.size() > modules.size())  // the last module's code was split
+        return modules.empty() ? "项目名称[" + project + "]无法存入项目文件"
+                               : "模块[" + modules.back().name + "]的名称或代码无法存入项目文件";
+    return "";
 }
 
 }  // namespace quillbox::project_file

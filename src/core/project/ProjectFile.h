@@ -42,11 +42,21 @@ struct SplitProject {
     std::string name;         // "" when the text holds no project
     std::vector<std::string> moduleNames;
     std::vector<std::string> codes;  // same length as moduleNames ("" where a code is missing)
+    std::string unsplit;             // the text given back whole when it holds no project
 };
 
 // Splits a file's text into the project name (spaces removed), the module names and
 // their codes, exactly as the importer always has: codes keep the line breaks the
-// format added after them. Takes the text by value so it can be released early.
+// format added after them. Takes the text by value so it can be released early; a text
+// that holds no project comes back in `unsplit`.
 SplitProject split(std::string text);
+
+// Whether `text` (a file's text as import reads it) imports back as `project` with these
+// modules: the same project name (spaces apart, which import drops), the same module names
+// in order, and each module's code followed only by the line breaks the format adds.
+// "" when it does, else which module (or the project name) cannot be stored, as the
+// export's message says it.
+std::string checkRoundTrip(const std::string& project, const std::vector<ExportedModule>& modules,
+                           std::string text);
 
 }  // namespace quillbox::project_file

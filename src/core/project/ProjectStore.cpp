@@ -54,6 +54,41 @@ std::size_t ProjectStore::moduleCount(const std::string& project) const {
     return document_.count(modulesPath(project));
 }
 
+bool ProjectStore::hasModule(const std::string& project, const std::string& module) const {
+    auto it = modulesOf_.find(project);
+    return it != modulesOf_.end() && it->second.count(module) != 0;
+}
+
+void ProjectStore::forgetModule(const std::string& project, const std::string& module) {
+    if (auto it = modulesOf_.find(project); it != modulesOf_.end())
+        it->second.erase(module);
+}
+
+NodeId ProjectStore::moduleNode(const std::string& project, const std::string& module) const {
+    for (NodeId p : tree_.topLevel()) {
+        if (tree_.value(p) != node_value::kProject || tree_.text(p) != project)
+            continue;
+        for (NodeId m : tree_.children(p))
+            if (tree_.value(m) == node_value::kModule && tree_.text(m) == module + ".js")
+                return m;
+    }
+    return kNoNode;
+}
+
+bool ProjectStore::isBlankName(const std::string& name) {
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        if (name[i] == ' ' || name[i] == '\t' || name[i] == '\r' || name[i] == '\n' || name[i] == '\v' ||
+            name[i] == '\f')
+            continue;
+        if (name.compare(i, 3, "\xE3\x80\x80") == 0) {
+            i += 2;
+            continue;
+        }
+        return false;
+    }
+    return true;
+}
+
 int ProjectStore::moduleIndex(const std::string& project, const std::string& module) const {
     // Compared as strings, not as JSON text: a name holding "/" or a quote is written
     // escaped in JSON and would never be found that way.
@@ -112,8 +147,11 @@ std::string ProjectStore::currentProject() const { return projectOfPage(currentP
 void ProjectStore::showPage(int position) {
     for (PageEntry& entry : pages_)
         entry.page->setVisible(false);
-    if (Page* p = page(position))
-        p->setVisible(true);
+    Page* shown = page(position);
+    if (shown)
+        shown->setVisible(true);
+    if (onPageShown)
+        onPageShown(shown ? position : 0);
 }
 
 // ---- helpers -------------------------------------------------------------------------------
@@ -150,6 +188,7 @@ NodeId ProjectStore::addProjectCore(const std::string& project) {
     JsonDocument value = JsonDocument::makeObject();
     value.setMember("", "js", JsonDocument::makeArray());
     document_.setMember("", project, value);
+    modulesOf_[project].clear();
     refreshLayout();
     return node;
 }
@@ -161,7 +200,11 @@ NodeId ProjectStore::addModuleCore(const std::string& module, std::string code) 
         return kNoNode;
     }
     const std::string project = tree_.text(projectNode);
-    if (moduleIndex(project, module) >= 0) {
+    if (isBlankName(module)) {
+        warn("名称不能为空！请重新命名");
+        return kNoNode;
+    }
+    if (hasModule(project, module)) {
         warn("名称重复[" + module + "]！请重新命名");
         return kNoNode;
     }
@@ -181,6 +224,7 @@ NodeId ProjectStore::addModuleCore(const std::string& module, std::string code) 
     if (onPagesChanged)
         onPagesChanged();
     document_.append(modulesPath(project), JsonDocument::makeString(module));
+    modulesOf_[project].insert(module);
     refreshLayout();
     return node;
 }
@@ -206,7 +250,7 @@ bool ProjectStore::removePageCore(int position) {
 
 void ProjectStore::addProject() {
     const std::optional<std::string> answer = dialogs_.inputBox("请输入项目名称", "项目名称");
-    if (!answer || answer->empty())
+    if (!answer || isBlankName(*answer))
         return;
     if (hasProject(*answer)) {
         warn("名称重复！请重新命名");
@@ -222,18 +266,63 @@ void ProjectStore::deleteProject() {
         return;
     }
     const std::string project = tree_.text(node);
-    for (;;) {
-        int position = 0;
-        for (std::size_t i = 0; i < pages_.size() && position == 0; ++i)
-            if (pages_[i].project == project)
-                position = static_cast<int>(i + 1);
-        if (position == 0)
-            break;
-        if (!removePageCore(position))
-            return;
+    // The pages are asked about in list order. A module whose page goes also loses its node
+    // and its place in the document at once, so that a No later on leaves every remaining
+    // node with its page.
+    std::vector<std::size_t> removed;
+    bool refused = false;
+    for (std::size_t i = 0; i < pages_.size() && !refused; ++i) {
+        if (pages_[i].project != project)
+            continue;
+        Page* p = pages_[i].page.get();
+        if (!p->getText().empty()) {
+            const std::string question = replaceMark("项目[%s]中还有代码,确定删除吗？", p->name());
+            refused = dialogs_.messageBox(question, "", MessageIcon::None, MessageButtons::YesNo) != MessageAnswer::Yes;
+        }
+        if (!refused)
+            removed.push_back(i);
     }
-    document_.removeMember("", project);
-    tree_.remove(node);
+    if (!refused) {
+        removePages(removed);
+        document_.removeMember("", project);
+        modulesOf_.erase(project);
+        tree_.remove(node);
+        return;
+    }
+    std::set<std::string> gone;
+    for (std::size_t i : removed)
+        gone.insert(pages_[i].module);
+    removePages(removed);
+    JsonDocument kept = JsonDocument::makeArray();
+    for (const std::string& module : moduleNames(project))
+        if (gone.count(module) == 0)
+            kept.append("", JsonDocument::makeString(module));
+    document_.setMember(JsonDocument::escapePathKey(project), "js", kept);
+    std::vector<NodeId> nodes;
+    for (NodeId m : tree_.children(node))
+        if (tree_.value(m) == node_value::kModule && gone.count(moduleOfNodeText(tree_.text(m))) != 0)
+            nodes.push_back(m);
+    tree_.removeSiblings(nodes);
+    for (const std::string& module : gone)
+        forgetModule(project, module);
+}
+
+void ProjectStore::removePages(const std::vector<std::size_t>& indexes) {
+    if (indexes.empty())
+        return;
+    std::vector<bool> drop(pages_.size(), false);
+    for (std::size_t i : indexes) {
+        drop[i] = true;
+        pages_[i].page->close();
+    }
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < pages_.size(); ++i)
+        if (!drop[i])
+            pages_[kept++] = std::move(pages_[i]);
+    pages_.resize(kept);
+    if (onPagesChanged)
+        onPagesChanged();
+    showPage(1);
 }
 
 void ProjectStore::addModule() {
@@ -244,7 +333,7 @@ void ProjectStore::addModule() {
     }
     const std::string prompt = replaceMark("当前项目(%s)请输入子项目名称", tree_.text(projectNode));
     const std::optional<std::string> answer = dialogs_.inputBox(prompt, "模块名称");
-    if (!answer || answer->empty())
+    if (!answer || isBlankName(*answer))
         return;
     const NodeId node = addModuleCore(*answer, "");
     if (node != kNoNode)
@@ -264,6 +353,7 @@ void ProjectStore::deleteModule() {
             return;
     if (const int index = moduleIndex(project, module); index >= 0)
         document_.removeAt(modulesPath(project), static_cast<std::size_t>(index));
+    forgetModule(project, module);
 
     NodeId next = tree_.previousSibling(node);
     if (tree_.value(next) != node_value::kModule)
@@ -280,11 +370,21 @@ void ProjectStore::renameModule() {
     if (tree_.value(node) != node_value::kModule)
         return;
     const std::optional<std::string> answer = dialogs_.inputBox("请输入子项目名称", "模块名称");
-    if (!answer || answer->empty())
+    if (!answer || isBlankName(*answer))
         return;
     const std::string& newName = *answer;
     const std::string project = tree_.text(tree_.parent(node));
     const std::string oldName = moduleOfNodeText(tree_.text(node));
+    if (newName == oldName)
+        return;
+    // Module names are unique within a project: a second module of the same name could
+    // neither be told apart nor exported and imported again.
+    if (hasModule(project, newName)) {
+        warn("名称重复[" + newName + "]！请重新命名");
+        return;
+    }
+    forgetModule(project, oldName);
+    modulesOf_[project].insert(newName);
     if (const int index = moduleIndex(project, oldName); index >= 0) {
         const std::string path = modulesPath(project);
         document_.insertAt(path, static_cast<std::size_t>(index) + 1, JsonDocument::makeString(newName));

@@ -13,13 +13,16 @@
 // All user dialogue goes through the Dialogs port; pages come from the page factory, so
 // the desktop makes editor pages and the command line and tests make memory pages.
 #include <functional>
+#include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "core/json/JsonDocument.h"
 #include "core/platform/Dialogs.h"
 #include "core/platform/Page.h"
+#include "core/project/ProjectFile.h"
 #include "core/project/ProjectTree.h"
 
 namespace quillbox {
@@ -48,11 +51,17 @@ enum class ImportOutcome {
     Refused,       // no unique project name was given: "错误的导入操作"
 };
 
+// What import does with a file that holds no project.
+enum class PlainScript {
+    Refuse,    // NoProject: the file is not a project script file
+    AsModule,  // a project of one module, both named after the file
+};
+
 struct ImportResult {
     ImportOutcome outcome = ImportOutcome::NoProject;
     std::string project;                  // the name the project got
     std::vector<std::string> modules;     // modules created, in order
-    std::vector<std::string> skipped;     // module names refused as repeated
+    std::vector<std::string> skipped;     // module names refused (repeated or blank)
     std::string detail;                   // why the file was unreadable or could not be split
 };
 
@@ -75,6 +84,12 @@ public:
     static std::string modulesPath(const std::string& project);
     std::vector<std::string> moduleNames(const std::string& project) const;
     std::size_t moduleCount(const std::string& project) const;
+    bool hasModule(const std::string& project, const std::string& module) const;
+    // The module's node under its project's node; kNoNode when there is none.
+    NodeId moduleNode(const std::string& project, const std::string& module) const;
+    // A name that is empty or only spaces (ASCII white space or U+3000) names nothing:
+    // such project and module names are refused wherever a name enters.
+    static bool isBlankName(const std::string& name);
 
     // ---- pages (positions are 1-based, 0 is none) -----------------------------------
     static std::string pageName(const std::string& project, const std::string& module);
@@ -89,15 +104,15 @@ public:
     Page* currentPage() const { return page(currentPagePosition()); }
     // The project of the current page; "" when there is no current page.
     std::string currentProject() const;
-    // Hides every page, then shows page n when it exists.
+    // Hides every page, then shows page n when it exists; onPageShown tells the window.
     void showPage(int position);
 
     // ---- cores shared with import and the module library ----------------------------
     // A project node, a document member {"js": []}, a layout refresh; returns the node.
     NodeId addProjectCore(const std::string& project);
     // Adds a module to the project of the selected node (a project node or one of its
-    // modules). Warns and returns kNoNode when nothing fitting is selected or the name is
-    // taken in that project.
+    // modules). Warns and returns kNoNode when nothing fitting is selected, or the name is
+    // blank or taken in that project.
     NodeId addModuleCore(const std::string& module, std::string code);
     // Removes the page, asking first when it holds code. False when the user said No.
     bool removePageCore(int position);
@@ -116,8 +131,21 @@ public:
     // ---- project script files ---------------------------------------------------------
     // The file text (UTF-8) of a project as export writes it.
     std::string exportText(const std::string& project) const;
+    // The project's modules with their code as export writes them, in document order; each
+    // knows whether its page is the last page.
+    std::vector<project_file::ExportedModule> exportModules(const std::string& project) const;
     // The bytes export writes: exportText in GB18030.
     std::string exportBytes(const std::string& project) const;
+    struct CheckedExport {
+        std::string bytes;       // the file, when it imports back as the same project
+        std::string unstorable;  // else why not: "模块[name]..." naming the module
+        bool ok() const { return unstorable.empty(); }
+    };
+    // The bytes export writes, checked first: they must import back as this project with
+    // the same modules in order, each with its code followed only by the line breaks the
+    // format adds. A name or code the format cannot hold (a module named "end game", code
+    // holding an exported project) makes it refuse instead.
+    CheckedExport checkedExportBytes(const std::string& project) const;
     // Asks where (the last path, else a save dialog) and writes the file atomically.
     // True when a file was written.
     bool exportProject(const std::string& project);
@@ -125,11 +153,22 @@ public:
     // The crash handler's one chance to save: a notice, then export of the current project.
     // True when a file was written.
     bool crashSavePoint();
-    // Import of a dropped file. Says so when the file cannot be read or holds no project.
-    ImportResult importFile(const std::string& path);
-    // Import of bytes already read (decoded by the reading rule). Bytes that hold no
-    // project give NoProject without a word, so that callers can treat them otherwise.
-    ImportResult importBytes(const std::string& bytes);
+    // Import of a file: a dropped file, or one named on the command line. With
+    // PlainScript::AsModule a JavaScript file that holds no project becomes a project of
+    // one module named after the file, as the window's drop and the command line take
+    // it. Says so when the file cannot be read or yields no project.
+    ImportResult importFile(const std::string& path, PlainScript plain = PlainScript::Refuse);
+    // Import of bytes already read from `path` (decoded by the reading rule). Bytes that
+    // hold no project give NoProject without a word under PlainScript::Refuse, so that
+    // callers can treat them otherwise.
+    ImportResult importBytes(const std::string& bytes, PlainScript plain = PlainScript::Refuse,
+                             const std::string& path = "");
+    // The project a plain script file becomes: its name without directory and final ".js"
+    // (a file named just ".js" keeps it).
+    static std::string projectNameForFile(const std::string& path);
+    // After an import: selects the imported project's first module and shows its page, so
+    // that the next load runs it. False when the project has no module.
+    bool showFirstModule(const std::string& project);
     const std::string& lastExportPath() const { return lastExportPath_; }
     void setLastExportPath(const std::string& path) { lastExportPath_ = path; }
 
@@ -140,6 +179,10 @@ public:
     std::function<void()> onPagesChanged;
     // A module was selected: its page name, for the title line.
     std::function<void(const std::string& pageName)> onPageSelected;
+    // The shown page changed, whoever changed it (a selection, a removal that shows page
+    // 1, a load error): its position, 0 when no page is shown. The window keeps its
+    // title and tree selection with it (titleText, moduleNode).
+    std::function<void(int position)> onPageShown;
 
     // The title line shown when a page is selected.
     static std::string titleText(const std::string& pageName);
@@ -159,13 +202,23 @@ private:
     // Index in the project's module array of the first element equal to module; -1 if none.
     int moduleIndex(const std::string& project, const std::string& module) const;
     static std::string moduleOfNodeText(const std::string& nodeText);
-    ImportResult importText(std::string text);
+    ImportResult importText(std::string text, PlainScript plain, const std::string& path);
+    // Makes the project (asking for a new name while the name is taken) and its modules.
+    ImportResult createImported(std::string name, const std::vector<std::string>& modules,
+                                std::vector<std::string>& codes);
+    // The module names of each project, kept with the document so that adding a module
+    // need not read the whole list.
+    void forgetModule(const std::string& project, const std::string& module);
+    // Closes and drops the pages at these 0-based indexes (in increasing order) in one pass,
+    // then shows page 1.
+    void removePages(const std::vector<std::size_t>& indexes);
 
     Dialogs& dialogs_;
     PageFactory pageFactory_;
     JsonDocument document_;
     ProjectTree tree_;
     std::vector<PageEntry> pages_;
+    std::map<std::string, std::set<std::string>> modulesOf_;
     std::string lastExportPath_;
 };
 

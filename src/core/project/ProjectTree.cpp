@@ -1,6 +1,7 @@
 #include "core/project/ProjectTree.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 namespace quillbox {
 
@@ -37,13 +38,19 @@ bool ProjectTree::remove(NodeId id) {
     notify(TreeEvent::Removed, id);
     std::vector<NodeId>& siblings = siblingsOf(id);
     siblings.erase(std::find(siblings.begin(), siblings.end(), id));
+    eraseSubtrees({id});
+    return true;
+}
+
+void ProjectTree::eraseSubtrees(std::vector<NodeId> pending) {
     // Iterative walk: a tree of loaded members can be deep.
-    std::vector<NodeId> pending{id};
     bool selectionGone = false;
     while (!pending.empty()) {
         const NodeId n = pending.back();
         pending.pop_back();
         auto it = nodes_.find(n);
+        if (it == nodes_.end())
+            continue;
         pending.insert(pending.end(), it->second.children.begin(), it->second.children.end());
         if (n == selected_)
             selectionGone = true;
@@ -53,21 +60,44 @@ bool ProjectTree::remove(NodeId id) {
         selected_ = kNoNode;
         notify(TreeEvent::Selected, kNoNode);
     }
-    return true;
 }
 
 void ProjectTree::removeChildren(NodeId id) {
-    if (!exists(id))
+    auto it = nodes_.find(id);
+    if (it == nodes_.end() || it->second.children.empty())
         return;
-    const std::vector<NodeId> children = nodes_.at(id).children;
-    for (NodeId child : children)
-        remove(child);
+    notify(TreeEvent::ChildrenRemoved, id);
+    std::vector<NodeId> children;
+    children.swap(it->second.children);
+    eraseSubtrees(std::move(children));
+}
+
+void ProjectTree::removeSiblings(const std::vector<NodeId>& ids) {
+    if (ids.empty() || !exists(ids.front()))
+        return;
+    const NodeId parent = nodes_.at(ids.front()).parent;
+    std::unordered_set<NodeId> seen;
+    std::vector<NodeId> going;
+    for (NodeId id : ids) {
+        auto it = nodes_.find(id);
+        if (it != nodes_.end() && it->second.parent == parent && seen.insert(id).second)
+            going.push_back(id);
+    }
+    for (NodeId id : going)
+        notify(TreeEvent::Removed, id);
+    std::vector<NodeId>& siblings = parent == kNoNode ? top_ : nodes_.at(parent).children;
+    std::erase_if(siblings, [&](NodeId n) { return seen.count(n) != 0; });
+    eraseSubtrees(std::move(going));
 }
 
 void ProjectTree::clear() {
-    const std::vector<NodeId> top = top_;
+    if (top_.empty())
+        return;
+    std::vector<NodeId> top = top_;
     for (NodeId id : top)
-        remove(id);
+        notify(TreeEvent::Removed, id);
+    top_.clear();
+    eraseSubtrees(std::move(top));
 }
 
 bool ProjectTree::exists(NodeId id) const { return nodes_.count(id) != 0; }

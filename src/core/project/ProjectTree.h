@@ -6,7 +6,7 @@
 // Nodes are named by NodeId handles that stay valid until the node is deleted; a deleted
 // id is never reused, so a stale id simply resolves to nothing.
 #include <functional>
-#include <map>
+#include <unordered_map>
 #include <string>
 #include <vector>
 
@@ -38,6 +38,8 @@ struct TreeNode {
 enum class TreeEvent {
     Added,     // node added at the end of its parent's children
     Removed,   // node (and everything under it) removed; sent before the ids die
+    ChildrenRemoved,  // every child of node (and everything under them) removed, node
+                      // stays; sent once, before the ids die
     Changed,   // text, images or value changed
     Moved,     // node moved among its siblings; its index is the new place
     Selected,  // the selection changed to this node (kNoNode: nothing selected)
@@ -51,8 +53,11 @@ public:
     // Deletes the node with all its descendants. Deleting the selected node, or its
     // ancestor, leaves nothing selected.
     bool remove(NodeId id);
-    // Deletes every child of the node (the node stays).
+    // Deletes every child of the node (the node stays), in time linear in what goes.
     void removeChildren(NodeId id);
+    // Deletes these nodes, all children of one parent, in one pass over the siblings.
+    // Ids that do not exist or have another parent than the first are skipped.
+    void removeSiblings(const std::vector<NodeId>& ids);
     void clear();
 
     bool exists(NodeId id) const;
@@ -92,8 +97,11 @@ public:
 private:
     std::vector<NodeId>& siblingsOf(NodeId id);
     void notify(TreeEvent event, NodeId id) const;
+    // Forgets the nodes under (and with) these roots, which are already out of their
+    // siblings; clears the selection when it was among them.
+    void eraseSubtrees(std::vector<NodeId> pending);
 
-    std::map<NodeId, TreeNode> nodes_;
+    std::unordered_map<NodeId, TreeNode> nodes_;
     std::vector<NodeId> top_;
     NodeId next_ = 1;
     NodeId selected_ = kNoNode;

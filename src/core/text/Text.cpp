@@ -1,6 +1,8 @@
 #include "core/text/Text.h"
 
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 #include <iconv.h>
 
 namespace quillbox::text {
@@ -50,38 +52,32 @@ long decodeUtf8(std::string_view s, std::size_t& i) {
 
 // Runs iconv over the whole input; on a byte it cannot convert it writes `bad` to the
 // output and skips one input byte. `growth` bounds the output per input byte for valid
-// input, so the buffer is sized once (zero-filling a needlessly large one costs as much
-// as the conversion itself on big files).
+// input, so the output is allocated once.
 std::string convert(const char* to, const char* from, std::string_view in, std::string_view bad, double growth) {
     iconv_t cd = iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1))
         return std::string(in);
+    // The output goes through a small buffer into a string reserved once for the usual
+    // size: no zero-filling of a worst-case buffer, no copy of a grown one.
     std::string out;
-    out.resize(static_cast<std::size_t>(static_cast<double>(in.size()) * growth) + 16);
+    out.reserve(static_cast<std::size_t>(static_cast<double>(in.size()) * growth) + 16);
+    char buffer[1 << 16];
     char* inPtr = const_cast<char*>(in.data());
     std::size_t inLeft = in.size();
-    std::size_t used = 0;
     while (inLeft > 0) {
-        char* outPtr = out.data() + used;
-        std::size_t outLeft = out.size() - used;
+        char* outPtr = buffer;
+        std::size_t outLeft = sizeof buffer;
         const std::size_t rc = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
-        used = out.size() - outLeft;
-        if (rc != static_cast<std::size_t>(-1))
-            break;
-        if (errno == E2BIG) {
-            out.resize(out.size() * 2);
-        } else {  // EILSEQ or EINVAL: an unconvertible or truncated sequence
-            if (out.size() - used < bad.size() + 16)
-                out.resize(out.size() * 2);
-            out.replace(used, bad.size(), bad);
-            used += bad.size();
-            ++inPtr;
-            --inLeft;
-            iconv(cd, nullptr, nullptr, nullptr, nullptr);
-        }
+        out.append(buffer, sizeof buffer - outLeft);
+        if (rc != static_cast<std::size_t>(-1) || errno == E2BIG)
+            continue;
+        // EILSEQ or EINVAL: an unconvertible or truncated sequence
+        out.append(bad);
+        ++inPtr;
+        --inLeft;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
     }
     iconv_close(cd);
-    out.resize(used);
     return out;
 }
 
@@ -127,6 +123,16 @@ bool hasNonAscii(std::string_view bytes) {
 
 bool isValidUtf8(std::string_view bytes) {
     for (std::size_t i = 0; i < bytes.size();) {
+        // Runs of ASCII eight bytes at a time.
+        while (i + 8 <= bytes.size()) {
+            std::uint64_t word;
+            std::memcpy(&word, bytes.data() + i, 8);
+            if (word & 0x8080808080808080ull)
+                break;
+            i += 8;
+        }
+        if (i >= bytes.size())
+            break;
         if (static_cast<unsigned char>(bytes[i]) < 0x80) {
             ++i;
             continue;
@@ -244,6 +250,29 @@ std::string utf16ToUtf8(std::u16string_view utf16) {
             cp = kReplacement;
         }
         appendUtf8(out, cp);
+    }
+    return out;
+}
+
+std::string escapeControls(std::string_view utf8) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        if (c < 0x20 || c == 0x7F) {
+            out += "\\x";
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        } else if (c == 0xC2 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) >= 0x80 &&
+                   static_cast<unsigned char>(utf8[i + 1]) <= 0x9F) {
+            const auto d = static_cast<unsigned char>(utf8[++i]);
+            out += "\\u00";
+            out += kHex[d >> 4];
+            out += kHex[d & 15];
+        } else {
+            out += static_cast<char>(c);
+        }
     }
     return out;
 }

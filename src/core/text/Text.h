@@ -40,4 +40,8 @@ std::string utf16ToUtf8(std::u16string_view utf16);
 // Appends code point cp as UTF-8.
 void appendUtf8(std::string& out, char32_t cp);
 
+// The text with its control characters (C0, DEL and the C1 range U+0080-U+009F) written
+// as "\xNN" (C1 as "\u00NN"), fit to print on a terminal; everything else as it is.
+std::string escapeControls(std::string_view utf8);
+
 }  // namespace quillbox::text

@@ -144,19 +144,21 @@ TEST_F(ECodeCommands, ConstantOfAProjectWithPathCharactersKeepsItsModules) {
     EXPECT_NE(constant.value.find("//       main.js\r\n//========================\r\nvar lib;"), std::string::npos);
 }
 
-TEST_F(ECodeCommands, ConstantTakesEachPageOnceWhenAModuleNameIsListedTwice) {
+TEST_F(ECodeCommands, ConstantTakesEachPageOnceInDocumentOrder) {
     addProject("demo", {{"main", "FIRST"}, {"util", "SECOND"}});
     store.selectNode(store.tree().findChild("demo", "util.js"));
-    dialogs.inputAnswers.push_back("main");  // renaming does not check for a sibling's name
-    store.renameModule();
-    ASSERT_EQ(store.moduleNames("demo"), (std::vector<std::string>{"main", "main"}));
+    store.moveModuleUp();  // the document order changes, the page order does not
+    ASSERT_EQ(store.moduleNames("demo"), (std::vector<std::string>{"util", "main"}));
     const std::string value = constantValueOf("demo");
     const std::size_t first = value.find("FIRST"), second = value.find("SECOND");
     ASSERT_NE(first, std::string::npos);
     ASSERT_NE(second, std::string::npos);
-    EXPECT_LT(first, second);
+    EXPECT_LT(second, first);
     EXPECT_EQ(value.find("FIRST", first + 1), std::string::npos) << "no code is repeated";
     EXPECT_EQ(value.find("SECOND", second + 1), std::string::npos);
+    // util's page is the last page: one line break after it; main's is not: five.
+    EXPECT_NE(value.find("SECOND\r\n//"), std::string::npos);
+    EXPECT_NE(value.find("FIRST\r\n\r\n\r\n\r\n\r\n\r\n//"), std::string::npos);
 }
 
 TEST_F(ECodeCommands, ConstantReadsTheCodeAsThePageHoldsItNow) {

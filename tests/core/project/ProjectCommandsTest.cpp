@@ -1,4 +1,5 @@
 // The user's commands on the project tree, with the exact texts they show.
+#include <algorithm>
 #include "StoreFixture.h"
 
 using namespace quillbox;
@@ -168,9 +169,56 @@ TEST_F(DeleteProject, NoOnTheSecondConfirmationKeepsTheRest) {
               (std::vector<std::string>{"项目[p_a.js]中还有代码,确定删除吗？", "项目[p_b.js]中还有代码,确定删除吗？"}));
     EXPECT_EQ(dialogs.records[0].icon, MessageIcon::None);
     EXPECT_EQ(dialogs.records[0].buttons, MessageButtons::YesNo);
+    // a went with its page; b stays with its page: every module node keeps its page.
     EXPECT_EQ(pageNames(), std::vector<std::string>{"p_b.js"});
-    EXPECT_EQ(json(), "{\"p\":{\"js\":[\"a\",\"b\"]}}");
-    EXPECT_NE(nodeOf("p", "a"), kNoNode);
+    EXPECT_EQ(json(), "{\"p\":{\"js\":[\"b\"]}}");
+    EXPECT_EQ(nodeOf("p", "a"), kNoNode);
+    EXPECT_EQ(childTexts(nodeOf("p")), std::vector<std::string>{"b.js"});
+    EXPECT_EQ(store.currentPagePosition(), 1);
+    // Adding a again works: the name is free.
+    store.selectNode(nodeOf("p"));
+    EXPECT_NE(module("a", "again"), kNoNode);
+}
+
+TEST_F(DeleteProject, EveryAnswerSequenceKeepsNodesAndPagesTogether) {
+    using A = MessageAnswer;
+    for (const std::vector<A>& answers : std::vector<std::vector<A>>{
+             {A::No}, {A::Yes, A::No}, {A::Yes, A::Yes, A::No}, {A::Yes, A::Yes, A::Yes}}) {
+        ScriptedDialogs d;
+        ProjectStore s(d, [](const std::string& name, std::string code) {
+            return std::make_unique<MemoryPage>(name, code);
+        });
+        std::vector<int> shown;
+        s.onPageShown = [&](int position) { shown.push_back(position); };
+        s.selectNode(s.addProjectCore("other"));
+        s.addModuleCore("o", "");
+        const NodeId p = s.addProjectCore("p");
+        s.selectNode(p);
+        for (const char* m : {"a", "b", "c"})
+            s.addModuleCore(m, "code");
+        s.selectNode(p);
+        d.yesNoAnswers.assign(answers.begin(), answers.end());
+        s.deleteProject();
+        const std::size_t gone = static_cast<std::size_t>(std::count(answers.begin(), answers.end(), A::Yes));
+        const std::vector<std::string> all{"a", "b", "c"};
+        const std::vector<std::string> left(all.begin() + static_cast<long>(gone), all.end());
+        // Each module left has its node, its document entry and exactly one page.
+        EXPECT_EQ(s.moduleNames("p"), left) << gone;
+        EXPECT_EQ(s.hasProject("p"), gone < 3);
+        EXPECT_EQ(s.pageCount(), static_cast<int>(1 + left.size()));
+        for (const std::string& m : left) {
+            EXPECT_NE(s.moduleNode("p", m), kNoNode) << m;
+            EXPECT_NE(s.findPage("p", m), 0) << m;
+        }
+        for (std::size_t i = 0; i < gone; ++i)
+            EXPECT_EQ(s.moduleNode("p", all[i]), kNoNode) << all[i];
+        // What is shown afterwards is told to the window: page 1 when any went.
+        if (gone > 0) {
+            ASSERT_FALSE(shown.empty());
+            EXPECT_EQ(shown.back(), 1);
+            EXPECT_EQ(s.currentPagePosition(), 1);
+        }
+    }
 }
 
 TEST_F(DeleteProject, UnderscoreInTheNameFindsItsOwnPagesOnly) {
@@ -273,14 +321,52 @@ TEST_F(RenameModule, RenamesDocumentNodeAndPageInPlace) {
     EXPECT_EQ(store.findPage("p", "z"), 2);
 }
 
-TEST_F(RenameModule, ToASiblingsNameIsAccepted) {
+TEST_F(RenameModule, ToASiblingsNameIsRefusedAndChangesNothing) {
     project("p");
-    module("a");
-    store.selectNode(module("b"));
+    module("a", "code of a");
+    const NodeId b = module("b", "code of b");
+    store.selectNode(b);
+    dialogs.inputAnswers.push_back("a");
+    store.renameModule();
+    EXPECT_EQ(dialogs.messages(), std::vector<std::string>{"名称重复[a]！请重新命名"});
+    EXPECT_EQ(dialogs.records.back().title, "警告");
+    EXPECT_EQ(store.moduleNames("p"), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(store.tree().text(b), "b.js");
+    EXPECT_EQ(pageNames(), (std::vector<std::string>{"p_a.js", "p_b.js"}));
+    EXPECT_EQ(store.page(store.findPage("p", "b"))->getText(), "code of b");
+
+    // The old name becomes free and the new one taken.
+    dialogs.inputAnswers.push_back("c");
+    store.renameModule();
+    store.selectNode(nodeOf("p"));
+    EXPECT_NE(module("b"), kNoNode);
+    EXPECT_EQ(module("c"), kNoNode);
+    // Renaming to its own name is no change and no warning.
+    store.selectNode(nodeOf("p", "a"));
+    dialogs.records.clear();
     dialogs.inputAnswers.push_back("a");
     store.renameModule();
     EXPECT_TRUE(dialogs.messages().empty());
-    EXPECT_EQ(store.moduleNames("p"), (std::vector<std::string>{"a", "a"}));
+    EXPECT_EQ(store.moduleNames("p"), (std::vector<std::string>{"a", "c", "b"}));
+}
+
+TEST_F(RenameModule, BlankNamesAreRefusedWhereverANameEnters) {
+    project("p");
+    const NodeId m = module("m");
+    for (const std::string& blank : {std::string(""), std::string("   "), std::string("\t \xE3\x80\x80")}) {
+        store.selectNode(m);
+        dialogs.inputAnswers = {blank};
+        store.renameModule();
+        dialogs.inputAnswers = {blank};
+        store.addModule();
+        dialogs.inputAnswers = {blank};
+        store.addProject();
+        EXPECT_EQ(module(blank), kNoNode);
+    }
+    EXPECT_EQ(store.moduleNames("p"), std::vector<std::string>{"m"});
+    EXPECT_EQ(store.projectNames(), std::vector<std::string>{"p"});
+    EXPECT_EQ(store.pageCount(), 1);
+    EXPECT_FALSE(ProjectStore::isBlankName(" a "));
 }
 
 TEST_F(RenameModule, OnlyOnAModuleAndNotWithAnEmptyName) {

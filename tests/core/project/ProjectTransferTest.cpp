@@ -113,13 +113,56 @@ TEST_F(Export, ProjectNamedAUnderscoreBExportsItsOwnCode) {
     EXPECT_EQ(readFile(target), test::projectFileText("a_b", {{"m", "right project"}}));
 }
 
-TEST_F(Export, ModuleRenamedOntoASiblingsNameExportsEachPageOnce) {
+TEST_F(Export, ModuleRenamedOntoASiblingsNameKeepsBothModules) {
     project("p");
     module("a", "first");
     store.selectNode(module("b", "second"));
     dialogs.inputAnswers.push_back("a");
     store.renameModule();
-    EXPECT_EQ(store.exportText("p"), test::projectFileText("p", {{"a", "first"}, {"a", "second"}}));
+    EXPECT_EQ(store.exportText("p"), test::projectFileText("p", {{"a", "first"}, {"b", "second"}}));
+}
+
+TEST_F(Export, FileThatWouldNotImportBackIsRefusedAndNothingWritten) {
+    const std::string exported = test::projectFileText("inner", {{"x", "var x=1;"}});
+    struct Case {
+        std::vector<std::pair<std::string, std::string>> modules;
+        std::string unstorable;  // "" when the export goes through
+    };
+    for (const Case& c : std::vector<Case>{
+             // The header line of "end game" reads as the END line: the project would end there.
+             {{{"first", "1"}, {"end game", "2"}, {"last", "3"}}, "end game"},
+             {{{"first", "1"}, {"End  x", "2"}}, "End  x"},
+             // Code holding a project file, or just a module header, would be split on import.
+             {{{"pasted", exported}, {"after", "2"}}, "pasted"},
+             {{{"m", "a\r\n" + kSep + "\r\n//  other.js\r\n" + kSep + "\r\nb"}}, "m"},
+             // What the format does hold: trailing line breaks, separators alone, spaces in names.
+             {{{"m", "x\r\n\r\n"}, {"n", kSep + "\r\n" + kSep}}, ""},
+             {{{"my module", "1"}}, ""},
+         }) {
+        ScriptedDialogs d;
+        ProjectStore s(d, [](const std::string& name, std::string code) {
+            return std::make_unique<MemoryPage>(name, code);
+        });
+        s.selectNode(s.addProjectCore("my demo"));
+        for (const auto& [name, code] : c.modules)
+            ASSERT_NE(s.addModuleCore(name, code), kNoNode);
+        std::remove(target.c_str());
+        d.saveAnswers.push_back(target);
+        const bool written = s.exportProject("my demo");
+        const ProjectStore::CheckedExport checked = s.checkedExportBytes("my demo");
+        if (c.unstorable.empty()) {
+            EXPECT_TRUE(written) << (d.messages().empty() ? "" : d.messages().back());
+            EXPECT_TRUE(checked.ok());
+            continue;
+        }
+        EXPECT_FALSE(written) << c.unstorable;
+        EXPECT_FALSE(std::filesystem::exists(target)) << c.unstorable;
+        ASSERT_EQ(d.records.size(), 1u) << "no save dialog before the refusal";
+        EXPECT_EQ(d.records[0].text.rfind("导出失败: 模块[" + c.unstorable + "]", 0), 0u) << d.records[0].text;
+        EXPECT_EQ(d.records[0].title, "错误");
+        EXPECT_FALSE(checked.ok());
+        EXPECT_TRUE(checked.bytes.empty());
+    }
 }
 
 TEST_F(Export, NamesWithPathCharactersExportTheirCode) {
@@ -333,6 +376,42 @@ TEST_F(Import, BytesWithoutProjectAreLeftToTheCaller) {
     EXPECT_EQ(r.outcome, ImportOutcome::NoProject);
     EXPECT_TRUE(dialogs.records.empty());
     EXPECT_EQ(json(), "{}");
+}
+
+TEST_F(Import, PlainScriptBecomesAProjectOfOneModuleWhenAsked) {
+    const std::string path = write("crypto.min.js", "var k = \"中\";\r\n");
+    project("crypto.min");
+    module("kept", "existing");
+    // The name is taken: asked for another, as for any import; the existing project stays.
+    dialogs.inputAnswers.push_back("second");
+    ImportResult r = store.importFile(path, PlainScript::AsModule);
+    ASSERT_EQ(r.outcome, ImportOutcome::Imported);
+    EXPECT_EQ(r.project, "second");
+    EXPECT_EQ(r.modules, std::vector<std::string>{"crypto.min"});
+    EXPECT_EQ(store.moduleNames("crypto.min"), std::vector<std::string>{"kept"});
+    EXPECT_EQ(store.page(store.findPage("second", "crypto.min"))->getText(), "var k = \"中\";\r\n");
+
+    // Showing the first module selects its node and shows its page.
+    EXPECT_TRUE(store.showFirstModule("second"));
+    EXPECT_EQ(store.tree().selected(), store.moduleNode("second", "crypto.min"));
+    EXPECT_EQ(store.currentPagePosition(), store.findPage("second", "crypto.min"));
+    EXPECT_FALSE(store.showFirstModule("missing"));
+
+    // A project script file is still imported as a project.
+    r = store.importFile(write("p.js", test::projectFileText("proj", {{"m", "1"}})), PlainScript::AsModule);
+    EXPECT_EQ(r.project, "proj");
+    // A file whose name gives no project name is refused with a message.
+    r = store.importFile(write("   .js", "var a;"), PlainScript::AsModule);
+    EXPECT_EQ(r.outcome, ImportOutcome::NoProject);
+    EXPECT_EQ(dialogs.messages().back().rfind("导入失败: ", 0), 0u);
+}
+
+TEST_F(Import, BlankModuleNamesAreSkippedWithAWarning) {
+    ImportResult r = store.importBytes(test::projectFileText("p", {{" ", "lost?"}, {"m", "1"}}));
+    ASSERT_EQ(r.outcome, ImportOutcome::Imported);
+    EXPECT_EQ(r.skipped, std::vector<std::string>{""});
+    EXPECT_EQ(store.moduleNames("p"), std::vector<std::string>{"m"});
+    EXPECT_EQ(dialogs.messages(), std::vector<std::string>{"名称不能为空！请重新命名"});
 }
 
 TEST_F(Import, UnreadableFileChangesNothingAndSaysWhy) {

@@ -97,3 +97,36 @@ TEST(ProjectTreeObserver, IsToldOfEveryChange) {
                                                                  {TreeEvent::Removed, d},
                                                                  {TreeEvent::Selected, kNoNode}}));
 }
+
+TEST(ProjectTreeObserver, BulkRemovalsAreToldOnceForAllChildren) {
+    Sample s;
+    const NodeId f1 = s.tree.add(s.methods, "f1", 4, 4, 3);
+    const NodeId f2 = s.tree.add(s.methods, "f2", 4, 4, 3);
+    s.tree.add(f2, "member", 6, 6, 7);
+    s.tree.select(f2);
+    std::vector<std::pair<TreeEvent, NodeId>> events;
+    s.tree.observer = [&](TreeEvent e, NodeId id) {
+        events.emplace_back(e, id);
+        if (e == TreeEvent::ChildrenRemoved) {  // told before the ids die
+            EXPECT_TRUE(s.tree.exists(f1) && s.tree.exists(f2));
+        }
+    };
+    s.tree.removeChildren(s.methods);
+    EXPECT_EQ(events, (std::vector<std::pair<TreeEvent, NodeId>>{{TreeEvent::ChildrenRemoved, s.methods},
+                                                                 {TreeEvent::Selected, kNoNode}}));
+    EXPECT_TRUE(s.tree.children(s.methods).empty());
+    EXPECT_FALSE(s.tree.exists(f1) || s.tree.exists(f2));
+    events.clear();
+    s.tree.removeChildren(s.methods);  // nothing to remove: nothing told
+    EXPECT_TRUE(events.empty());
+
+    // Several siblings at once: the rest keep their order; strangers and repeats are skipped.
+    s.tree.removeSiblings({s.c, s.a, s.methods, s.a, 9999});
+    EXPECT_EQ(events, (std::vector<std::pair<TreeEvent, NodeId>>{{TreeEvent::Removed, s.c}, {TreeEvent::Removed, s.a}}));
+    EXPECT_EQ(s.tree.children(s.p), std::vector<NodeId>{s.b});
+    EXPECT_TRUE(s.tree.exists(s.methods));
+
+    s.tree.clear();
+    EXPECT_TRUE(s.tree.topLevel().empty());
+    EXPECT_FALSE(s.tree.exists(s.b));
+}
