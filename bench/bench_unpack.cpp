@@ -9,23 +9,14 @@
 // to a file, as unpack writes files). Prints the best time of each, their ratio (target:
 // unpack within 4x of iconv), the peak memory of the unpack process (target: under 10x
 // the file size) and whether it ended normally (a stack overflow would end it by signal).
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <spawn.h>
-#include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
-#include <vector>
 
+#include "BenchSupport.h"
 #include "core/text/Text.h"
-
-extern char** environ;
 
 namespace {
 
@@ -35,63 +26,8 @@ constexpr std::size_t kModules = 200;
 constexpr std::size_t kFileBytes = 20u * 1024 * 1024;
 constexpr int kRounds = 5;
 
-struct Run {
-    double seconds = 0;     // wall clock
-    double cpuSeconds = 0;  // user + system time of the child
-    long maxRssKiB = 0;
-    int status = -1;  // raw wait status
-};
-
-Run runChild(const std::vector<std::string>& args, const std::string& stdoutPath) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    std::vector<char*> argv;
-    for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    Run run;
-    const auto start = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-        posix_spawn_file_actions_destroy(&actions);
-        return run;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    struct rusage usage {};
-    wait4(pid, &run.status, 0, &usage);
-    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    run.maxRssKiB = usage.ru_maxrss;
-    run.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                     static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    return run;
-}
-
-// One module: lines of script mixing ASCII and Chinese, about `bytes` long in GB18030.
-std::string moduleCode(std::size_t index, std::size_t bytes) {
-    std::string code;
-    std::size_t gbBytes = 0;
-    for (std::size_t line = 0; gbBytes < bytes; ++line) {
-        const std::string text = "var 变量_" + std::to_string(index) + "_" + std::to_string(line) +
-                                 " = '这是一个用于测试解包速度的中文字符串，包含标点。' + \"ascii text " +
-                                 std::to_string(line * 7919 % 10007) + "\";\r\n";
-        gbBytes += quillbox::text::gbkLength(text);
-        code += text;
-    }
-    return code;
-}
-
-std::string makeProjectFile() {
-    const std::string sep = "//========================";
-    std::string text = sep + "\r\n//       START   大项目\r\n" + sep + "\r\n\r\n";
-    for (std::size_t i = 0; i < kModules; ++i) {
-        text += sep + "\r\n//       模块" + std::to_string(i) + ".js\r\n" + sep + "\r\n";
-        text += moduleCode(i, kFileBytes / kModules - 100);
-        text += i + 1 == kModules ? "\r\n" : "\r\n\r\n\r\n\r\n\r\n";
-    }
-    text += "\r\n" + sep + "\r\n//       END   大项目\r\n" + sep + "\r\n\r\n//Quillbox By Zorvan 1.30";
-    return quillbox::text::toGb18030(text);
-}
+using bench::Run;
+using bench::runChild;
 
 }  // namespace
 
@@ -104,7 +40,7 @@ int main(int argc, char** argv) {
     fs::create_directories(work);
     const std::string file = (work / "big.js").string();
     {
-        const std::string bytes = makeProjectFile();
+        const std::string bytes = bench::makeProjectFile(kModules, kFileBytes);
         std::ofstream(file, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     }
     const auto fileBytes = fs::file_size(file);
