@@ -289,6 +289,8 @@ void ProjectStore::deleteProject() {
         tree_.remove(node);
         return;
     }
+    if (removed.empty())
+        return;  // No to the first page: nothing changed
     std::set<std::string> gone;
     for (std::size_t i : removed)
         gone.insert(pages_[i].module);
