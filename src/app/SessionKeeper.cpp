@@ -7,6 +7,10 @@ namespace quillbox::app {
 
 SessionKeeper::SessionKeeper(MainWindow& window, std::string path, std::chrono::milliseconds delay)
     : window_(window), path_(std::move(path)), delay_(delay) {
+    if (path_.empty()) {
+        claim_ = std::make_unique<session::SessionClaim>();
+        path_ = claim_->path();
+    }
     window_.onClosing = [this] { finish(); };
     timer_.setInterval(static_cast<int>(kPollInterval.count()));
     connect(&timer_, &QTimer::timeout, this, [this] {
@@ -21,6 +25,11 @@ SessionKeeper::~SessionKeeper() {
 }
 
 session::StartResult SessionKeeper::restore() {
+    if (path_.empty()) {
+        keep_ = false;
+        window_.output().messageLine("会话文件无法使用(" + claim_->error() + "),本次运行不保存会话");
+        return {false, 0, false, {}};
+    }
     const session::StartResult result =
         session::restoreAtStart(window_.store(), window_.output(), path_, window_.menuState().rememberCode);
     keep_ = result.keepSession;

@@ -21,7 +21,8 @@ public:
     // How often the work is looked at; a change is written `delay` after it was seen.
     static constexpr std::chrono::milliseconds kPollInterval{250};
 
-    explicit SessionKeeper(MainWindow& window, std::string path = session::defaultSessionPath(),
+    // Without a path the keeper claims the first session file no other window uses.
+    explicit SessionKeeper(MainWindow& window, std::string path = "",
                            std::chrono::milliseconds delay = std::chrono::milliseconds(1000));
     ~SessionKeeper() override;
 
@@ -37,6 +38,7 @@ public:
 
 private:
     MainWindow& window_;
+    std::unique_ptr<session::SessionClaim> claim_;
     std::string path_;
     std::chrono::milliseconds delay_;
     bool keep_ = true;

@@ -4,6 +4,9 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,6 +19,7 @@ namespace quillbox::session {
 namespace {
 
 constexpr std::int64_t kFormat = 1;
+constexpr const char* kClaimedSessionVariable = "QUILLBOX_SESSION_FILE";
 
 std::string indexed(const std::string& path, std::size_t index) {
     return path + "[" + std::to_string(index) + "]";
@@ -77,8 +81,43 @@ const SessionProject* Session::current() const {
     return nullptr;
 }
 
-std::string defaultSessionPath() {
+std::string firstSessionPath() {
     return paths::join(paths::join(paths::homeDirectory(), "session"), "session.json");
+}
+
+std::string defaultSessionPath() {
+    const char* claimed = std::getenv(kClaimedSessionVariable);
+    return claimed && *claimed ? std::string(claimed) : firstSessionPath();
+}
+
+SessionClaim::SessionClaim(const std::string& first) {
+    const std::filesystem::path base(first);
+    std::error_code ec;
+    std::filesystem::create_directories(base.parent_path(), ec);
+    const std::string stem = base.stem().string();
+    const std::string extension = base.extension().string();
+    for (int n = 1; n <= 99; ++n) {
+        const std::string candidate =
+            n == 1 ? first : (base.parent_path() / (stem + "-" + std::to_string(n) + extension)).string();
+        const int fd = ::open((candidate + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            error_ = candidate + ".lock: " + std::strerror(errno);
+            return;
+        }
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            fd_ = fd;
+            path_ = candidate;
+            ::setenv(kClaimedSessionVariable, path_.c_str(), 1);
+            return;
+        }
+        ::close(fd);
+    }
+    error_ = first + ": 99 windows already keep a session";
+}
+
+SessionClaim::~SessionClaim() {
+    if (fd_ >= 0)
+        ::close(fd_);
 }
 
 std::string snapshotText(const Snapshot& snapshot) {

@@ -49,8 +49,33 @@ struct ReadResult {
     std::string error;  // why, when not Ok
 };
 
+// The session file of this run: the one its SessionClaim took (kept in the environment as
+// QUILLBOX_SESSION_FILE, so the crash reporter it starts reads the same file), else
 // session/session.json under paths::homeDirectory().
 std::string defaultSessionPath();
+// session/session.json under paths::homeDirectory(), whoever uses it.
+std::string firstSessionPath();
+
+// The right to write one session file, held while the program runs. Two windows open at once
+// must not write over each other's work: the first takes session.json, a second one
+// session-2.json, and so on (each with a lock file beside it, released when the process
+// ends, however it ends).
+class SessionClaim {
+public:
+    // Takes the first free file beside `first`; an empty path when none could be locked.
+    explicit SessionClaim(const std::string& first = firstSessionPath());
+    ~SessionClaim();
+    SessionClaim(const SessionClaim&) = delete;
+    SessionClaim& operator=(const SessionClaim&) = delete;
+
+    const std::string& path() const { return path_; }
+    std::string error() const { return error_; }
+
+private:
+    std::string path_;
+    std::string error_;
+    int fd_ = -1;
+};
 
 ReadResult readSession(const std::string& path);
 

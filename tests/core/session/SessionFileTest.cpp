@@ -2,7 +2,9 @@
 // is refused, and moving it aside never overwrites an earlier one.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <memory>
 
 #include "SessionPrint.h"
 #include "support/TestSupport.h"
@@ -133,6 +135,27 @@ TEST(SessionFile, CurrentProjectForTheCrashReporter) {
     EXPECT_EQ(s.current()->name, "demo");
     s.currentProject = "gone";
     EXPECT_EQ(s.current(), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SessionClaim, TwoWindowsNeverShareAFile) {
+    const std::string first = test::freshDirectory("session-claim") + "/session/session.json";
+    auto a = std::make_unique<SessionClaim>(first);
+    EXPECT_EQ(a->path(), first);
+    EXPECT_EQ(defaultSessionPath(), first) << "the crash reporter started by this run reads the same file";
+    {
+        SessionClaim b(first);
+        EXPECT_EQ(b.path(), first.substr(0, first.size() - 5) + "-2.json");
+        SessionClaim c(first);
+        EXPECT_EQ(c.path(), first.substr(0, first.size() - 5) + "-3.json");
+    }
+    a.reset();
+    SessionClaim again(first);
+    EXPECT_EQ(again.path(), first) << "a file is free again once its window is gone";
+    ::unsetenv("QUILLBOX_SESSION_FILE");
 }
 
 }  // namespace
