@@ -70,6 +70,9 @@ SyntaxVerdict SyntaxGate::parse(const std::string& code, SyntaxLevel level, bool
     }
     if (quickScan && level == SyntaxLevel::ChakraCore && quickScanDecides_ && !mayUseSyntaxAfterEs2017(code))
         return verdict;
+    // JScript's language lacks every feature of the table, so code without any passes.
+    if (quickScan && level == SyntaxLevel::JScript && !mayUseSyntaxAfterEs3(code))
+        return verdict;
     ++parses_;
     const std::string answer =
         parser_->Call("quillboxSyntaxGate", {code, level == SyntaxLevel::ChakraCore ? "chakra" : "jscript"});

@@ -151,6 +151,7 @@ TEST(SyntaxGate, EveryFeatureOfTheTableIsProbedInBothLanguages) {
         if (f.jscript) {
             EXPECT_EQ(jscript.kind, SyntaxVerdict::Kind::Passed) << jscript.message;
         } else {
+            EXPECT_TRUE(mayUseSyntaxAfterEs3(code));
             EXPECT_EQ(jscript.kind, SyntaxVerdict::Kind::Refused);
             if (probe->second.alone) {
                 EXPECT_EQ(jscript.feature, f.id);
@@ -188,6 +189,7 @@ TEST(SyntaxGate, PlainOldCodePassesBothLanguages) {
             << gate().check(code, SyntaxLevel::ChakraCore).message;
         EXPECT_EQ(gate().check(code, SyntaxLevel::JScript).kind, SyntaxVerdict::Kind::Passed)
             << gate().check(code, SyntaxLevel::JScript).message;
+        EXPECT_FALSE(mayUseSyntaxAfterEs3(code));
     }
     // ES2017 is ChakraCore's: async functions, classes, destructuring, ** and trailing commas.
     const std::string es2017 =
@@ -288,7 +290,64 @@ TEST(SyntaxScan, SaysNoOnlyWhenNoSyntaxAfterEs2017CanBeThere) {
     }
 }
 
-TEST(SyntaxGate, OnlyNewCodeIsParsedAndOldCodeForChakraCoreNotAtAll) {
+TEST(SyntaxScan, SaysNoForJScriptOnlyWhenTheCodeIsEs3) {
+    struct Case {
+        const char* code;
+        bool maybe;
+    };
+    const Case cases[] = {
+        // ES3: object literals in every place an expression starts, blocks where statements do
+        {"var o = {a: 1, 'b': {c: [1, {d: 2}]}, 3: function (x, y) { return {e: x ? {f: 1} : {g: 2}}; }};", false},
+        {"f({a: 1}, [{b: 2}]); x = y ? {a: 1} : {b: 2}; return {a: 1}; throw {message: 'm'};", false},
+        {"switch (k) { case 1: { a(); break; } default: { b(); } } label: { break label; }", false},
+        {"if (a) { b(); } else { c(); } do { d(); } while (e); try { f(); } catch (err) { } finally { }", false},
+        {"var a = [1, , 3,], b = a[0], c = (a)[1]; a[0] = b; a[1] == c; o['default'] = 1; x.get = x.set;", false},
+        {"var f = function (a, b) { return a; }, g = function named() {}; function h(a) {} {a: 1}", false},
+        {"o = {get: 1, set: 2, of: 3}; for (var k in o) {} var r = /[a-z]+/gim; n = 010 + 0x1F;", false},
+        // later syntax
+        {"var o = {get a() { return 1; }};", true},
+        {"f({set a(v) {}});", true},
+        {"x = y ? {a: 1} : {get b() {}};", true},
+        {"var o = {a: 1,};", true},
+        {"var o = {a: {b: 1,}};", true},
+        {"var o = {a, b};", true},
+        {"var o = {a};", true},
+        {"var o = {m() {}};", true},
+        {"var o = {[k]: 1};", true},
+        {"var o = {default: 1};", true},
+        {"x = o.default;", true},
+        {"x = o.new;", true},
+        {"f(a, b,);", true},
+        {"function f(a, b,) {}", true},
+        {"function f(a = 1) {}", true},
+        {"function f({a}) {}", true},
+        {"function f([a]) {}", true},
+        {"try {} catch ({message}) {}", true},
+        {"function* g() {}", true},
+        {"var f = x => x;", true},
+        {"var f = (a, b) => a;", true},
+        {"x = a ** b;", true},
+        {"var [a, b] = c;", true},
+        {"var {a} = c;", true},
+        {"[a, b] = [b, a];", true},
+        {"for ([k, v] in o) {}", true},
+        {"let a = 1;", true},
+        {"const a = 1;", true},
+        {"for (var x of list) {}", true},
+        {"var n = 0b101, m = 0o17;", true},
+        {"var s = '\\u{61}';", true},
+        {"var r = /a/y;", true},
+        {"var r = /a/u;", true},
+        {"function F() { return new.target; }", true},
+        {"var o = {a: 1", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.code);
+        EXPECT_EQ(mayUseSyntaxAfterEs3(c.code), c.maybe);
+    }
+}
+
+TEST(SyntaxGate, OnlyNewCodeIsParsedAndOldCodeNotAtAll) {
     REQUIRE_ENGINE_LIBRARY();
     SyntaxGate own;
     const std::string modern = "class A { #x = 1; }\n";
@@ -304,6 +363,10 @@ TEST(SyntaxGate, OnlyNewCodeIsParsedAndOldCodeForChakraCoreNotAtAll) {
     EXPECT_EQ(own.parses(), 3u);
     // ES2017 code without any later token passes ChakraCore's gate without a parse
     EXPECT_EQ(own.check("var f = function (a, b) { return a ** b; };", SyntaxLevel::ChakraCore).kind,
+              SyntaxVerdict::Kind::Passed);
+    EXPECT_EQ(own.parses(), 3u);
+    // ES3 code passes JScript's gate without a parse too
+    EXPECT_EQ(own.check("var o = {a: [1, 2], b: function (x) { return x; }};", SyntaxLevel::JScript).kind,
               SyntaxVerdict::Kind::Passed);
     EXPECT_EQ(own.parses(), 3u);
 }
