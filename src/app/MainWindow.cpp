@@ -77,6 +77,7 @@ MainWindow::MainWindow(config::IniFile ini, QWidget* parent)
     treeView_ = std::make_unique<ProjectTreeView>(tree_, *store_);
     // The title and the tree follow the page shown, whoever shows it.
     store_->onPagesChanged = [this] { followShownPage(); };
+    store_->onPageShown = [this](int) { followShownPage(); };
     clipboard_ = std::make_unique<QtClipboard>();
     engines_ = std::make_unique<EngineCommands>(*this);
     commands_ = new CommandBindings(*this, *engines_);

@@ -240,9 +240,9 @@ bool ProjectStore::removePageCore(int position) {
     }
     p->close();
     pages_.erase(pages_.begin() + (position - 1));
+    showPage(1);
     if (onPagesChanged)
         onPagesChanged();
-    showPage(1);
     return true;
 }
 
@@ -317,14 +317,17 @@ void ProjectStore::removePages(const std::vector<std::size_t>& indexes) {
         drop[i] = true;
         pages_[i].page->close();
     }
-    std::size_t kept = 0;
+    // Into a new list: moving an entry onto itself would empty its project and module names.
+    std::vector<PageEntry> kept;
+    kept.reserve(pages_.size());
     for (std::size_t i = 0; i < pages_.size(); ++i)
         if (!drop[i])
-            pages_[kept++] = std::move(pages_[i]);
-    pages_.resize(kept);
+            kept.push_back(std::move(pages_[i]));
+    pages_ = std::move(kept);
+    // The page left in view is shown before the change is told, so the window follows it.
+    showPage(1);
     if (onPagesChanged)
         onPagesChanged();
-    showPage(1);
 }
 
 void ProjectStore::addModule() {

@@ -153,6 +153,7 @@ TEST_F(DeleteProject, RemovesPagesMemberAndNodes) {
     store.deleteProject();
     EXPECT_TRUE(dialogs.messages().empty()) << "empty pages are removed without asking";
     EXPECT_EQ(pageNames(), std::vector<std::string>{"keep_k.js"});
+    EXPECT_EQ(store.findPage("keep", "k"), 1);
     EXPECT_EQ(json(), "{\"keep\":{\"js\":[\"k\"]}}");
     EXPECT_EQ(store.tree().topLevel().size(), 1u);
     EXPECT_EQ(store.currentPagePosition(), 1) << "page 1 is shown after a removal";
@@ -212,6 +213,10 @@ TEST_F(DeleteProject, EveryAnswerSequenceKeepsNodesAndPagesTogether) {
         }
         for (std::size_t i = 0; i < gone; ++i)
             EXPECT_EQ(s.moduleNode("p", all[i]), kNoNode) << all[i];
+        // The other project's page, before the ones that went, still knows its module.
+        EXPECT_EQ(s.findPage("other", "o"), 1);
+        EXPECT_EQ(s.projectOfPage(1), "other");
+        EXPECT_EQ(s.moduleOfPage(1), "o");
         // What is shown afterwards is told to the window: page 1 when any went.
         if (gone > 0) {
             ASSERT_FALSE(shown.empty());
