@@ -24,7 +24,10 @@ for f in lib/quillbox/quillbox-cli lib/quillbox/libChakraCore.so lib/quillbox/qu
          share/applications/org.quillbox.Quillbox.desktop share/metainfo/org.quillbox.Quillbox.metainfo.xml \
          share/icons/hicolor/scalable/apps/quillbox.svg share/icons/hicolor/256x256/apps/quillbox.png \
          share/doc/quillbox/README.md share/doc/quillbox/licenses/ace-builds/LICENSE \
-         share/doc/quillbox/licenses/json3/LICENSE share/doc/quillbox/licenses/js-beautify/LICENSE; do
+         share/doc/quillbox/licenses/json3/LICENSE share/doc/quillbox/licenses/js-beautify/LICENSE \
+         share/doc/quillbox/licenses/crypto-js-4.0.0/LICENSE share/doc/quillbox/licenses/pako/LICENSE \
+         share/doc/quillbox/licenses/jsencrypt/LICENSE share/doc/quillbox/licenses/blueimp-md5/LICENSE \
+         share/doc/quillbox/licenses/js-base64/LICENSE; do
     check "installed $f" test -s "$prefix/$f"
 done
 check "jsmin's licence taken from its source" grep -q "Douglas Crockford" "$prefix/share/doc/quillbox/licenses/jsmin/LICENSE"
