@@ -5,6 +5,11 @@
 #include <fstream>
 #include <sstream>
 
+#include <QTest>
+
+#include "app/MainWindow.h"
+#include "core/config/IniFile.h"
+
 namespace quillbox::apptest {
 
 std::vector<std::function<std::unique_ptr<QObject>()>>& registry() {
@@ -30,6 +35,16 @@ std::string readBytes(const std::string& path) {
 void writeBytes(const std::string& path, const std::string& bytes) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     std::ofstream(path, std::ios::binary) << bytes;
+}
+
+bool openWindow(std::unique_ptr<app::MainWindow>& window, const config::IniFile& ini, Dialogs& dialogs, Shell& shell) {
+    window = std::make_unique<app::MainWindow>(ini);
+    window->setDialogs(&dialogs);
+    window->setShell(&shell);
+    window->initialise();
+    window->applySettingsAtStart();
+    window->show();
+    return QTest::qWaitForWindowExposed(window.get());
 }
 
 }  // namespace quillbox::apptest

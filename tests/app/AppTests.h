@@ -6,6 +6,17 @@
 #include <string>
 #include <vector>
 
+namespace quillbox {
+class Dialogs;
+class Shell;
+namespace app {
+class MainWindow;
+}
+namespace config {
+class IniFile;
+}
+}  // namespace quillbox
+
 namespace quillbox::apptest {
 
 std::vector<std::function<std::unique_ptr<QObject>()>>& registry();
@@ -19,5 +30,9 @@ struct Register {
 std::string freshDir(const std::string& name);
 std::string readBytes(const std::string& path);
 void writeBytes(const std::string& path, const std::string& bytes);
+
+// Opens a main window as the program does at start, with the test's dialogs and shell in place
+// of the real ones; false when the window was not shown in time.
+bool openWindow(std::unique_ptr<app::MainWindow>& window, const config::IniFile& ini, Dialogs& dialogs, Shell& shell);
 
 }  // namespace quillbox::apptest

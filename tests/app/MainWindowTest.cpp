@@ -53,13 +53,7 @@ class MainWindowTest : public QObject {
 
     // A window as start-up leaves it, speaking through scripted dialogs.
     void open() {
-        window = std::make_unique<MainWindow>(ini());
-        window->setDialogs(&dialogs);
-        window->setShell(&shell);
-        window->initialise();
-        window->applySettingsAtStart();
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QVERIFY(apptest::openWindow(window, ini(), dialogs, shell));
     }
 
     // Project "demo" with the modules given as (name, code).

@@ -29,13 +29,7 @@ class SessionKeeperTest : public QObject {
     // A window as main() starts it: settings, the session back, then following the work.
     void start() {
         keeper.reset();
-        window = std::make_unique<MainWindow>(config::IniFile(dir + "/Quillbox_config.ini"));
-        window->setDialogs(&dialogs);
-        window->setShell(&shell);
-        window->initialise();
-        window->applySettingsAtStart();
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QVERIFY(apptest::openWindow(window, config::IniFile(dir + "/Quillbox_config.ini"), dialogs, shell));
         keeper = std::make_unique<SessionKeeper>(*window, sessionPath);
         keeper->restore();
         keeper->start();

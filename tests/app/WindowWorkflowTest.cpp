@@ -71,13 +71,7 @@ private slots:
         const std::string iniPath = apptest::freshDir("workflow-home") + "/Quillbox_config.ini";
         dialogs = ScriptedDialogs();
         shell = RecordingShell();
-        window = std::make_unique<MainWindow>(config::IniFile(iniPath));
-        window->setDialogs(&dialogs);
-        window->setShell(&shell);
-        window->initialise();
-        window->applySettingsAtStart();
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QVERIFY(apptest::openWindow(window, config::IniFile(iniPath), dialogs, shell));
     }
 
     void cleanup() { window.reset(); }
