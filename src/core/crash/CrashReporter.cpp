@@ -1,9 +1,13 @@
 #include "core/crash/CrashReporter.h"
 
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <cxxabi.h>
 #include <memory>
 
+#include "core/crash/OwnSymbols.h"
 #include "core/editor/MemoryPage.h"
 #include "core/platform/Dialogs.h"
 #include "core/platform/FileIO.h"
@@ -25,7 +29,64 @@ std::string demangled(const std::string& symbol) {
     return result;
 }
 
+bool isHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
+
+// Call stack lines "[module].OFFSET" of our own executable that the handler could not name
+// get the name from the executable's symbol table, as the handler writes names it knows.
+std::string nameOwnFrames(const std::string& report, const OwnSymbols& own, const std::string& module) {
+    if (own.empty() || module.empty())
+        return report;
+    const std::string marker = "[" + module + "].";
+    std::string out;
+    out.reserve(report.size() + 256);
+    std::size_t from = 0;
+    while (from < report.size()) {
+        std::size_t end = report.find('\n', from);
+        end = end == std::string::npos ? report.size() : end + 1;
+        std::string_view line(report.data() + from, end - from);
+        std::size_t content = line.size();
+        while (content > 0 && (line[content - 1] == '\n' || line[content - 1] == '\r'))
+            --content;
+        const std::size_t at = line.find(marker);
+        const std::size_t digits = at == std::string_view::npos ? 0 : at + marker.size();
+        std::size_t stop = digits;
+        while (stop < content && isHexDigit(line[stop]))
+            ++stop;
+        // A call stack line (indented) that ends with the module position: no name was
+        // written after it.
+        if (at != std::string_view::npos && !line.empty() && line[0] == ' ' && stop == content &&
+            stop - digits == 8) {
+            const auto hit = own.at(std::strtoull(std::string(line.substr(digits, 8)).c_str(), nullptr, 16));
+            if (hit) {
+                char distance[24];
+                std::snprintf(distance, sizeof distance, "+0x%llX", static_cast<unsigned long long>(hit->distance));
+                out.append(line.substr(0, content));
+                out += ' ' + hit->name + distance;
+                out.append(line.substr(content));
+                from = end;
+                continue;
+            }
+        }
+        out.append(line);
+        from = end;
+    }
+    return out;
+}
+
+std::string ownExecutable() {
+    char path[4096];
+    const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    return n > 0 ? std::string(path, static_cast<std::size_t>(n)) : std::string();
+}
+
 }  // namespace
+
+std::string readableReport(const std::string& report, const std::string& executable) {
+    if (executable.empty())
+        return readableReport(report);
+    const std::size_t slash = executable.rfind('/');
+    return readableReport(nameOwnFrames(report, OwnSymbols(executable), executable.substr(slash + 1)));
+}
 
 std::string readableReport(const std::string& report) {
     std::string out;
@@ -67,7 +128,8 @@ bool runReporter(const std::string& reportPath, Dialogs& dialogs, const SessionL
     const bool exported = store.crashSavePoint();
     std::string report;
     if (files::readAll(reportPath, report) && !report.empty())
-        dialogs.messageBox(readableReport(report), kReportTitle, MessageIcon::Error, MessageButtons::Ok);
+        dialogs.messageBox(readableReport(report, ownExecutable()), kReportTitle, MessageIcon::Error,
+                           MessageButtons::Ok);
     else
         dialogs.messageBox(kUnreadableReport, "", MessageIcon::Error, MessageButtons::Ok);
     return exported;

@@ -22,6 +22,9 @@ using SessionLoader = std::function<bool(ProjectStore& store)>;
 // The report as the user reads it: the handler could only write the symbols of the call
 // stack as the linker knows them (_ZN...); here they are turned back into C++ names.
 std::string readableReport(const std::string& report);
+// The same, with the frames of `executable` (the file the crashed program ran from, which the
+// reporter also runs from) that the handler left unnamed named from its symbol table.
+std::string readableReport(const std::string& report, const std::string& executable);
 
 // The projects of the session file at `path` (the session store's own restore): what the
 // desktop's reporter uses.

@@ -1,6 +1,10 @@
 // The crash reporter's dialogue: the save point with the export of the project that was
 // current, then the report.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
 
 #include "core/crash/CrashReporter.h"
 #include "core/editor/MemoryPage.h"
@@ -12,6 +16,9 @@
 using namespace quillbox;
 
 namespace {
+
+// A function only this file knows: dladdr cannot name it.
+__attribute__((noinline)) int fileLocalFunction(int x) { return x * 3 + 1; }
 
 const char* const kReport = "警告:程序发生错误\r\n错误信息:内存写入异常\r\n目标地址:0000000000000000\r\n";
 
@@ -72,6 +79,36 @@ TEST(ReadableReport, CallStackSymbolsAreShownAsCppNames) {
               "   [libfoo.so].00000010 _Znot_a_symbol+0x1\r\n"
               "    [quillbox].00000020 a::b()\r\n");
     EXPECT_EQ(crash::readableReport(kReport), kReport);
+}
+
+// Frames of the program's own file that the handler could not name are named from the
+// file's symbol table; other modules' frames and frames already named stay as they are.
+TEST(ReadableReport, OwnFramesWithoutANameAreNamedFromTheSymbolTable) {
+    char path[4096];
+    const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    ASSERT_GT(n, 0);
+    const std::string executable(path, static_cast<std::size_t>(n));
+    const std::string module = executable.substr(executable.rfind('/') + 1);
+    Dl_info info{};
+    const auto address = reinterpret_cast<std::uintptr_t>(&fileLocalFunction);
+    ASSERT_NE(dladdr(reinterpret_cast<void*>(address), &info), 0);
+    ASSERT_EQ(fileLocalFunction(1), 4);
+    char offset[16];
+    std::snprintf(offset, sizeof offset, "%08llX",
+                  static_cast<unsigned long long>(address + 2 - reinterpret_cast<std::uintptr_t>(info.dli_fbase)));
+    const std::string raw = "相对地址:[" + module + "]." + offset + "\r\n"
+                            "CallStack:\r\n"
+                            " [" + module + "]." + offset + "\r\n"
+                            "  [libfoo.so]." + offset + "\r\n"
+                            "   [" + module + "]." + offset + " _ZN1a1bEv+0x2\r\n";
+    EXPECT_EQ(crash::readableReport(raw, executable),
+              "相对地址:[" + module + "]." + offset + "\r\n"
+              "CallStack:\r\n"
+              " [" + module + "]." + offset + " (anonymous namespace)::fileLocalFunction(int)+0x2\r\n"
+              "  [libfoo.so]." + offset + "\r\n"
+              "   [" + module + "]." + offset + " a::b()+0x2\r\n");
+    // A file that is no program, or none at all, names nothing.
+    EXPECT_EQ(crash::readableReport(raw, "/nonexistent/quillbox"), crash::readableReport(raw));
 }
 
 // The crashed program kept its projects in the session; the reporter, a process of its
