@@ -57,11 +57,23 @@ void EngineCommands::runInBrowser() {
         bool opened = true;
     } opener(window_.shell());
     if (engine::runInBrowser(window_.store(), window_.functionBox()->text().toStdString(), opener) &&
-        !opener.opened) {
-        window_.output().messageLine("测试页已写入：" + engine::testPagePath());
-        window_.output().messageLine("无法启动浏览器,请手动打开该文件");
-        window_.output().chooseTab(0);
+        !opener.opened)
+        sayNoBrowser(engine::testPagePath());
+}
+
+void EngineCommands::sayNoBrowser(const std::string& page) {
+    window_.output().messageLine("测试页已写入：" + page);
+    window_.output().messageLine("无法启动浏览器,请手动打开该文件");
+    window_.output().chooseTab(0);
+}
+
+void EngineCommands::openFailed(const std::string& target) {
+    if (target == engine::testPagePath()) {
+        sayNoBrowser(target);
+        return;
     }
+    window_.output().messageLine("无法打开：" + target);
+    window_.output().chooseTab(0);
 }
 
 void EngineCommands::showMemberValue() {

@@ -21,10 +21,13 @@ public:
     void evaluate();
     void runInBrowser();
     void showMemberValue();
+    // The desktop's opener found nothing to open the target with, after it had started.
+    void openFailed(const std::string& target);
 
 private:
     std::function<void()> stopFor(int engine);
     int chosenEngine() const;
+    void sayNoBrowser(const std::string& page);
 
     MainWindow& window_;
     engine::JScript native_;

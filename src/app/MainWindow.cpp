@@ -81,6 +81,7 @@ MainWindow::MainWindow(config::IniFile ini, QWidget* parent)
     clipboard_ = std::make_unique<QtClipboard>();
     engines_ = std::make_unique<EngineCommands>(*this);
     commands_ = new CommandBindings(*this, *engines_);
+    ownShell_->openFailedLater = [this](const std::string& target) { engines_->openFailed(target); };
     online_ = new OnlineCommands(*this);
     online_->installMenus();
     treeView_->menuFor = [this](int value) { return contextMenuForNodeValue(value); };

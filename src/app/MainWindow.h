@@ -45,6 +45,7 @@ class FindReplaceWindow;
 class OnlineCommands;
 class ProjectTreeView;
 class QtOutput;
+class QtShell;
 class WindowFrame;
 
 class MainWindow : public QWidget {
@@ -157,7 +158,7 @@ private:
     };
     ForwardingDialogs forwardDialogs_{&dialogs_};
     std::unique_ptr<Dialogs> ownDialogs_;
-    std::unique_ptr<Shell> ownShell_;
+    std::unique_ptr<QtShell> ownShell_;
     Dialogs* dialogs_ = nullptr;
     Shell* shell_ = nullptr;
     std::unique_ptr<QtOutput> output_;

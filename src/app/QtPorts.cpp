@@ -4,13 +4,16 @@
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QProcess>
 #include <QScrollBar>
+#include <QStandardPaths>
 #include <QTabWidget>
 #include <QTextCursor>
 #include <QTextEdit>
@@ -215,12 +218,46 @@ bool QtClipboard::write(const std::vector<ClipboardEntry>& entries) {
     return true;
 }
 
+QString QtShell::defaultOpener() {
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    return QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+#else
+    return {};
+#endif
+}
+
 bool QtShell::open(const std::string& urlOrPath) {
     const QString target = q(urlOrPath);
     QUrl url(target);
     if (url.scheme().isEmpty() || QFileInfo::exists(target))
         url = QUrl::fromLocalFile(QFileInfo(target).absoluteFilePath());
-    return QDesktopServices::openUrl(url);
+    if (opener.isEmpty())
+        return QDesktopServices::openUrl(url);
+    // Not detached, so its exit code tells whether anything could open the target. The
+    // program it hands the target to may run on in its place (a browser in the
+    // foreground): an error counts only when the opener ends soon after it started.
+    constexpr qint64 kGiveUpWithinMs = 10000;
+    auto* process = new QProcess();
+    process->setProcessChannelMode(QProcess::ForwardedChannels);
+    auto clock = std::make_shared<QElapsedTimer>();
+    std::weak_ptr<bool> alive = alive_;
+    QObject::connect(process, &QProcess::finished, process,
+                     [this, process, clock, alive, urlOrPath](int exitCode, QProcess::ExitStatus status) {
+                         process->deleteLater();
+                         const bool failed = status != QProcess::NormalExit || exitCode != 0;
+                         const std::shared_ptr<bool> shellAlive = alive.lock();
+                         if (failed && clock->elapsed() < kGiveUpWithinMs && shellAlive && *shellAlive &&
+                             openFailedLater)
+                             openFailedLater(urlOrPath);
+                     });
+    clock->start();
+    process->start(opener, {url.isLocalFile() ? url.toLocalFile() : url.toString(QUrl::FullyEncoded)});
+    if (!process->waitForStarted(5000)) {
+        QObject::disconnect(process, nullptr, nullptr, nullptr);
+        delete process;
+        return false;
+    }
+    return true;
 }
 
 }  // namespace quillbox::app

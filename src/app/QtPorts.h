@@ -3,6 +3,8 @@
 // system clipboard and the desktop's default programs.
 #include <QFont>
 #include <QString>
+#include <functional>
+#include <memory>
 
 #include "core/platform/Clipboard.h"
 #include "core/platform/Dialogs.h"
@@ -64,9 +66,26 @@ public:
     bool write(const std::vector<ClipboardEntry>& entries) override;
 };
 
+// Opens with xdg-open where it exists (else Qt's desktop services). xdg-open starts
+// whatever it finds and only later learns that nothing could open the target; that is
+// told through openFailedLater, so the window can say so.
 class QtShell : public Shell {
 public:
     bool open(const std::string& urlOrPath) override;
+
+    // Called on the GUI thread with the target given to open().
+    std::function<void(const std::string& target)> openFailedLater;
+    // The opener program; empty: Qt's desktop services (tests set their own).
+    QString opener = defaultOpener();
+    static QString defaultOpener();
+
+    QtShell() = default;
+    ~QtShell() override { *alive_ = false; }
+    QtShell(const QtShell&) = delete;
+    QtShell& operator=(const QtShell&) = delete;
+
+private:
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 }  // namespace quillbox::app

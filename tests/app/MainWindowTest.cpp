@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDropEvent>
+#include <QFile>
 #include <QLineEdit>
 #include <QLabel>
 #include <QMenu>
@@ -409,6 +410,60 @@ private slots:
         tree.select(module);
         act("复制表达式")->trigger();
         QCOMPARE(box->text(), QStringLiteral("config.size"));  // a module has no expression
+    }
+
+    void anOpenerThatFindsNothingIsToldAfterItStarted() {
+        // xdg-open starts whenever it exists and only then looks for a program: its exit
+        // code is the one word that nothing opened the page.
+        const std::string dir = apptest::freshDir("opener");
+        const auto script = [&dir](const char* name, const char* body) {
+            const QString path = QString::fromStdString(dir + "/" + name);
+            QFile file(path);
+            file.open(QIODevice::WriteOnly);
+            file.write(QByteArray("#!/bin/sh\nprintf '%s' \"$1\" > \"$0.arg\"\n") + body);
+            file.close();
+            file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            return path;
+        };
+        const std::string page = dir + "/Js_Test.html";
+        app::QtShell shell;
+        std::vector<std::string> failed;
+        shell.openFailedLater = [&failed](const std::string& target) { failed.push_back(target); };
+
+        shell.opener = script("none.sh", "exit 3\n");
+        QVERIFY(shell.open(page));
+        QTRY_COMPARE(failed, std::vector<std::string>{page});
+        QCOMPARE(apptest::readBytes(dir + "/none.sh.arg"), page);  // a path, not a file: URL
+
+        shell.opener = script("browser.sh", "exit 0\n");
+        QVERIFY(shell.open(page));
+        QTRY_VERIFY(!apptest::readBytes(dir + "/browser.sh.arg").empty());
+        QTest::qWait(200);
+        QCOMPARE(failed.size(), std::size_t(1));
+
+        shell.opener = QString::fromStdString(dir + "/missing");
+        QVERIFY(!shell.open(page));
+        QTest::qWait(100);
+        QCOMPARE(failed.size(), std::size_t(1));
+    }
+
+    void anOpenerOutlivingItsShellTellsNobody() {
+        const std::string dir = apptest::freshDir("opener2");
+        const QString path = QString::fromStdString(dir + "/slow.sh");
+        QFile file(path);
+        file.open(QIODevice::WriteOnly);
+        file.write("#!/bin/sh\nsleep 0.3\nexit 4\n");
+        file.close();
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        bool told = false;
+        {
+            app::QtShell shell;
+            shell.opener = path;
+            shell.openFailedLater = [&told](const std::string&) { told = true; };
+            QVERIFY(shell.open(dir + "/page.html"));
+        }
+        QTest::qWait(800);
+        QVERIFY(!told);
     }
 
     void clipboardEntriesBecomeMimeFormats() {
