@@ -74,6 +74,9 @@ public:
     ChakraException TakeException();
     // Disposes the runtime; true when that succeeded (or there was none).
     bool Reset();
+    // Whether New has made a runtime that Reset has not disposed of since. Without one,
+    // AddCode, Eval and Call do nothing and report nothing.
+    bool hasRuntime() const { return context_ != nullptr; }
     void SetLogCallback(ConsoleCallback callback) { logCallback_ = std::move(callback); }
     void SetWarnCallback(ConsoleCallback callback) { warnCallback_ = std::move(callback); }
 

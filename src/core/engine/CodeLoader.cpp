@@ -284,12 +284,16 @@ void CodeLoader::engineMadeAnew() {
     output_.messageLine(kLoadAgain);
 }
 
-bool CodeLoader::chakraLoad(const std::string& project) {
+void CodeLoader::newChakra() {
     chakra_.Reset();
     chakra_.New();
     chakra_.SetLogCallback([this](const std::string& type, const std::string& text) { output_.consoleLine(type, text); });
     chakra_.SetWarnCallback(
         [this](const std::string& type, const std::string& text) { output_.errorConsoleLine(type, text); });
+}
+
+bool CodeLoader::chakraLoad(const std::string& project) {
+    newChakra();
     clearListing();
     chakra_.AddCode(jsonSupportScript());
     if (engineStopped(kChakraEngine))
@@ -390,6 +394,10 @@ Evaluation CodeLoader::nativeEvaluate(const std::string& expression, Page& page)
 Evaluation CodeLoader::chakraEvaluate(const std::string& expression, Page& page) {
     if (page.getText().empty())
         return Evaluation::Nothing;
+    // Before the first load and after a failed one there is no runtime, and Eval would hand
+    // back nothing as if it were the result; the expression runs in an empty engine instead.
+    if (!chakra_.hasRuntime())
+        newChakra();
     chakra_.TakeException();
     const SyntaxVerdict verdict = gate_.check(expression, SyntaxLevel::ChakraCore);
     const std::string result = verdict.refused() ? std::string() : chakra_.Eval(expression);

@@ -76,6 +76,8 @@ public:
     SyntaxGate& syntaxGate() { return gate_; }
 
 private:
+    // A fresh ChakraCore runtime whose console writes to the console box.
+    void newChakra();
     void listModule(const std::string& project, const std::string& module, int engine);
     std::string evalText(int engine, const std::string& script);
     void relayLog();

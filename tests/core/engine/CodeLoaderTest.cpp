@@ -423,6 +423,31 @@ TEST_F(ChakraLoaderTest, EvaluationErrorsAndTheEmptyPageRule) {
     EXPECT_TRUE(output.lines.empty());
 }
 
+// Before any load and after a failed one ChakraCore has no runtime. An evaluation then runs
+// against an empty engine, as the native engine's does, and never passes off nothing as a
+// result.
+TEST_F(ChakraLoaderTest, EvaluationWithoutALoadedEngineRunsAgainstAnEmptyOne) {
+    addProject("p", {{"m", "function g() { return 1; }"}});
+    EXPECT_EQ(loader.evaluate("1 + 1", kChakraEngine), Evaluation::Result);
+    EXPECT_EQ(output.texts(), (Lines{">>[结果] 2"}));
+    output.lines.clear();
+    EXPECT_EQ(loader.evaluate("g()", kChakraEngine), Evaluation::Failed);
+    ASSERT_EQ(output.texts().size(), 2u) << ::testing::PrintToString(output.texts());
+    EXPECT_NE(output.texts()[1].find("ReferenceError"), std::string::npos) << output.texts()[1];
+
+    store.currentPage()->setText("function g() { return 1; }\nvar broken = (;");
+    EXPECT_FALSE(loader.load(kChakraEngine));
+    output.lines.clear();
+    EXPECT_EQ(loader.evaluate("g() + (2 * ", kChakraEngine), Evaluation::Failed);
+    ASSERT_EQ(output.texts().size(), 2u) << ::testing::PrintToString(output.texts());
+    EXPECT_EQ(output.texts()[0], ">>错误位置：1行11字符处");
+    EXPECT_EQ(output.texts()[1].rfind(">>错误描述：：SyntaxError", 0), 0u) << output.texts()[1];
+    // The console of the empty engine still reaches the console box.
+    output.lines.clear();
+    EXPECT_EQ(loader.evaluate("console.log('still here'), 3", kChakraEngine), Evaluation::Result);
+    EXPECT_EQ(output.texts(), (Lines{">>[string] still here", ">>[结果] 3"}));
+}
+
 TEST_F(ChakraLoaderTest, ARunawayModuleIsStoppedByTheTimeLimit) {
     addProject("p", {{"m", "while (true) {}"}});
     chakra.setTimeLimit(std::chrono::milliseconds(300));
