@@ -1,5 +1,8 @@
 #include "core/engine/CodeLoader.h"
 
+#include <algorithm>
+#include <limits>
+
 #include "core/engine/SupportScripts.h"
 #include "core/json/JsonDocument.h"
 #include "core/text/Text.h"
@@ -113,7 +116,53 @@ std::string memberListingScript(const std::string& name) {
 CodeLoader::CodeLoader(ProjectStore& store, Output& output, JScript& native, ChakraCore& chakra)
     : store_(store), output_(output), native_(native), chakra_(chakra) {}
 
+void CodeLoader::rankWords(const std::string& code) {
+    const auto isWordChar = [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '$' ||
+               static_cast<unsigned char>(c) >= 0x80;
+    };
+    for (std::size_t i = 0; i < code.size();) {
+        // Comments do not declare anything; text in strings may name a global (this['name']).
+        if (code.compare(i, 2, "//") == 0) {
+            i = code.find('\n', i);
+            i = i == std::string::npos ? code.size() : i;
+            continue;
+        }
+        if (code.compare(i, 2, "/*") == 0) {
+            const std::size_t end = code.find("*/", i + 2);
+            i = end == std::string::npos ? code.size() : end + 2;
+            continue;
+        }
+        if (!isWordChar(code[i])) {
+            ++i;
+            continue;
+        }
+        const std::size_t start = i;
+        while (i < code.size() && isWordChar(code[i]))
+            ++i;
+        firstSeen_.try_emplace(code.substr(start, i - start), rankedSoFar_ + start);
+    }
+    rankedSoFar_ += code.size();
+}
+
+void CodeLoader::inLoadOrder(std::vector<std::string>& names) const {
+    const auto rank = [this](const std::string& name) {
+        const auto it = firstSeen_.find(name);
+        return it == firstSeen_.end() ? std::numeric_limits<std::size_t>::max() : it->second;
+    };
+    std::vector<std::pair<std::size_t, std::string>> ranked;
+    ranked.reserve(names.size());
+    for (std::string& name : names)
+        ranked.emplace_back(rank(name), std::move(name));
+    std::stable_sort(ranked.begin(), ranked.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (std::size_t i = 0; i < names.size(); ++i)
+        names[i] = std::move(ranked[i].second);
+}
+
 void CodeLoader::clearListing() {
+    firstSeen_.clear();
+    rankedSoFar_ = 0;
     ProjectTree& tree = store_.tree();
     for (NodeId p : tree.topLevel())
         for (NodeId m : tree.children(p))
@@ -155,12 +204,18 @@ void CodeLoader::listModule(const std::string& project, const std::string& modul
     }
     ProjectTree& tree = store_.tree();
     const ModuleGroups groups = findGroups(tree, project, module);
-    for (const std::string& f : stringArray(names, "fun_arr")) {
+    std::vector<std::string> functions = stringArray(names, "fun_arr");
+    std::vector<std::string> objects = stringArray(names, "obj_arr");
+    if (engine == kChakraEngine) {
+        inLoadOrder(functions);
+        inLoadOrder(objects);
+    }
+    for (const std::string& f : functions) {
         listing.functions.push_back(f);
         if (groups.methods != kNoNode)
             tree.add(groups.methods, f, node_image::kFunction, node_image::kFunction, node_value::kFunction);
     }
-    for (const std::string& o : stringArray(names, "obj_arr")) {
+    for (const std::string& o : objects) {
         ListedObject object{o, {}};
         const NodeId objectNode =
             groups.properties == kNoNode
@@ -314,6 +369,7 @@ bool CodeLoader::chakraLoad(const std::string& project) {
         ChakraException exception = verdict.refused() ? chakraRefusal(verdict) : chakra_.TakeException();
         if (ok) {
             output_.messageLine(name + kLoadedSuffix);
+            rankWords(code);
             listModule(project, module, kChakraEngine);
             if (engineStopped(kChakraEngine))
                 return false;

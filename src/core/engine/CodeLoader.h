@@ -6,6 +6,7 @@
 // else ChakraCore. Lines of errors are shown 1-based in both engines, so the line marked in
 // the editor is the line that failed.
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "core/engine/ChakraCore.h"
@@ -87,12 +88,19 @@ private:
     bool lastCallStopped(int engine) const;
     // After a stop the engine is empty: the listing goes and the user is told to load again.
     void engineMadeAnew();
+    // ChakraCore lists globals in declaration order; the engine under our ChakraCore does not.
+    // Every word of the code loaded so far is ranked by where it first appears, and listed
+    // names are put in that order.
+    void rankWords(const std::string& code);
+    void inLoadOrder(std::vector<std::string>& names) const;
 
     ProjectStore& store_;
     Output& output_;
     JScript& native_;
     ChakraCore& chakra_;
     std::vector<ModuleListing> listings_;
+    std::unordered_map<std::string, std::size_t> firstSeen_;
+    std::size_t rankedSoFar_ = 0;
     SyntaxGate gate_;
 };
 

@@ -330,6 +330,38 @@ TEST_F(ChakraLoaderTest, LoadsModernCodeAndListsItsNames) {
 }
 
 // The host object is set on the global as console and $$; only $$ is left out of the listing.
+// Both engines list globals in the order the code declares them, as ChakraCore and JScript
+// do, module after module; a name only a comment mentions early does not move up.
+TEST_F(ChakraLoaderTest, BothEnginesListNamesInDeclarationOrder) {
+    std::string first = "// f_29 and yak are declared further down\n";
+    Lines functions, objects;
+    for (int i = 0; i < 30; ++i) {
+        const std::string f = "f_" + std::to_string((i * 7) % 30);
+        first += "function " + f + "() { return " + std::to_string(i) + "; }\n";
+        functions.push_back(f);
+        if (i % 10 == 3) {
+            const std::string o = "o_" + std::to_string(29 - i);
+            first += "var " + o + " = {k: " + std::to_string(i) + "};\n";
+            objects.push_back(o);
+        }
+    }
+    first += "var yak = {y: 1};\n";
+    objects.push_back("yak");
+    addProject("order", {{"a", first}, {"b", "function alpha() {}\nthis['late-obj'] = {x: 1};\nvar early = {e: 1};\n"}});
+    functions.push_back("alpha");
+    objects.insert(objects.end(), {"early", "late-obj"});
+    const auto ours = [](Lines names, const Lines& known) {
+        std::erase_if(names, [&](const std::string& n) { return std::find(known.begin(), known.end(), n) == known.end(); });
+        return names;
+    };
+    for (int engine : {kNativeEngine, kChakraEngine}) {
+        SCOPED_TRACE(engine);
+        ASSERT_TRUE(loader.load(engine)) << ::testing::PrintToString(output.texts());
+        EXPECT_EQ(ours(listed("order", "b", "方法"), functions), functions);
+        EXPECT_EQ(ours(listed("order", "b", "属性"), objects), objects);
+    }
+}
+
 TEST_F(ChakraLoaderTest, TheHostObjectIsListedAsConsole) {
     addProject("p", {{"m", "var o = {k: 1};"}});
     ASSERT_TRUE(loader.load(kChakraEngine));
