@@ -5,33 +5,16 @@
 #include <thread>
 #include <memory>
 
+#include "support/LoaderFixture.h"
 #include "support/WhileStopping.h"
-#include "core/editor/MemoryPage.h"
-#include "core/engine/CodeLoader.h"
-#include "core/platform/Dialogs.h"
 
 using namespace quillbox;
 using namespace quillbox::engine;
 
 namespace {
 
-class CodeLoaderTest : public ::testing::Test {
+class CodeLoaderTest : public test::LoaderFixture {
 protected:
-    CodeLoaderTest()
-        : store(dialogs, [](const std::string& name, std::string code) -> std::unique_ptr<Page> {
-              return std::make_unique<MemoryPage>(name, code);
-          }),
-          loader(store, output, native, chakra) {}
-
-    void addProject(const std::string& project, const std::vector<std::pair<std::string, std::string>>& modules) {
-        const NodeId node = store.addProjectCore(project);
-        for (const auto& [name, code] : modules) {
-            store.tree().select(node);
-            ASSERT_NE(store.addModuleCore(name, code), kNoNode);
-        }
-        store.showPage(store.findPage(project, modules.front().first));
-    }
-
     // Texts of the items under a module's group ("方法" or "属性").
     std::vector<std::string> listed(const std::string& project, const std::string& module, const char* group) {
         std::vector<std::string> out;
@@ -49,13 +32,6 @@ protected:
             out.push_back(store.tree().text(n));
         return out;
     }
-
-    ScriptedDialogs dialogs;
-    ProjectStore store;
-    RecordingOutput output;
-    JScript native;
-    ChakraCore chakra;
-    CodeLoader loader;
 };
 
 using Lines = std::vector<std::string>;

@@ -3,45 +3,23 @@
 // the engine never sees the code.
 #include <gtest/gtest.h>
 
-#include <memory>
-
-#include "core/editor/MemoryPage.h"
-#include "core/engine/CodeLoader.h"
-#include "core/platform/Dialogs.h"
+#include "support/LoaderFixture.h"
 
 using namespace quillbox;
 using namespace quillbox::engine;
 
 namespace {
 
-class GateLoaderTest : public ::testing::Test {
+class GateLoaderTest : public test::LoaderFixture {
 protected:
-    GateLoaderTest()
-        : store(dialogs, [](const std::string& name, std::string code) -> std::unique_ptr<Page> {
-              return std::make_unique<MemoryPage>(name, code);
-          }),
-          loader(store, output, native, chakra) {}
-
     void SetUp() override {
         if (!ChakraCore::libraryLoaded())
             GTEST_SKIP() << "libChakraCore.so not built: " << ChakraCore::libraryError();
     }
 
     void addProject(const std::vector<std::pair<std::string, std::string>>& modules) {
-        const NodeId node = store.addProjectCore("p");
-        for (const auto& [name, code] : modules) {
-            store.tree().select(node);
-            ASSERT_NE(store.addModuleCore(name, code), kNoNode);
-        }
-        store.showPage(store.findPage("p", modules.front().first));
+        LoaderFixture::addProject("p", modules);
     }
-
-    ScriptedDialogs dialogs;
-    ProjectStore store;
-    RecordingOutput output;
-    JScript native;
-    ChakraCore chakra;
-    CodeLoader loader;
 };
 
 using Lines = std::vector<std::string>;

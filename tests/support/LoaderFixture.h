@@ -1,0 +1,43 @@
+#pragma once
+// A project store of in-memory pages with both engines and the loader over them, for the
+// tests of loading, listing, evaluation and the syntax gate.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/editor/MemoryPage.h"
+#include "core/engine/CodeLoader.h"
+#include "core/platform/Dialogs.h"
+
+namespace quillbox::test {
+
+class LoaderFixture : public ::testing::Test {
+protected:
+    LoaderFixture()
+        : store(dialogs, [](const std::string& name, std::string code) -> std::unique_ptr<Page> {
+              return std::make_unique<MemoryPage>(name, code);
+          }),
+          loader(store, output, native, chakra) {}
+
+    // Adds the project with its modules in order and shows its first module.
+    void addProject(const std::string& project, const std::vector<std::pair<std::string, std::string>>& modules) {
+        const NodeId node = store.addProjectCore(project);
+        for (const auto& [name, code] : modules) {
+            store.tree().select(node);
+            ASSERT_NE(store.addModuleCore(name, code), kNoNode);
+        }
+        store.showPage(store.findPage(project, modules.front().first));
+    }
+
+    ScriptedDialogs dialogs;
+    ProjectStore store;
+    RecordingOutput output;
+    engine::JScript native;
+    engine::ChakraCore chakra;
+    engine::CodeLoader loader;
+};
+
+}  // namespace quillbox::test
