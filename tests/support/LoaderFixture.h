@@ -1,6 +1,6 @@
 #pragma once
-// A project store of in-memory pages with both engines and the loader over them, for the
-// tests of loading, listing, evaluation and the syntax gate.
+// A project store of in-memory pages, alone or with both engines and the loader over them, for
+// the tests of loading, listing, evaluation, the syntax gate and the browser test page.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -14,13 +14,13 @@
 
 namespace quillbox::test {
 
-class LoaderFixture : public ::testing::Test {
+// A project store whose pages hold their code in memory.
+class MemoryStoreFixture : public ::testing::Test {
 protected:
-    LoaderFixture()
+    MemoryStoreFixture()
         : store(dialogs, [](const std::string& name, std::string code) -> std::unique_ptr<Page> {
               return std::make_unique<MemoryPage>(name, code);
-          }),
-          loader(store, output, native, chakra) {}
+          }) {}
 
     // Adds the project with its modules in order and shows its first module.
     void addProject(const std::string& project, const std::vector<std::pair<std::string, std::string>>& modules) {
@@ -34,6 +34,13 @@ protected:
 
     ScriptedDialogs dialogs;
     ProjectStore store;
+};
+
+// The same store with both engines and the loader over it.
+class LoaderFixture : public MemoryStoreFixture {
+protected:
+    LoaderFixture() : loader(store, output, native, chakra) {}
+
     RecordingOutput output;
     engine::JScript native;
     engine::ChakraCore chakra;

@@ -3,10 +3,10 @@
 #include <cstdlib>
 #include <memory>
 
-#include "core/editor/MemoryPage.h"
 #include "core/engine/TestPage.h"
 #include "core/platform/Dialogs.h"
 #include "core/text/Text.h"
+#include "support/LoaderFixture.h"
 #include "support/TestSupport.h"
 
 using namespace quillbox;
@@ -14,24 +14,8 @@ using namespace quillbox::engine;
 
 namespace {
 
-class TestPageTest : public ::testing::Test {
+class TestPageTest : public test::MemoryStoreFixture {
 protected:
-    TestPageTest()
-        : store(dialogs, [](const std::string& name, std::string code) -> std::unique_ptr<Page> {
-              return std::make_unique<MemoryPage>(name, code);
-          }) {}
-
-    void addProject(const std::string& project, const std::vector<std::pair<std::string, std::string>>& modules) {
-        const NodeId node = store.addProjectCore(project);
-        for (const auto& [name, code] : modules) {
-            store.tree().select(node);
-            ASSERT_NE(store.addModuleCore(name, code), kNoNode);
-        }
-        store.showPage(store.findPage(project, modules.front().first));
-    }
-
-    ScriptedDialogs dialogs;
-    ProjectStore store;
     RecordingShell shell;
 };
 
