@@ -113,6 +113,12 @@ std::vector<Feature> features() {
     return out;
 }
 
+// Code for a quick scan, and whether the scan must be unsure of it.
+struct ScanCase {
+    const char* code;
+    bool maybe;
+};
+
 SyntaxGate& gate() {
     static SyntaxGate shared;
     return shared;
@@ -245,11 +251,7 @@ TEST(SyntaxGate, AnErrorInEveryVersionIsLeftToTheEngineWithTheParsersPosition) {
 }
 
 TEST(SyntaxScan, SaysNoOnlyWhenNoSyntaxAfterEs2017CanBeThere) {
-    struct Case {
-        const char* code;
-        bool maybe;
-    };
-    const Case cases[] = {
+    const ScanCase cases[] = {
         // ES2017 and older, with the tokens of later syntax only in comments, strings and patterns
         {"var a = b / c / d; x = y / 2; // a?.b ...rest class #x `t`", false},
         {"/* async await import 1_000 10n catch { */ var s = 'a?.b ?? c', t = \"...\";", false},
@@ -284,18 +286,14 @@ TEST(SyntaxScan, SaysNoOnlyWhenNoSyntaxAfterEs2017CanBeThere) {
         {"var \\u0061 = 1;", true},
         {"x = {} / 'a'; y = a?.b", true},
     };
-    for (const Case& c : cases) {
+    for (const ScanCase& c : cases) {
         SCOPED_TRACE(c.code);
         EXPECT_EQ(mayUseSyntaxAfterEs2017(c.code), c.maybe);
     }
 }
 
 TEST(SyntaxScan, SaysNoForJScriptOnlyWhenTheCodeIsEs3) {
-    struct Case {
-        const char* code;
-        bool maybe;
-    };
-    const Case cases[] = {
+    const ScanCase cases[] = {
         // ES3: object literals in every place an expression starts, blocks where statements do
         {"var o = {a: 1, 'b': {c: [1, {d: 2}]}, 3: function (x, y) { return {e: x ? {f: 1} : {g: 2}}; }};", false},
         {"f({a: 1}, [{b: 2}]); x = y ? {a: 1} : {b: 2}; return {a: 1}; throw {message: 'm'};", false},
@@ -341,7 +339,7 @@ TEST(SyntaxScan, SaysNoForJScriptOnlyWhenTheCodeIsEs3) {
         {"function F() { return new.target; }", true},
         {"var o = {a: 1", true},
     };
-    for (const Case& c : cases) {
+    for (const ScanCase& c : cases) {
         SCOPED_TRACE(c.code);
         EXPECT_EQ(mayUseSyntaxAfterEs3(c.code), c.maybe);
     }
