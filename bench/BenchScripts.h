@@ -2,7 +2,9 @@
 // What the engine benchmarks run: a file's text, and the set-up script of the loop tasks
 // (a string `data` of the given length in characters, and the functions mix, sumArray and
 // modulo), so every engine is measured on the same code.
+#include <chrono>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 
@@ -12,6 +14,13 @@ struct Task {
     const char* name;
     const char* expression;
 };
+
+// Wall-clock seconds of one piece of work.
+inline double seconds(const std::function<void()>& work) {
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
 
 inline std::string readAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

@@ -22,12 +22,6 @@ namespace {
 
 constexpr int kRounds = 3;
 
-double seconds(const std::function<void()>& work) {
-    const auto start = std::chrono::steady_clock::now();
-    work();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
 struct Figures {
     double load = 1e300, first = 1e300, again = 1e300;
 };
@@ -42,9 +36,9 @@ Figures measure(const std::string& module, SyntaxLevel level, const std::functio
     for (int i = 0; i < kRounds; ++i) {
         const std::string code = module + "\n// round " + std::to_string(i) + "\n";
         reset();
-        f.load = std::min(f.load, seconds([&] { load(code); }));
-        f.first = std::min(f.first, seconds([&] { gate.check(code, level); }));
-        f.again = std::min(f.again, seconds([&] { gate.check(code, level); }));
+        f.load = std::min(f.load, quillbox::bench::seconds([&] { load(code); }));
+        f.first = std::min(f.first, quillbox::bench::seconds([&] { gate.check(code, level); }));
+        f.again = std::min(f.again, quillbox::bench::seconds([&] { gate.check(code, level); }));
     }
     return f;
 }

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchScripts.h"
 #include "core/editor/MemoryPage.h"
 #include "core/engine/ChakraCore.h"
 #include "core/engine/CodeLoader.h"
@@ -25,12 +26,6 @@
 using namespace quillbox;
 
 namespace {
-
-double secondsOf(const std::function<void()>& work) {
-    const auto start = std::chrono::steady_clock::now();
-    work();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
 
 struct Result {
     double first = 0, reload = 0, clear = 0;
@@ -53,10 +48,10 @@ Result measure(std::size_t count) {
     engine::ChakraCore chakra;
     engine::CodeLoader loader(store, output, native, chakra);
     Result r;
-    r.first = secondsOf([&] { loader.load(engine::kNativeEngine); });
+    r.first = quillbox::bench::seconds([&] { loader.load(engine::kNativeEngine); });
     r.listed = store.tree().children(store.tree().findChild("m.js", "方法")).size();
-    r.reload = secondsOf([&] { loader.load(engine::kNativeEngine); });
-    r.clear = secondsOf([&] { loader.clearListing(); });
+    r.reload = quillbox::bench::seconds([&] { loader.load(engine::kNativeEngine); });
+    r.clear = quillbox::bench::seconds([&] { loader.clearListing(); });
     return r;
 }
 
