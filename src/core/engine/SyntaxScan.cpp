@@ -411,7 +411,6 @@ private:
             return false;
         case '{':
             open_.push_back({opensBlock() ? Bracket::Block : Bracket::Object});
-            open_.back().afterComma = false;
             return false;
         case ')':
             // f(a, b,) is ES2017's
