@@ -25,10 +25,13 @@ struct Run {
     bool succeeded() const { return WIFEXITED(status) && WEXITSTATUS(status) == 0; }
 };
 
-inline Run runChild(const std::vector<std::string>& args, const std::string& stdoutPath) {
+inline Run runChild(const std::vector<std::string>& args, const std::string& stdoutPath,
+                    const std::string& stderrPath = "") {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (!stderrPath.empty())
+        posix_spawn_file_actions_addopen(&actions, 2, stderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     std::vector<char*> argv;
     for (const std::string& a : args)
         argv.push_back(const_cast<char*>(a.c_str()));

@@ -5,6 +5,7 @@
 #include <QTreeWidget>
 
 #include "app/MainWindow.h"
+#include "app/ProjectTreeView.h"
 #include "app/QtPorts.h"
 #include "app/StopWatch.h"
 #include "core/engine/TestPage.h"
@@ -32,7 +33,22 @@ void EngineCommands::load() {
     const int engine = chosenEngine();
     StopWatch watch(stopFor(engine));
     loader_.load(engine);
+    showCurrentListing();
     window_.tree()->viewport()->update();
+}
+
+// The listing of the module in the editor is opened; the others open when the user asks,
+// so a load of hundreds of modules makes no items nobody looks at.
+void EngineCommands::showCurrentListing() {
+    ProjectStore& store = window_.store();
+    const int position = store.currentPagePosition();
+    const NodeId module = store.moduleNode(store.projectOfPage(position), store.moduleOfPage(position));
+    const ProjectTree& tree = store.tree();
+    if (module == kNoNode)
+        return;
+    for (NodeId group : tree.children(module))
+        if (tree.hasLazyChildren(group))
+            window_.treeView().open(group);
 }
 
 void EngineCommands::evaluate() {

@@ -27,6 +27,7 @@ public:
 private:
     std::function<void()> stopFor(int engine);
     int chosenEngine() const;
+    void showCurrentListing();
     void sayNoBrowser(const std::string& page);
 
     MainWindow& window_;

@@ -82,6 +82,7 @@ public:
     std::unique_ptr<Page> createPage(const std::string& name, const std::string& code);
     Page* currentPage() const;
     QTreeWidget* tree() const { return tree_; }
+    ProjectTreeView& treeView() const { return *treeView_; }
     QTreeWidgetItem* itemOf(NodeId node) const;
     QLineEdit* functionBox() const { return functionBox_; }
     QComboBox* engineSelector() const { return engineSelector_; }

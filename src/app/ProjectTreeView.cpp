@@ -35,6 +35,16 @@ ProjectTreeView::ProjectTreeView(QTreeWidget* view, ProjectStore& store)
     store_.tree().observer = [this](TreeEvent event, NodeId node) { treeChanged(event, node); };
     connect(view_, &QTreeWidget::currentItemChanged, this, [this] { selectionChanged(); });
     connect(view_, &QTreeWidget::customContextMenuRequested, this, &ProjectTreeView::popUpMenu);
+    // A listing's items are made when their node is first opened.
+    connect(view_, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) {
+        store_.tree().fill(item->data(0, kNodeRole).toInt());
+    });
+}
+
+void ProjectTreeView::open(NodeId node) {
+    store_.tree().fill(node);
+    if (QTreeWidgetItem* item = itemOf(node))
+        item->setExpanded(true);
 }
 
 QTreeWidgetItem* ProjectTreeView::itemOf(NodeId node) const {
@@ -50,6 +60,9 @@ void ProjectTreeView::drawNode(QTreeWidgetItem* item, NodeId id) const {
     item->setIcon(0, iconOf(n->image));
     item->setData(0, Qt::UserRole, n->value);
     item->setData(0, kNodeRole, id);
+    // Children not made yet still show the arrow that makes them.
+    item->setChildIndicatorPolicy(store_.tree().hasLazyChildren(id) ? QTreeWidgetItem::ShowIndicator
+                                                                     : QTreeWidgetItem::DontShowIndicatorWhenChildless);
 }
 
 void ProjectTreeView::forget(QTreeWidgetItem* item) {

@@ -21,6 +21,8 @@ public:
     ProjectTreeView(QTreeWidget* view, ProjectStore& store);
 
     QTreeWidgetItem* itemOf(NodeId node) const;
+    // Makes the node's children if they are still to be made, and opens it.
+    void open(NodeId node);
 
     // The menu for a node of the given value (nullptr: none).
     std::function<QMenu*(int value)> menuFor;

@@ -56,6 +56,7 @@ int runRun(const std::vector<std::string>& args) {
         native.ControlObject()->setTimeLimit(limit);
     }
     engine::CodeLoader loader(project.store(), output, native, chakra);
+    loader.setListing(false);  // nobody sees it here
     if (!loader.load(engineIndex))
         return kFailed;
     bool allResults = true;

@@ -10,32 +10,6 @@
 namespace quillbox::engine {
 namespace {
 
-// Where a module's listed names go: its "方法" and "属性" groups.
-struct ModuleGroups {
-    NodeId methods = kNoNode;
-    NodeId properties = kNoNode;
-};
-
-ModuleGroups findGroups(const ProjectTree& tree, const std::string& project, const std::string& module) {
-    for (NodeId p : tree.topLevel()) {
-        if (tree.text(p) != project)
-            continue;
-        for (NodeId m : tree.children(p)) {
-            if (tree.text(m) != module + ".js")
-                continue;
-            ModuleGroups groups;
-            for (NodeId g : tree.children(m)) {
-                if (tree.value(g) == node_value::kMethodsGroup && groups.methods == kNoNode)
-                    groups.methods = g;
-                else if (tree.value(g) == node_value::kPropertiesGroup && groups.properties == kNoNode)
-                    groups.properties = g;
-            }
-            return groups;
-        }
-    }
-    return {};
-}
-
 std::vector<std::string> stringArray(const JsonDocument& doc, std::string_view path) {
     std::vector<std::string> out;
     if (doc.kind(path) != JsonKind::Array)
@@ -105,12 +79,6 @@ bool parseListing(JsonDocument& doc, const std::string& json) {
     return doc.parse(exact, true).ok;
 }
 
-// The member listing of the global named `name`, read as a property of the global object:
-// a name that is not an identifier ("my-obj", "class") is never run as code.
-std::string memberListingScript(const std::string& name) {
-    return std::string(kMemberListingPrefix) + "(function () { return this; })()[" + text::quoteJson(name) + "])";
-}
-
 }  // namespace
 
 CodeLoader::CodeLoader(ProjectStore& store, Output& output, JScript& native, ChakraCore& chakra)
@@ -145,15 +113,19 @@ void CodeLoader::rankWords(const std::string& code) {
     rankedSoFar_ += code.size();
 }
 
-void CodeLoader::inLoadOrder(std::vector<std::string>& names) const {
+void CodeLoader::inLoadOrder(GlobalList& names) {
+    unranked_ = false;
     const auto rank = [this](const std::string& name) {
         const auto it = firstSeen_.find(name);
-        return it == firstSeen_.end() ? std::numeric_limits<std::size_t>::max() : it->second;
+        if (it != firstSeen_.end())
+            return it->second;
+        unranked_ = true;
+        return std::numeric_limits<std::size_t>::max();
     };
-    std::vector<std::pair<std::size_t, std::string>> ranked;
+    std::vector<std::pair<std::size_t, ListedGlobal>> ranked;
     ranked.reserve(names.size());
-    for (std::string& name : names)
-        ranked.emplace_back(rank(name), std::move(name));
+    for (ListedGlobal& global : names)
+        ranked.emplace_back(rank(global.name), std::move(global));
     std::stable_sort(ranked.begin(), ranked.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
     for (std::size_t i = 0; i < names.size(); ++i)
@@ -168,7 +140,17 @@ void CodeLoader::clearListing() {
         for (NodeId m : tree.children(p))
             for (NodeId g : tree.children(m))
                 tree.removeChildren(g);
+    listingLost_ = false;
+    unranked_ = false;
+    inEngineOrder_.clear();
+    shown_ = std::make_shared<const GlobalList>();
+    listed_.clear();
+    groupsOf_.clear();
+    members_.clear();
     listings_.clear();
+    listingsMade_ = false;
+    // The fillers of the old listing that are still in the tree find nothing to fill.
+    alive_ = std::make_shared<char>();
 }
 
 bool CodeLoader::load(int engine) {
@@ -195,53 +177,178 @@ std::string CodeLoader::evalText(int engine, const std::string& script) {
     return text;
 }
 
-void CodeLoader::listModule(const std::string& project, const std::string& module, int engine) {
-    ModuleListing listing{ProjectStore::pageName(project, module), {}, {}};
-    JsonDocument names;
-    if (!parseListing(names, evalText(engine, kGlobalListingScript))) {
-        listings_.push_back(std::move(listing));
-        return;  // an engine that gives no listing lists nothing
-    }
-    ProjectTree& tree = store_.tree();
-    const ModuleGroups groups = findGroups(tree, project, module);
-    std::vector<std::string> functions = stringArray(names, "fun_arr");
-    std::vector<std::string> objects = stringArray(names, "obj_arr");
-    if (engine == kChakraEngine) {
-        inLoadOrder(functions);
-        inLoadOrder(objects);
-    }
-    for (const std::string& f : functions) {
-        listing.functions.push_back(f);
-        if (groups.methods != kNoNode)
-            tree.add(groups.methods, f, node_image::kFunction, node_image::kFunction, node_value::kFunction);
-    }
-    for (const std::string& o : objects) {
-        ListedObject object{o, {}};
-        const NodeId objectNode =
-            groups.properties == kNoNode
-                ? kNoNode
-                : tree.add(groups.properties, o, node_image::kObject, node_image::kObject, node_value::kObject);
-        const std::string memberJson = evalText(engine, memberListingScript(o));
-        if (lastCallStopped(engine))
-            break;  // the engine is new and empty: the load ends here
-        JsonDocument members;
-        if (parseListing(members, memberJson)) {
-            int listed = 0;
-            for (const std::string& m : stringArray(members, "")) {
-                const bool tooMany = listed == kMaxListedMembers;
-                const std::string text = tooMany ? kTooManyMembers : m;
-                object.members.push_back(text);
-                if (objectNode != kNoNode)
-                    tree.add(objectNode, text, node_image::kMember, node_image::kMember,
-                             tooMany ? 0 : node_value::kMember);
-                if (tooMany)
-                    break;
-                ++listed;
+void CodeLoader::startListing(const std::string& project, int engine) {
+    listedEngine_ = engine;
+    if (!listing_)
+        return;
+    if (engine == kNativeEngine)
+        native_.AddCode(kListingHelperScript);
+    else
+        chakra_.AddCode(kListingHelperScript);
+    // Every module's groups, found once: looking each up in the tree would cost the tree.
+    const ProjectTree& tree = store_.tree();
+    std::unordered_map<std::string, std::string> moduleOfNode;  // "name.js" -> name
+    for (const std::string& module : store_.moduleNames(project))
+        moduleOfNode.try_emplace(module + ".js", module);
+    for (NodeId p : tree.topLevel()) {
+        if (tree.text(p) != project)
+            continue;
+        for (NodeId m : tree.children(p)) {
+            const auto module = moduleOfNode.find(tree.text(m));
+            if (module == moduleOfNode.end())
+                continue;
+            ModuleGroups groups;
+            for (NodeId g : tree.children(m)) {
+                if (tree.value(g) == node_value::kMethodsGroup && groups.methods == kNoNode)
+                    groups.methods = g;
+                else if (tree.value(g) == node_value::kPropertiesGroup && groups.properties == kNoNode)
+                    groups.properties = g;
             }
+            groupsOf_.try_emplace(module->second, groups);
         }
-        listing.objects.push_back(std::move(object));
+        break;
     }
-    listings_.push_back(std::move(listing));
+}
+
+// The helper's answer {"count": N, "changes": [[index, name, kind, id], ...]} applied to the
+// list in the engine's order; false when it cannot be read. `changed` tells whether the list
+// is other than it was.
+bool CodeLoader::applyListingChanges(const std::string& json, bool& changed) {
+    JsonDocument answer;
+    if (!parseListing(answer, json) || answer.kind("count") != JsonKind::Number ||
+        answer.kind("changes") != JsonKind::Array)
+        return false;
+    const std::int64_t count = answer.integer("count");
+    if (count < 0)
+        return false;
+    changed = listingLost_ || answer.count("changes") != 0 || static_cast<std::size_t>(count) != inEngineOrder_.size();
+    GlobalList list = listingLost_ ? GlobalList() : inEngineOrder_;
+    list.resize(static_cast<std::size_t>(count));
+    const std::size_t n = answer.count("changes");
+    for (std::size_t i = 0; i < n; ++i) {
+        const JsonDocument change = answer.at("changes", i);
+        const std::int64_t index = change.at("", 0).integer();
+        if (change.count() != 4 || index < 0 || index >= count)
+            return false;
+        ListedGlobal& global = list[static_cast<std::size_t>(index)];
+        global.name = change.at("", 1).string();
+        global.objectId = change.at("", 2).integer() == 2 ? static_cast<int>(change.at("", 3).integer()) : -1;
+    }
+    inEngineOrder_ = std::move(list);
+    return true;
+}
+
+void CodeLoader::listModule(const std::string& project, const std::string& module, int engine) {
+    if (!listing_)
+        return;
+    const std::string answer = evalText(engine, listingLost_ ? kListingEverythingScript : kListingChangesScript);
+    if (lastCallStopped(engine))
+        return;  // the caller reports the stop
+    ListedModule entry{project, module, shown_};
+    bool changed = false;
+    if (!applyListingChanges(answer, changed)) {
+        // An engine that gives no listing lists nothing; the next module asks for everything.
+        listingLost_ = true;
+        entry.globals = std::make_shared<const GlobalList>();
+    } else if (changed || (engine == kChakraEngine && unranked_)) {
+        // A name no code had spelled out yet (this['a' + 'b']) may have been spelled since.
+        listingLost_ = false;
+        GlobalList shown = inEngineOrder_;
+        if (engine == kChakraEngine)
+            inLoadOrder(shown);
+        shown_ = std::make_shared<const GlobalList>(std::move(shown));
+        entry.globals = shown_;
+    }
+    listingsMade_ = false;
+    const auto groups = groupsOf_.find(module);
+    if (groups != groupsOf_.end())
+        putInTree(groups->second, entry.globals);
+    listed_.push_back(std::move(entry));
+}
+
+// The module's groups get their items when they are opened: a load makes two fillers per
+// module, not an item per name per module.
+void CodeLoader::putInTree(const ModuleGroups& groups, const std::shared_ptr<const GlobalList>& globals) {
+    ProjectTree& tree = store_.tree();
+    const std::weak_ptr<char> alive = alive_;
+    const bool anyFunction = std::any_of(globals->begin(), globals->end(), [](const auto& g) { return !g.isObject(); });
+    const bool anyObject = std::any_of(globals->begin(), globals->end(), [](const auto& g) { return g.isObject(); });
+    if (groups.methods != kNoNode && anyFunction)
+        tree.setLazyChildren(groups.methods, [alive, globals](ProjectTree& t, NodeId group) {
+            if (alive.expired())
+                return;
+            for (const ListedGlobal& g : *globals)
+                if (!g.isObject())
+                    t.add(group, g.name, node_image::kFunction, node_image::kFunction, node_value::kFunction);
+        });
+    if (groups.properties == kNoNode || !anyObject)
+        return;
+    tree.setLazyChildren(groups.properties, [this, alive, globals](ProjectTree& t, NodeId group) {
+        if (alive.expired())
+            return;
+        for (const ListedGlobal& g : *globals) {
+            if (!g.isObject())
+                continue;
+            const NodeId object = t.add(group, g.name, node_image::kObject, node_image::kObject, node_value::kObject);
+            const int id = g.objectId;
+            t.setLazyChildren(object, [this, alive, id](ProjectTree& t2, NodeId node) {
+                if (alive.expired())
+                    return;
+                const std::vector<std::string>& members = membersOf(id);
+                for (const std::string& m : members) {
+                    const bool tooMany = &m == &members.back() && members.size() > kMaxListedMembers;
+                    t2.add(node, m, node_image::kMember, node_image::kMember, tooMany ? 0 : node_value::kMember);
+                }
+            });
+        }
+    });
+}
+
+// An object's members as listed: at most 30, then kTooManyMembers. Read once per load.
+const std::vector<std::string>& CodeLoader::membersOf(int objectId) {
+    auto it = members_.find(objectId);
+    if (it != members_.end())
+        return it->second;
+    std::vector<std::string> listed;
+    const std::string json =
+        evalText(listedEngine_, kListingMembersPrefix + std::to_string(objectId) + ")");
+    JsonDocument members;
+    // A stop here leaves an empty engine; what is listed stays until the next load clears it.
+    if (!lastCallStopped(listedEngine_) && parseListing(members, json)) {
+        for (std::string& m : stringArray(members, "")) {
+            if (listed.size() == kMaxListedMembers) {
+                listed.push_back(kTooManyMembers);
+                break;
+            }
+            listed.push_back(std::move(m));
+        }
+    }
+    return members_.emplace(objectId, std::move(listed)).first->second;
+}
+
+void CodeLoader::keepMembers() {
+    for (const ListedModule& module : listed_)
+        for (const ListedGlobal& g : *module.globals)
+            if (g.isObject())
+                membersOf(g.objectId);
+}
+
+const std::vector<ModuleListing>& CodeLoader::listings() {
+    if (listingsMade_)
+        return listings_;
+    listings_.clear();
+    for (const ListedModule& module : listed_) {
+        ModuleListing listing{ProjectStore::pageName(module.project, module.module), {}, {}};
+        for (const ListedGlobal& g : *module.globals) {
+            if (g.isObject())
+                listing.objects.push_back({g.name, membersOf(g.objectId)});
+            else
+                listing.functions.push_back(g.name);
+        }
+        listings_.push_back(std::move(listing));
+    }
+    listingsMade_ = true;
+    return listings_;
 }
 
 void CodeLoader::relayLog() {
@@ -274,15 +381,29 @@ void CodeLoader::showFailure(int position, int line) {
     store_.showPage(position);
 }
 
+// The positions of the project's pages by module, looked up once per load.
+std::unordered_map<std::string, int> CodeLoader::pagesOf(const std::string& project) const {
+    std::unordered_map<std::string, int> pages;
+    for (int position = 1; position <= store_.pageCount(); ++position)
+        if (store_.projectOfPage(position) == project)
+            pages.try_emplace(store_.moduleOfPage(position), position);
+    return pages;
+}
+
 bool CodeLoader::nativeLoad(const std::string& project) {
     native_.Reset();
     clearListing();
     native_.AddCode(jsonSupportScript());
     if (engineStopped(kNativeEngine))
         return false;
+    startListing(project, kNativeEngine);
+    if (engineStopped(kNativeEngine))
+        return false;
+    const std::unordered_map<std::string, int> pages = pagesOf(project);
     auto control = native_.ControlObject();
     for (const std::string& module : store_.moduleNames(project)) {
-        const int position = store_.findPage(project, module);
+        const auto found = pages.find(module);
+        const int position = found == pages.end() ? 0 : found->second;
         Page* page = store_.page(position);
         if (!page)
             continue;
@@ -310,6 +431,7 @@ bool CodeLoader::nativeLoad(const std::string& project) {
         output_.messageLine("错误位置：" + std::to_string(error.Line) + "行" + std::to_string(error.Column) + "字符");
         output_.messageLine("错误代码：" + codeLine);
         output_.chooseTab(0);
+        keepMembers();
         native_.Reset();
         return false;
     }
@@ -353,8 +475,13 @@ bool CodeLoader::chakraLoad(const std::string& project) {
     chakra_.AddCode(jsonSupportScript());
     if (engineStopped(kChakraEngine))
         return false;
+    startListing(project, kChakraEngine);
+    if (engineStopped(kChakraEngine))
+        return false;
+    const std::unordered_map<std::string, int> pages = pagesOf(project);
     for (const std::string& module : store_.moduleNames(project)) {
-        const int position = store_.findPage(project, module);
+        const auto found = pages.find(module);
+        const int position = found == pages.end() ? 0 : found->second;
         Page* page = store_.page(position);
         if (!page)
             continue;
@@ -369,7 +496,8 @@ bool CodeLoader::chakraLoad(const std::string& project) {
         ChakraException exception = verdict.refused() ? chakraRefusal(verdict) : chakra_.TakeException();
         if (ok) {
             output_.messageLine(name + kLoadedSuffix);
-            rankWords(code);
+            if (listing_)
+                rankWords(code);
             listModule(project, module, kChakraEngine);
             if (engineStopped(kChakraEngine))
                 return false;
@@ -392,6 +520,7 @@ bool CodeLoader::chakraLoad(const std::string& project) {
             output_.messageLine(std::string("错误位置：") + kNoPosition);
         }
         output_.chooseTab(0);
+        keepMembers();
         chakra_.Reset();
         return false;
     }

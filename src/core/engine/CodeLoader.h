@@ -5,6 +5,7 @@
 // Engine index as the engine selector gives it: 0 the native engine (JScript), anything
 // else ChakraCore. Lines of errors are shown 1-based in both engines, so the line marked in
 // the editor is the line that failed.
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -44,6 +45,14 @@ struct ModuleListing {
     std::vector<ListedObject> objects;
 };
 
+// One global function or object of a module's listing, in the order the listing shows it.
+struct ListedGlobal {
+    std::string name;
+    int objectId = -1;  // the listing helper's number for an object; -1 for a function
+    bool isObject() const { return objectId >= 0; }
+};
+using GlobalList = std::vector<ListedGlobal>;
+
 enum class Evaluation {
     Nothing,  // nothing to do (no expression, no page, or an empty page with ChakraCore)
     Result,   // a console line "结果" was written
@@ -67,8 +76,12 @@ public:
     Evaluation nativeEvaluate(const std::string& expression, Page& page);
     Evaluation chakraEvaluate(const std::string& expression, Page& page);
 
-    // The listing of the last load, one entry per module listed, in order.
-    const std::vector<ModuleListing>& listings() const { return listings_; }
+    // The listing of the last load, one entry per module listed, in order, with the members
+    // each object has when this is first asked for after the load.
+    const std::vector<ModuleListing>& listings();
+    // Whether loads list what the modules define (the default). A load whose listing nobody
+    // sees (quillbox-cli run) does no listing work.
+    void setListing(bool on) { listing_ = on; }
 
     // Deletes every listed function, object and member under every module.
     void clearListing();
@@ -79,7 +92,22 @@ public:
 private:
     // A fresh ChakraCore runtime whose console writes to the console box.
     void newChakra();
+    // Where a module's listed names go: its "方法" and "属性" groups.
+    struct ModuleGroups {
+        NodeId methods = kNoNode;
+        NodeId properties = kNoNode;
+    };
+    // Listing after each module costs what the module changed: the helper in the engine
+    // hands back changes, and each module keeps a shared list of what it shows. The tree's
+    // items are made when their node is opened, and an object's members when first wanted.
+    std::unordered_map<std::string, int> pagesOf(const std::string& project) const;
+    void startListing(const std::string& project, int engine);
     void listModule(const std::string& project, const std::string& module, int engine);
+    bool applyListingChanges(const std::string& json, bool& changed);
+    void putInTree(const ModuleGroups& groups, const std::shared_ptr<const GlobalList>& globals);
+    const std::vector<std::string>& membersOf(int objectId);
+    // Before an engine is emptied: the members of what is listed are read while they exist.
+    void keepMembers();
     std::string evalText(int engine, const std::string& script);
     void relayLog();
     void showFailure(int position, int line);
@@ -92,13 +120,31 @@ private:
     // Every word of the code loaded so far is ranked by where it first appears, and listed
     // names are put in that order.
     void rankWords(const std::string& code);
-    void inLoadOrder(std::vector<std::string>& names) const;
+    void inLoadOrder(GlobalList& names);
 
     ProjectStore& store_;
     Output& output_;
     JScript& native_;
     ChakraCore& chakra_;
+    // The listing: what the helper holds, in the engine's order; what each module shows.
+    struct ListedModule {
+        std::string project;
+        std::string module;
+        std::shared_ptr<const GlobalList> globals;
+    };
+    bool listing_ = true;
+    int listedEngine_ = kNativeEngine;
+    bool listingLost_ = false;  // the helper's last answer was unreadable: ask for everything
+    bool unranked_ = false;     // a listed name no code loaded so far spells out
+    GlobalList inEngineOrder_;
+    std::shared_ptr<const GlobalList> shown_;
+    std::vector<ListedModule> listed_;
+    std::unordered_map<std::string, ModuleGroups> groupsOf_;  // by module, for this load's project
+    std::unordered_map<int, std::vector<std::string>> members_;
     std::vector<ModuleListing> listings_;
+    bool listingsMade_ = false;
+    // Fillers left in the tree check this before touching the loader.
+    std::shared_ptr<char> alive_ = std::make_shared<char>();
     std::unordered_map<std::string, std::size_t> firstSeen_;
     std::size_t rankedSoFar_ = 0;
     SyntaxGate gate_;

@@ -44,32 +44,62 @@ const std::string& transformLibrary() {
     " }"                                                                                               \
     "}"
 
+// The listing helper, QUILLBOX.listing, added after the JSON support script of a load. It
+// remembers the listed globals (functions and objects, in the global object's order) and
+// hands back only what changed since it was last asked, so listing after every module costs
+// what that module changed. Objects are held by number for their members, which are read
+// when someone wants them.
+//
 // Values are read as properties of the global object and classified by their own type. A
 // string value is never run as code: a global holding text is data, not a function.
-const char* const kGlobalListingScript =
-    "(function () {"
+const char* const kListingHelperScript =
+    "QUILLBOX.listing = (function () {"
     "var g = (function () { return this; })();"
-    QB_OWN_NAMES("g")
-    "var fun_arr = [], obj_arr = [], name, value, type;"
-    "for (i = 0; i < nameArr.length; i++) {"
-    " name = nameArr[i];"
-    " if (name == 'QUILLBOX') continue;"
-    " try {"
-    "  value = g[name];"
-    "  if (!value) continue;"
-    "  type = typeof value;"
-    "  if (type == 'function') fun_arr.push(name);"
-    "  else if (type == 'object' && name != '_a' && name != '$$') obj_arr.push(name);"
-    " } catch (ex) {}"
+    // What the last answer listed, by position; and each object's number, by name, which
+    // stays while the name holds the same object, wherever the engine puts it in its order.
+    "var names = [], kinds = [], ids = [], numbered = {}, held = [];"
+    "function ownNames(e) {" QB_OWN_NAMES("e") "return nameArr; }"
+    "function numberOf(name, value) {"
+    " var slot = numbered['$' + name];"
+    " if (slot && slot.value === value) return slot.id;"
+    " held.push(value);"
+    " numbered['$' + name] = {value: value, id: held.length - 1};"
+    " return held.length - 1;"
     "}"
-    "return QUILLBOX.JSON.stringify({fun_arr: fun_arr, obj_arr: obj_arr});"
-    "})()";
+    "return {"
+    " changes: function (fresh) {"
+    "  if (fresh) { names = []; kinds = []; ids = []; }"
+    "  var all = ownNames(g), n = 0, out = [], i, name, value, kind, id;"
+    "  for (i = 0; i < all.length; i++) {"
+    "   name = all[i];"
+    "   if (name == 'QUILLBOX') continue;"
+    "   try {"
+    "    value = g[name];"
+    "    if (!value) continue;"
+    "    kind = typeof value == 'function' ? 1 :"
+    "     typeof value == 'object' && name != '_a' && name != '$$' ? 2 : 0;"
+    "   } catch (ex) { continue; }"
+    "   if (!kind) continue;"
+    "   id = kind == 2 ? numberOf(name, value) : -1;"
+    "   if (names[n] !== name || kinds[n] !== kind || ids[n] !== id) {"
+    "    names[n] = name; kinds[n] = kind; ids[n] = id;"
+    "    out.push([n, name, kind, id]);"
+    "   }"
+    "   n++;"
+    "  }"
+    "  names.length = n; kinds.length = n; ids.length = n;"
+    "  return QUILLBOX.JSON.stringify({count: n, changes: out});"
+    " },"
+    " members: function (id) {"
+    "  var e = held[id];"
+    "  return QUILLBOX.JSON.stringify(e ? ownNames(e) : []);"
+    " }"
+    "};"
+    "})();";
 
-const char* const kMemberListingPrefix =
-    "(function(e) {"
-    QB_OWN_NAMES("e")
-    "return QUILLBOX.JSON.stringify(nameArr);"
-    "})(";
+const char* const kListingChangesScript = "QUILLBOX.listing.changes()";
+const char* const kListingEverythingScript = "QUILLBOX.listing.changes(1)";
+const char* const kListingMembersPrefix = "QUILLBOX.listing.members(";
 
 const char* const kLogTestScript =
     "(typeof(QUILLBOX)=='undefined' ||typeof(QUILLBOX.log)=='undefined' ||!!QUILLBOX.log.length==0)?1:0";

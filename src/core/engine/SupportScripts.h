@@ -14,12 +14,17 @@ const std::string& jscriptProfile();
 // "present", "ie"}]} for every built-in JScript 5.7 has or lacks.
 const std::string& jscriptBuiltins();
 
-// Returns the JSON text {"fun_arr": [...], "obj_arr": [...]} of the global functions and
-// objects, leaving out QUILLBOX, and _a and $$ among the objects.
-extern const char* const kGlobalListingScript;
-// Prefix of the member listing: append an object's name and ")" to get the JSON array of
-// that object's own property names.
-extern const char* const kMemberListingPrefix;
+// Defines QUILLBOX.listing, which lists the global functions and objects (leaving out
+// QUILLBOX, and _a and $$ among the objects) by what changed since it was last asked:
+//   QUILLBOX.listing.changes() -> {"count": N, "changes": [[index, name, kind, id], ...]}
+// where the listing now holds N names, kind is 1 (function) or 2 (object), and id names the
+// object for QUILLBOX.listing.members(id) -> JSON array of its own property names.
+extern const char* const kListingHelperScript;
+extern const char* const kListingChangesScript;
+// The same, as changes from an empty listing: for a caller that lost track.
+extern const char* const kListingEverythingScript;
+// Append the object's id and ")".
+extern const char* const kListingMembersPrefix;
 // "1" when there is nothing in QUILLBOX.log, "0" when there is.
 extern const char* const kLogTestScript;
 

@@ -55,6 +55,7 @@ void ProjectTree::eraseSubtrees(std::vector<NodeId> pending) {
         if (n == selected_)
             selectionGone = true;
         nodes_.erase(it);
+        fillers_.erase(n);
     }
     if (selectionGone) {
         selected_ = kNoNode;
@@ -63,6 +64,9 @@ void ProjectTree::eraseSubtrees(std::vector<NodeId> pending) {
 }
 
 void ProjectTree::removeChildren(NodeId id) {
+    // Children never made go unmade.
+    if (fillers_.erase(id) != 0)
+        notify(TreeEvent::Changed, id);
     auto it = nodes_.find(id);
     if (it == nodes_.end() || it->second.children.empty())
         return;
@@ -93,6 +97,7 @@ void ProjectTree::removeSiblings(const std::vector<NodeId>& ids) {
 void ProjectTree::clear() {
     if (top_.empty())
         return;
+    fillers_.clear();
     std::vector<NodeId> top = top_;
     for (NodeId id : top)
         notify(TreeEvent::Removed, id);
@@ -132,8 +137,30 @@ bool ProjectTree::setText(NodeId id, const std::string& text) {
 }
 
 const std::vector<NodeId>& ProjectTree::children(NodeId id) const {
+    // Filling changes the tree, but not what it means: the children were there to be had.
+    if (hasLazyChildren(id))
+        const_cast<ProjectTree*>(this)->fill(id);
     const TreeNode* n = node(id);
     return n ? n->children : kNoChildren;
+}
+
+void ProjectTree::setLazyChildren(NodeId id, ChildFiller fill) {
+    if (!exists(id) || !fill)
+        return;
+    fillers_[id] = std::move(fill);
+    notify(TreeEvent::Changed, id);
+}
+
+bool ProjectTree::fill(NodeId id) {
+    auto it = fillers_.find(id);
+    if (it == fillers_.end())
+        return false;
+    // Taken out first: a filler may read the tree, and must never run twice.
+    ChildFiller filler = std::move(it->second);
+    fillers_.erase(it);
+    filler(*this, id);
+    notify(TreeEvent::Changed, id);
+    return true;
 }
 
 int ProjectTree::indexInParent(NodeId id) const {
@@ -181,6 +208,8 @@ NodeId ProjectTree::findChild(const std::string& parentText, const std::string& 
     while (!pending.empty()) {
         const NodeId n = pending.back();
         pending.pop_back();
+        if (hasLazyChildren(n))
+            const_cast<ProjectTree*>(this)->fill(n);
         const TreeNode& tn = nodes_.at(n);
         if (tn.text == parentText) {
             for (NodeId c : tn.children)

@@ -47,6 +47,11 @@ enum class TreeEvent {
 
 class ProjectTree {
 public:
+    // Makes a node's children when they are first needed: a listing of thousands of names
+    // costs nothing until someone looks. The filler runs once, when children(), findChild()
+    // or fill() reaches the node (the tree widget calls fill() when the user opens it).
+    using ChildFiller = std::function<void(ProjectTree& tree, NodeId node)>;
+
     // Appends a node under parent (kNoNode: a top-level node). kNoNode when parent is
     // given but does not exist.
     NodeId add(NodeId parent, const std::string& text, int image, int selectedImage, int value);
@@ -69,7 +74,15 @@ public:
     bool setText(NodeId id, const std::string& text);
 
     const std::vector<NodeId>& topLevel() const { return top_; }
+    // The node's children; a node with lazy children is filled first.
     const std::vector<NodeId>& children(NodeId id) const;
+
+    // Gives the node children made on demand (replacing a filler it had); told as Changed.
+    void setLazyChildren(NodeId id, ChildFiller fill);
+    // Whether the node still has children to make.
+    bool hasLazyChildren(NodeId id) const { return fillers_.count(id) != 0; }
+    // Makes the node's lazy children now; false when it had none to make.
+    bool fill(NodeId id);
     // Position among its siblings, -1 when it does not exist.
     int indexInParent(NodeId id) const;
     // 1 for a top-level node, 2 for its children, ...; 0 when it does not exist.
@@ -102,6 +115,7 @@ private:
     void eraseSubtrees(std::vector<NodeId> pending);
 
     std::unordered_map<NodeId, TreeNode> nodes_;
+    std::unordered_map<NodeId, ChildFiller> fillers_;
     std::vector<NodeId> top_;
     NodeId next_ = 1;
     NodeId selected_ = kNoNode;

@@ -121,6 +121,83 @@ TEST_F(CodeLoaderTest, AnObjectShowsThirtyMembersThenTooMany) {
     EXPECT_EQ(exact.back(), "e29");
 }
 
+// A load makes no item per listed name: a module's groups get theirs when first opened, and
+// an object its members. What they then show is what the listing held for that module.
+TEST_F(CodeLoaderTest, AListingMakesItsItemsWhenTheyAreOpened) {
+    std::vector<std::pair<std::string, std::string>> modules;
+    for (int i = 0; i < 40; ++i) {
+        const std::string n = std::to_string(i);
+        modules.push_back({"m" + n, "function f" + n + "() {}\nvar o" + n + " = {k" + n + ": 1};"});
+    }
+    addProject("p", modules);
+    std::size_t added = 0;
+    store.tree().observer = [&](TreeEvent event, NodeId) { added += event == TreeEvent::Added; };
+    ASSERT_TRUE(loader.load(kNativeEngine));
+    EXPECT_EQ(added, 0u) << "nothing is made before it is looked at";
+    const ProjectTree& tree = store.tree();
+    const NodeId methods = tree.node(store.moduleNode("p", "m10"))->children[0];
+    const NodeId properties = tree.node(store.moduleNode("p", "m10"))->children[1];
+    EXPECT_TRUE(tree.hasLazyChildren(methods));
+    EXPECT_TRUE(tree.node(methods)->children.empty());
+    const std::vector<NodeId> functions = tree.children(methods);
+    ASSERT_EQ(functions.size(), 11u);
+    EXPECT_EQ(tree.text(functions.back()), "f10");
+    EXPECT_FALSE(tree.hasLazyChildren(methods));
+    const std::vector<NodeId> objects = tree.children(properties);
+    ASSERT_EQ(objects.size(), 11u);
+    EXPECT_EQ(added, 22u) << "only m10's functions and objects, no members yet";
+    EXPECT_TRUE(tree.hasLazyChildren(objects[3]));
+    ASSERT_EQ(tree.children(objects[3]).size(), 1u);
+    EXPECT_EQ(tree.text(tree.children(objects[3])[0]), "k3");
+    EXPECT_EQ(tree.value(tree.children(objects[3])[0]), node_value::kMember);
+    // A group with nothing listed under it has no children to make.
+    addProject("q", {{"empty", "var n = 1;"}});
+    ASSERT_TRUE(loader.load(kNativeEngine));
+    const NodeId empty = store.moduleNode("q", "empty");
+    for (NodeId group : store.tree().node(empty)->children)
+        EXPECT_FALSE(store.tree().hasLazyChildren(group));
+}
+
+// Members are read once, when first wanted after the load: a later module that adds to an
+// earlier module's object shows under both (the object is the same one), and an object a
+// later module replaces keeps, under the earlier module, the members it had.
+TEST_F(CodeLoaderTest, MembersAreThoseOfTheObjectEachModuleListed) {
+    addProject("p", {{"a", "var NS = {first: 1}; var cfg = {old: 1};"},
+                     {"b", "NS.second = 2; cfg = {fresh: 1};"}});
+    for (int engine : {kNativeEngine, kChakraEngine}) {
+        if (engine == kChakraEngine && !ChakraCore::libraryLoaded())
+            continue;
+        SCOPED_TRACE(engine);
+        ASSERT_TRUE(loader.load(engine));
+        const auto& listings = loader.listings();
+        ASSERT_EQ(listings.size(), 2u);
+        const auto members = [&](std::size_t module, const std::string& name) {
+            for (const ListedObject& o : listings[module].objects)
+                if (o.name == name)
+                    return o.members;
+            return Lines{"(not listed)"};
+        };
+        EXPECT_EQ(members(0, "NS"), (Lines{"first", "second"}));
+        EXPECT_EQ(members(1, "NS"), (Lines{"first", "second"}));
+        EXPECT_EQ(members(0, "cfg"), (Lines{"old"}));
+        EXPECT_EQ(members(1, "cfg"), (Lines{"fresh"}));
+    }
+}
+
+// quillbox-cli run lists nothing: the load says the same and the code runs the same.
+TEST_F(CodeLoaderTest, ALoadWithoutListingReportsTheSame) {
+    addProject("p", {{"a", "function f() { return 1; }\nvar o = {x: 1};"}, {"b", "var g = function () { return f() + 1; };"}});
+    ASSERT_TRUE(loader.load(kNativeEngine));
+    const Lines listedLines = output.texts();
+    output.lines.clear();
+    loader.setListing(false);
+    ASSERT_TRUE(loader.load(kNativeEngine));
+    EXPECT_EQ(output.texts(), listedLines);
+    EXPECT_TRUE(loader.listings().empty());
+    EXPECT_EQ(listed("p", "b", "方法"), Lines{});
+    EXPECT_EQ(native.Eval("g()").text(), "2");
+}
+
 TEST_F(CodeLoaderTest, TheListingLeavesOutQuillboxAndTheHiddenObjects) {
     addProject("p", {{"m", "var _a = {x: 1}; var $$ = {y: 2}; var kept = {z: 3}; var zero = 0; var no = null;"}});
     ASSERT_TRUE(loader.load(kNativeEngine));

@@ -130,3 +130,58 @@ TEST(ProjectTreeObserver, BulkRemovalsAreToldOnceForAllChildren) {
     EXPECT_TRUE(s.tree.topLevel().empty());
     EXPECT_FALSE(s.tree.exists(s.b));
 }
+
+// Children made on demand: made once, by whoever first needs them, and never when what they
+// belong to goes first.
+TEST(ProjectTreeLazy, ChildrenAreMadeOnceWhenFirstNeeded) {
+    ProjectTree tree;
+    const NodeId root = tree.add(kNoNode, "root", 0, 0, 1);
+    const NodeId group = tree.add(root, "group", 0, 0, 5);
+    int runs = 0;
+    std::vector<TreeEvent> events;
+    tree.observer = [&](TreeEvent e, NodeId) { events.push_back(e); };
+    tree.setLazyChildren(group, [&](ProjectTree& t, NodeId n) {
+        ++runs;
+        t.add(n, "a", 0, 0, 3);
+        t.add(n, "b", 0, 0, 3);
+    });
+    EXPECT_TRUE(tree.hasLazyChildren(group));
+    EXPECT_EQ(tree.node(group)->children.size(), 0u) << "nothing made yet";
+    EXPECT_EQ(runs, 0);
+    ASSERT_EQ(tree.children(group).size(), 2u);
+    EXPECT_EQ(tree.children(group).size(), 2u);
+    EXPECT_EQ(runs, 1);
+    EXPECT_FALSE(tree.hasLazyChildren(group));
+    EXPECT_FALSE(tree.fill(group));
+    // The view hears of the arrow (Changed), the children, and the arrow again.
+    EXPECT_EQ(events, (std::vector<TreeEvent>{TreeEvent::Changed, TreeEvent::Added, TreeEvent::Added,
+                                              TreeEvent::Changed}));
+    // findChild reaches children still to be made.
+    const NodeId other = tree.add(root, "other", 0, 0, 5);
+    tree.setLazyChildren(other, [](ProjectTree& t, NodeId n) { t.add(n, "deep", 0, 0, 3); });
+    EXPECT_NE(tree.findChild("other", "deep"), kNoNode);
+}
+
+TEST(ProjectTreeLazy, RemovedNodesNeverMakeTheirChildren) {
+    ProjectTree tree;
+    const NodeId root = tree.add(kNoNode, "root", 0, 0, 1);
+    const NodeId group = tree.add(root, "group", 0, 0, 5);
+    const NodeId gone = tree.add(root, "gone", 0, 0, 5);
+    int runs = 0;
+    const auto filler = [&](ProjectTree& t, NodeId n) {
+        ++runs;
+        t.add(n, "x", 0, 0, 3);
+    };
+    tree.setLazyChildren(group, filler);
+    tree.setLazyChildren(gone, filler);
+    tree.removeChildren(group);
+    EXPECT_FALSE(tree.hasLazyChildren(group));
+    EXPECT_TRUE(tree.children(group).empty());
+    tree.remove(gone);
+    EXPECT_FALSE(tree.fill(gone));
+    const NodeId again = tree.add(root, "again", 0, 0, 5);
+    tree.setLazyChildren(again, filler);
+    tree.clear();
+    EXPECT_FALSE(tree.hasLazyChildren(again));
+    EXPECT_EQ(runs, 0);
+}
