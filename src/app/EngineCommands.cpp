@@ -1,6 +1,8 @@
 #include "app/EngineCommands.h"
 
+#include <QAbstractButton>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTreeWidget>
 
@@ -15,7 +17,74 @@
 namespace quillbox::app {
 
 EngineCommands::EngineCommands(MainWindow& window)
-    : window_(window), loader_(window.store(), window.output(), native_, chakra_) {}
+    : window_(window),
+      loader_(window.store(), window.output(), native_, chakra_),
+      thread_(std::make_unique<engine::EngineThread>()) {
+    // What the engine's side hands back runs here, in order, while this object lives.
+    loader_.setThreads([this](std::function<void()> task) { thread_->post(std::move(task)); },
+                       [this](std::function<void()> task) {
+                           QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
+                       });
+    loader_.onProgress = [this](std::size_t done, std::size_t total) {
+        what_ = QStringLiteral("加载中 %1/%2").arg(done).arg(total);
+        showRunState();
+    };
+    tick_.setInterval(100);
+    connect(&tick_, &QTimer::timeout, this, [this] { showRunState(); });
+    connect(window_.stopButton(), &QAbstractButton::clicked, this, [this] { stop(); });
+}
+
+EngineCommands::~EngineCommands() {
+    // The script that runs is stopped, the engines are emptied where they live, and the
+    // thread ends; what it would still hand back is dropped with this object.
+    stop();
+    thread_->post([this] {
+        native_.Reset();
+        chakra_.Reset();
+    });
+    thread_.reset();
+    watch_.reset();
+}
+
+void EngineCommands::stop() {
+    if (!running_)
+        return;
+    stopFor(runningEngine_)();
+}
+
+void EngineCommands::started(int engine, const QString& what) {
+    running_ = true;
+    runningEngine_ = engine;
+    what_ = what;
+    elapsed_.start();
+    tick_.start();
+    for (const char* name : {"按钮_加载", "按钮_运行_系统"})
+        if (auto* button = window_.findChild<QAbstractButton*>(QString::fromUtf8(name)))
+            button->setEnabled(false);
+    window_.stopButton()->show();
+    window_.runState()->show();
+    showRunState();
+    // The dialog of old stays for whoever looks for it; closing it in any way stops too.
+    watch_ = std::make_unique<StopWatch>(stopFor(engine));
+}
+
+void EngineCommands::finished() {
+    running_ = false;
+    tick_.stop();
+    watch_.reset();
+    for (const char* name : {"按钮_加载", "按钮_运行_系统"})
+        if (auto* button = window_.findChild<QAbstractButton*>(QString::fromUtf8(name)))
+            button->setEnabled(true);
+    window_.stopButton()->hide();
+    window_.runState()->hide();
+}
+
+void EngineCommands::showRunState() {
+    if (!running_)
+        return;
+    window_.runState()->setText(
+        QStringLiteral("%1 %2 s").arg(what_).arg(static_cast<double>(elapsed_.elapsed()) / 1000.0, 0, 'f', 1));
+}
 
 int EngineCommands::chosenEngine() const { return window_.engineSelector()->currentIndex(); }
 
@@ -30,11 +99,17 @@ std::function<void()> EngineCommands::stopFor(int engine) {
 }
 
 void EngineCommands::load() {
+    if (running_)
+        return;
     const int engine = chosenEngine();
-    StopWatch watch(stopFor(engine));
-    loader_.load(engine);
-    showCurrentListing();
-    window_.tree()->viewport()->update();
+    started(engine, QStringLiteral("加载中"));
+    const bool begun = loader_.load(engine, [this](bool) {
+        finished();
+        showCurrentListing();
+        window_.tree()->viewport()->update();
+    });
+    if (!begun)
+        finished();
 }
 
 // The listing of the module in the editor is opened; the others open when the user asks,
@@ -53,11 +128,11 @@ void EngineCommands::showCurrentListing() {
 
 void EngineCommands::evaluate() {
     const std::string expression = window_.functionBox()->text().toStdString();
-    if (expression.empty())
+    if (expression.empty() || running_ || !window_.store().currentPage())
         return;
     const int engine = chosenEngine();
-    StopWatch watch(stopFor(engine));
-    loader_.evaluate(expression, engine);
+    started(engine, QStringLiteral("执行中"));
+    loader_.evaluate(expression, engine, [this](engine::Evaluation) { finished(); });
 }
 
 void EngineCommands::runInBrowser() {
@@ -93,7 +168,14 @@ void EngineCommands::openFailed(const std::string& target) {
 }
 
 void EngineCommands::showMemberValue() {
-    transform::showMemberValue(window_.store().tree(), chosenEngine(), native_, chakra_, window_.output());
+    // The member's names are read here; its value where the engines live.
+    const ProjectTree& tree = window_.store().tree();
+    const NodeId item = tree.selected();
+    if (running_ || tree.value(item) != node_value::kMember)
+        return;
+    loader_.onEngine([this, object = tree.text(tree.parent(item)), member = tree.text(item), engine = chosenEngine()] {
+        transform::showMemberValue(object, member, engine, native_, chakra_, loader_.engineOutput());
+    });
 }
 
 }  // namespace quillbox::app

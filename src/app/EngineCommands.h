@@ -1,19 +1,31 @@
 #pragma once
 // The commands that run the user's code: load the project into the engine the selector
 // names, evaluate the function box, run it in the browser, and show a listed member's
-// value. The two engines and the loader live here. A load or evaluation runs under a stop
-// watch, so a script that runs too long can be stopped in either engine.
+// value. The two engines and the loader live here, the engines on their own thread: the
+// window draws and takes input while a script runs, shows what runs and for how long, and
+// offers the stop; the commands that need an engine wait until it is free.
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
 #include <functional>
+#include <memory>
+#include <string>
 
 #include "core/engine/CodeLoader.h"
+#include "core/engine/EngineThread.h"
 
 namespace quillbox::app {
 
 class MainWindow;
 
-class EngineCommands {
+class StopWatch;
+
+class EngineCommands : public QObject {
+    Q_OBJECT
 public:
     explicit EngineCommands(MainWindow& window);
+    // Stops what runs and ends the engines' thread.
+    ~EngineCommands() override;
 
     engine::CodeLoader& loader() { return loader_; }
 
@@ -23,17 +35,33 @@ public:
     void showMemberValue();
     // The desktop's opener found nothing to open the target with, after it had started.
     void openFailed(const std::string& target);
+    // Stops the script that runs, if any.
+    void stop();
+    // Whether a load or an evaluation is under way.
+    bool running() const { return running_; }
 
 private:
     std::function<void()> stopFor(int engine);
     int chosenEngine() const;
     void showCurrentListing();
     void sayNoBrowser(const std::string& page);
+    // A run begins (what it is, for the state shown) and ends.
+    void started(int engine, const QString& what);
+    void finished();
+    void showRunState();
 
     MainWindow& window_;
     engine::JScript native_;
     engine::ChakraCore chakra_;
     engine::CodeLoader loader_;
+    // Declared after what its tasks use: it ends (and so do they) before those go.
+    std::unique_ptr<engine::EngineThread> thread_;
+    bool running_ = false;
+    int runningEngine_ = engine::kNativeEngine;
+    QString what_;
+    QElapsedTimer elapsed_;
+    QTimer tick_;
+    std::unique_ptr<StopWatch> watch_;
 };
 
 }  // namespace quillbox::app

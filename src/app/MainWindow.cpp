@@ -241,6 +241,16 @@ QWidget* MainWindow::buildFunctionPane(QWidget* parent) {
     functionBox_->setMinimumWidth(160);
     row1->addWidget(functionBox_, 1);
     row1->addWidget(pictureButton(functionFrame, "按钮_加载", QStringLiteral("▶")));
+    runState_ = named(new QLabel(functionFrame), "标签_运行状态");
+    runState_->hide();
+    row1->addWidget(runState_);
+    auto* stop = named(new QToolButton(functionFrame), "按钮_停止");
+    stop->setText(QStringLiteral("停止"));
+    stop->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    stop->setToolTip(QStringLiteral("停止执行"));
+    stopButton_ = stop;
+    stopButton_->hide();
+    row1->addWidget(stopButton_);
     engineSelector_ = named(new QComboBox(functionFrame), "组合框_默认Js引擎");
     engineSelector_->addItems({QStringLiteral("MSScriptControl"), QStringLiteral("ChakraCore")});
     row1->addWidget(engineSelector_);

@@ -17,6 +17,7 @@
 #include "core/project/ProjectStore.h"
 
 class QAction;
+class QAbstractButton;
 class QComboBox;
 class QGridLayout;
 class QLabel;
@@ -86,6 +87,9 @@ public:
     QTreeWidgetItem* itemOf(NodeId node) const;
     QLineEdit* functionBox() const { return functionBox_; }
     QComboBox* engineSelector() const { return engineSelector_; }
+    // Shown while a script runs: what runs and for how long, and the stop.
+    QLabel* runState() const { return runState_; }
+    QAbstractButton* stopButton() const { return stopButton_; }
 
     // The settings behind the menu's check marks, and the file they are kept in.
     const config::MenuState& menuState() const { return menu_; }
@@ -178,6 +182,8 @@ private:
     QGridLayout* editorLayout_ = nullptr;
     QLineEdit* functionBox_ = nullptr;
     QComboBox* engineSelector_ = nullptr;
+    QLabel* runState_ = nullptr;
+    QAbstractButton* stopButton_ = nullptr;
     QTabWidget* outputTabs_ = nullptr;
     QTextEdit* outputBox_ = nullptr;
     QTextEdit* consoleBox_ = nullptr;

@@ -45,10 +45,10 @@ void StopWatch::watch(std::function<void()> stop, int delayMs) {
     shown_ = true;
     for (;;) {
         if (dialog.waitForFinished(100)) {
-            if (dialog.exitStatus() == QProcess::NormalExit && dialog.exitCode() == 0) {
-                stopped_ = true;
-                stop();
-            }
+            // However the dialog went (its button, Esc, its close box, a crash), the user
+            // can no longer stop from it: it stops the script on its way out.
+            stopped_ = true;
+            stop();
             return;
         }
         std::lock_guard<std::mutex> lock(mutex_);

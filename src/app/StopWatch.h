@@ -1,9 +1,10 @@
 #pragma once
-// The way out of a script that runs too long. Loads and evaluations run on the GUI thread
-// and block the window, as they always have; when one runs longer than a second, a small
-// dialog with a stop button appears. It is its own process (this program started with
-// --stop-dialog), since the blocked GUI thread cannot draw it; its stop button ends the
-// ChakraCore script through the engine's stop, which any thread may call.
+// The way out of a script that runs too long, besides the window's own stop button: when a
+// load or an evaluation runs longer than a second, a small dialog with a stop button
+// appears. It is its own process (this program started with --stop-dialog), so it answers
+// whatever the window is doing; its stop button, and closing it in any other way (Esc, its
+// close box), end the script through the engine's stop, which any thread may call.
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -30,11 +31,12 @@ public:
 private:
     void watch(std::function<void()> stop, int delayMs);
 
+    // done_ behind mutex_; shown_ and stopped_ are written by the watching thread.
     std::mutex mutex_;
     std::condition_variable wake_;
     bool done_ = false;
-    bool shown_ = false;
-    bool stopped_ = false;
+    std::atomic<bool> shown_{false};
+    std::atomic<bool> stopped_{false};
     std::thread thread_;
 };
 

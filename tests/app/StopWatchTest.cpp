@@ -1,6 +1,6 @@
 // The stop dialog of long runs: nothing appears for a quick run, the dialog appears for a
-// slow one and goes away with it or with the program, and only the dialog's button stops
-// the engine.
+// slow one and goes away with it or with the program; the dialog gone in any way but with
+// the run stops the engine.
 #include <QProcess>
 #include <QTest>
 #include <atomic>
@@ -35,6 +35,20 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(watch->dialogShown(), 20000);
         watch.reset();  // the run ended: the dialog is closed, the engine left alone
         QCOMPARE(stops.load(), 0);
+    }
+
+    void aDialogClosedAnyWayStops() {
+        const std::string program = paths::join(paths::programDirectory(), "quillbox");
+        if (!std::filesystem::exists(program))
+            QSKIP("the quillbox program is not built beside the tests");
+        std::atomic<int> stops{0};
+        auto watch = std::make_unique<app::StopWatch>([&] { ++stops; }, 10);
+        QTRY_VERIFY_WITH_TIMEOUT(watch->dialogShown(), 20000);
+        // Closed by the window manager or killed: the run must not be left unstoppable.
+        QProcess::execute(QStringLiteral("pkill"),
+                          {QStringLiteral("-f"), QString::fromStdString(program) + QStringLiteral(" --stop-dialog")});
+        QTRY_COMPARE_WITH_TIMEOUT(stops.load(), 1, 20000);
+        QVERIFY(watch->stopRequested());
     }
 
     void theDialogEndsWithTheProgramThatStartedIt() {

@@ -2,6 +2,7 @@
 // the page shown whoever shows it, opened files are ready to load, the browser run says
 // where its page is when no browser starts, the title bar's double-click, the native
 // window kept from the start, and the controls at the default and the smallest size.
+#include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
@@ -81,7 +82,7 @@ private slots:
         window->store().selectNode(moduleNode("demo", "a"));
         QCOMPARE(title(), titleFor("demo_a.js"));
         QTest::mouseClick(child<QToolButton>("按钮_加载"), Qt::LeftButton);
-        QCOMPARE(window->currentPage()->name(), std::string("demo_b.js"));
+        QTRY_COMPARE(window->currentPage()->name(), std::string("demo_b.js"));
         QCOMPARE(selectedText(), QStringLiteral("b.js"));
         QCOMPARE(title(), titleFor("demo_b.js"));
         // The module selected before is a click away again.
@@ -130,7 +131,7 @@ private slots:
         QCOMPARE(title(), titleFor("copy_first.js"));
         // The first ▶ loads it.
         QTest::mouseClick(child<QToolButton>("按钮_加载"), Qt::LeftButton);
-        QVERIFY(child<QTextEdit>("编辑框_计算")->toPlainText().contains(QStringLiteral("copy_first.js：加载成功")));
+        QTRY_VERIFY(child<QTextEdit>("编辑框_计算")->toPlainText().contains(QStringLiteral("copy_first.js：加载成功")));
     }
 
     void aPlainScriptOpensAsAProjectOfOneModule() {
@@ -218,6 +219,49 @@ private slots:
                     if (other != button)
                         QVERIFY(!at.intersects(QRect(other->mapTo(pane, QPoint(0, 0)), other->size())));
             }
+        }
+    }
+
+    // A script that never ends runs on the engines' thread: the window draws, takes typing
+    // and shows what runs, the commands that need the engine wait, and the window's stop
+    // ends it in either engine, leaving both usable.
+    void aRunawayScriptLeavesTheWindowAnsweringAndItsStopEndsIt() {
+        addProject("spin", {{"m", "function spin() { while (true) {} }\nvar ready = 1;"}});
+        window->store().selectNode(moduleNode("spin", "m"));
+        auto* box = child<QLineEdit>("编辑框_函数");
+        auto* load = child<QToolButton>("按钮_加载");
+        auto* stop = child<QAbstractButton>("按钮_停止");
+        auto* state = child<QLabel>("标签_运行状态");
+        auto* output = child<QTextEdit>("编辑框_计算");
+        for (int engine : {0, 1}) {
+            child<QComboBox>("组合框_默认Js引擎")->setCurrentIndex(engine);
+            output->clear();
+            QTest::mouseClick(load, Qt::LeftButton);
+            QTRY_VERIFY_WITH_TIMEOUT(output->toPlainText().contains(QStringLiteral("spin_m.js：加载成功")), 20000);
+            QTRY_VERIFY(load->isEnabled());
+            box->setText(QStringLiteral("spin()"));
+            QTest::keyClick(box, Qt::Key_Return);
+            QVERIFY(stop->isVisible());
+            QVERIFY(!load->isEnabled());
+            QVERIFY(state->text().startsWith(QStringLiteral("执行中")));
+            // The window answers meanwhile: typing lands, timers fire, the clock moves on.
+            const QString before = state->text();
+            QTest::keyClicks(box, QStringLiteral("ab"));
+            QCOMPARE(box->text(), QStringLiteral("spin()ab"));
+            QTRY_VERIFY(state->text() != before);
+            QTest::mouseClick(load, Qt::LeftButton);  // waits: the engine is busy
+            QVERIFY(stop->isVisible());
+            QTest::mouseClick(stop, Qt::LeftButton);
+            QTRY_VERIFY_WITH_TIMEOUT(output->toPlainText().contains(QStringLiteral("执行已停止")), 20000);
+            QTRY_VERIFY(!stop->isVisible());
+            QVERIFY(!state->isVisible());
+            QVERIFY(load->isEnabled());
+            // The engine is empty and usable.
+            box->setText(QStringLiteral("typeof spin"));
+            QTest::keyClick(box, Qt::Key_Return);
+            QTRY_VERIFY_WITH_TIMEOUT(child<QTextEdit>("编辑框_计算1")->toPlainText().contains(QStringLiteral("undefined")),
+                                     20000);
+            QTRY_VERIFY(!stop->isVisible());
         }
     }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "core/editor/MemoryPage.h"
 #include "core/engine/SupportScripts.h"
 #include "core/json/JsonDocument.h"
 #include "core/text/Text.h"
@@ -81,8 +82,45 @@ bool parseListing(JsonDocument& doc, const std::string& json) {
 
 }  // namespace
 
+void PostedOutput::messageLine(const std::string& text) {
+    toWindow_([this, text] { target_.messageLine(text); });
+}
+
+void PostedOutput::consoleLine(const std::string& type, const std::string& message) {
+    toWindow_([this, type, message] { target_.consoleLine(type, message); });
+}
+
+void PostedOutput::errorConsoleLine(const std::string& type, const std::string& message) {
+    toWindow_([this, type, message] { target_.errorConsoleLine(type, message); });
+}
+
+void PostedOutput::chooseTab(int tab) {
+    toWindow_([this, tab] { target_.chooseTab(tab); });
+}
+
+void PostedOutput::clear() {
+    toWindow_([this] { target_.clear(); });
+}
+
+namespace {
+void runNow(std::function<void()> task) { task(); }
+// markOnWindow shows the page and marks no line.
+constexpr int kNoMark = -1;
+}  // namespace
+
 CodeLoader::CodeLoader(ProjectStore& store, Output& output, JScript& native, ChakraCore& chakra)
-    : store_(store), output_(output), native_(native), chakra_(chakra) {}
+    : store_(store),
+      output_(output),
+      toEngine_(runNow),
+      toWindow_(runNow),
+      out_(output, toWindow_),
+      native_(native),
+      chakra_(chakra) {}
+
+void CodeLoader::setThreads(Poster toEngine, Poster toWindow) {
+    toEngine_ = std::move(toEngine);
+    toWindow_ = std::move(toWindow);
+}
 
 void CodeLoader::rankWords(const std::string& code) {
     const auto isWordChar = [](char c) {
@@ -135,61 +173,69 @@ void CodeLoader::inLoadOrder(GlobalList& names) {
 void CodeLoader::clearListing() {
     firstSeen_.clear();
     rankedSoFar_ = 0;
-    ProjectTree& tree = store_.tree();
-    for (NodeId p : tree.topLevel())
-        for (NodeId m : tree.children(p))
-            for (NodeId g : tree.children(m))
-                tree.removeChildren(g);
     listingLost_ = false;
     unranked_ = false;
     inEngineOrder_.clear();
     shown_ = std::make_shared<const GlobalList>();
     listed_.clear();
-    groupsOf_.clear();
     members_.clear();
     listings_.clear();
     listingsMade_ = false;
     // The fillers of the old listing that are still in the tree find nothing to fill.
-    alive_ = std::make_shared<char>();
+    ++generation_;
+    toWindow_([this, alive = std::weak_ptr<char>(alive_)] {
+        if (alive.expired())
+            return;
+        ProjectTree& tree = store_.tree();
+        for (NodeId p : tree.topLevel())
+            for (NodeId m : tree.children(p))
+                for (NodeId g : tree.children(m))
+                    tree.removeChildren(g);
+    });
 }
 
-bool CodeLoader::load(int engine) {
+bool CodeLoader::load(int engine, std::function<void(bool)> done) {
     if (!store_.currentPage())
         return false;
-    const std::string project = store_.currentProject();
-    const bool ok = engine == kNativeEngine ? nativeLoad(project) : chakraLoad(project);
-    // Switch away and back so the box that shows is redrawn.
+    // Without threads the answer is in before this returns; with them, it says "started".
+    const auto outcome = std::make_shared<bool>(true);
+    toEngine_([this, engine, request = loadRequest(store_.currentProject()), done, outcome] {
+        const bool ok = engine == kNativeEngine ? nativeLoad(request) : chakraLoad(request);
+        toWindow_([this, ok, done, outcome] {
+            *outcome = ok;
+            flipTab();
+            if (done)
+                done(ok);
+        });
+    });
+    return *outcome;
+}
+
+// Switch away and back so the box that shows is redrawn.
+void CodeLoader::flipTab() {
     const int tab = output_.currentTab();
     output_.chooseTab(tab == 0 ? 1 : 0);
     output_.chooseTab(tab);
-    return ok;
 }
 
-// A listing script's text. A listing that fails is an empty listing and leaves nothing
-// behind: ChakraCore keeps a script's exception pending until it is taken, and the next
-// module would be blamed for it.
-std::string CodeLoader::evalText(int engine, const std::string& script) {
-    if (engine == kNativeEngine)
-        return native_.Eval(script).text();
-    std::string text = chakra_.Eval(script);
-    if (!lastCallStopped(engine))
-        chakra_.TakeException();
-    return text;
-}
-
-void CodeLoader::startListing(const std::string& project, int engine) {
-    listedEngine_ = engine;
-    if (!listing_)
-        return;
-    if (engine == kNativeEngine)
-        native_.AddCode(kListingHelperScript);
-    else
-        chakra_.AddCode(kListingHelperScript);
+// The project's modules as their pages hold them now, and where each one's listing goes.
+CodeLoader::LoadRequest CodeLoader::loadRequest(const std::string& project) const {
+    LoadRequest request;
+    request.project = project;
+    std::unordered_map<std::string, int> pages;
+    for (int position = 1; position <= store_.pageCount(); ++position)
+        if (store_.projectOfPage(position) == project)
+            pages.try_emplace(store_.moduleOfPage(position), position);
+    std::unordered_map<std::string, std::string> moduleOfNode;  // "name.js" -> name
+    for (const std::string& module : store_.moduleNames(project)) {
+        moduleOfNode.try_emplace(module + ".js", module);
+        const auto found = pages.find(module);
+        Page* page = found == pages.end() ? nullptr : store_.page(found->second);
+        if (page)  // a module without a page is skipped without a word
+            request.modules.push_back({module, ProjectStore::pageName(project, module), found->second, page->getText()});
+    }
     // Every module's groups, found once: looking each up in the tree would cost the tree.
     const ProjectTree& tree = store_.tree();
-    std::unordered_map<std::string, std::string> moduleOfNode;  // "name.js" -> name
-    for (const std::string& module : store_.moduleNames(project))
-        moduleOfNode.try_emplace(module + ".js", module);
     for (NodeId p : tree.topLevel()) {
         if (tree.text(p) != project)
             continue;
@@ -204,10 +250,33 @@ void CodeLoader::startListing(const std::string& project, int engine) {
                 else if (tree.value(g) == node_value::kPropertiesGroup && groups.properties == kNoNode)
                     groups.properties = g;
             }
-            groupsOf_.try_emplace(module->second, groups);
+            request.groups.try_emplace(module->second, groups);
         }
         break;
     }
+    return request;
+}
+
+// A listing script's text. A listing that fails is an empty listing and leaves nothing
+// behind: ChakraCore keeps a script's exception pending until it is taken, and the next
+// module would be blamed for it.
+std::string CodeLoader::evalText(int engine, const std::string& script) {
+    if (engine == kNativeEngine)
+        return native_.Eval(script).text();
+    std::string text = chakra_.Eval(script);
+    if (!lastCallStopped(engine))
+        chakra_.TakeException();
+    return text;
+}
+
+void CodeLoader::startListing(const LoadRequest&, int engine) {
+    listedEngine_ = engine;
+    if (!listing_)
+        return;
+    if (engine == kNativeEngine)
+        native_.AddCode(kListingHelperScript);
+    else
+        chakra_.AddCode(kListingHelperScript);
 }
 
 // The helper's answer {"count": N, "changes": [[index, name, kind, id], ...]} applied to the
@@ -238,13 +307,13 @@ bool CodeLoader::applyListingChanges(const std::string& json, bool& changed) {
     return true;
 }
 
-void CodeLoader::listModule(const std::string& project, const std::string& module, int engine) {
+void CodeLoader::listModule(const LoadRequest& request, const std::string& module, int engine) {
     if (!listing_)
         return;
     const std::string answer = evalText(engine, listingLost_ ? kListingEverythingScript : kListingChangesScript);
     if (lastCallStopped(engine))
         return;  // the caller reports the stop
-    ListedModule entry{project, module, shown_};
+    ListedModule entry{request.project, module, shown_};
     bool changed = false;
     if (!applyListingChanges(answer, changed)) {
         // An engine that gives no listing lists nothing; the next module asks for everything.
@@ -260,9 +329,9 @@ void CodeLoader::listModule(const std::string& project, const std::string& modul
         entry.globals = shown_;
     }
     listingsMade_ = false;
-    const auto groups = groupsOf_.find(module);
-    if (groups != groupsOf_.end())
-        putInTree(groups->second, entry.globals);
+    const auto groups = request.groups.find(module);
+    if (groups != request.groups.end())
+        toWindow_([this, groups = groups->second, globals = entry.globals] { putInTree(groups, globals); });
     listed_.push_back(std::move(entry));
 }
 
@@ -283,24 +352,38 @@ void CodeLoader::putInTree(const ModuleGroups& groups, const std::shared_ptr<con
         });
     if (groups.properties == kNoNode || !anyObject)
         return;
-    tree.setLazyChildren(groups.properties, [this, alive, globals](ProjectTree& t, NodeId group) {
+    const unsigned generation = generation_;
+    tree.setLazyChildren(groups.properties, [this, alive, globals, generation](ProjectTree& t, NodeId group) {
         if (alive.expired())
             return;
         for (const ListedGlobal& g : *globals) {
             if (!g.isObject())
                 continue;
             const NodeId object = t.add(group, g.name, node_image::kObject, node_image::kObject, node_value::kObject);
-            const int id = g.objectId;
-            t.setLazyChildren(object, [this, alive, id](ProjectTree& t2, NodeId node) {
-                if (alive.expired())
-                    return;
-                const std::vector<std::string>& members = membersOf(id);
-                for (const std::string& m : members) {
-                    const bool tooMany = &m == &members.back() && members.size() > kMaxListedMembers;
-                    t2.add(node, m, node_image::kMember, node_image::kMember, tooMany ? 0 : node_value::kMember);
-                }
+            t.setLazyChildren(object, [this, alive, id = g.objectId, generation](ProjectTree&, NodeId node) {
+                if (!alive.expired())
+                    fillMembers(node, id, generation);
             });
         }
+    });
+}
+
+// The members are read where the engine lives and put under the object on the window's
+// side, if the object is still there and the listing still the same.
+void CodeLoader::fillMembers(NodeId object, int objectId, unsigned generation) {
+    toEngine_([this, object, objectId, generation] {
+        if (generation != generation_)
+            return;
+        std::vector<std::string> members = membersOf(objectId);
+        toWindow_([this, object, generation, members = std::move(members)] {
+            ProjectTree& tree = store_.tree();
+            if (generation != generation_ || !tree.exists(object))
+                return;
+            for (const std::string& m : members) {
+                const bool tooMany = &m == &members.back() && members.size() > kMaxListedMembers;
+                tree.add(object, m, node_image::kMember, node_image::kMember, tooMany ? 0 : node_value::kMember);
+            }
+        });
     });
 }
 
@@ -366,78 +449,89 @@ void CodeLoader::relayLog() {
                 return entry.toJson(name);
             return entry.text(name);
         };
-        output_.consoleLine(field("type"), field("msg"));
+        out_.consoleLine(field("type"), field("msg"));
     }
 }
 
 // Marks the failing line of the module's page and shows that page.
-void CodeLoader::showFailure(int position, int line) {
-    Page* page = store_.page(position);
-    if (!page)
-        return;
+void CodeLoader::showFailure(const ModuleCode& code, int line) {
     if (line == 0)
-        output_.messageLine(page->name() + kLoadFailedSuffix);
-    markLine(*page, line, line == 0 ? lineLength(*page, line) : 999999);
-    store_.showPage(position);
+        out_.messageLine(code.name + kLoadFailedSuffix);
+    MemoryPage page(code.name, code.text);
+    markOnWindow(code, line, line == 0 ? lineLength(page, line) : 999999, true);
 }
 
-// The positions of the project's pages by module, looked up once per load.
-std::unordered_map<std::string, int> CodeLoader::pagesOf(const std::string& project) const {
-    std::unordered_map<std::string, int> pages;
-    for (int position = 1; position <= store_.pageCount(); ++position)
-        if (store_.projectOfPage(position) == project)
-            pages.try_emplace(store_.moduleOfPage(position), position);
-    return pages;
+void CodeLoader::markOnWindow(const ModuleCode& code, int line, int end, bool show) {
+    toWindow_([this, code, line, end, show] {
+        // The page may have gone, or moved, since the command was given.
+        int position = code.position;
+        Page* page = store_.page(position);
+        if (!page || page->name() != code.name) {
+            page = nullptr;
+            for (int p = 1; p <= store_.pageCount() && !page; ++p)
+                if (store_.page(p)->name() == code.name)
+                    page = store_.page(position = p);
+        }
+        if (!page)
+            return;
+        if (line != kNoMark)
+            markLine(*page, line, end);
+        if (show)
+            store_.showPage(position);
+    });
 }
 
-bool CodeLoader::nativeLoad(const std::string& project) {
+void CodeLoader::progress(std::size_t done, std::size_t total) {
+    if (onProgress)
+        toWindow_([this, done, total] {
+            if (onProgress)
+                onProgress(done, total);
+        });
+}
+
+bool CodeLoader::nativeLoad(const LoadRequest& request) {
     native_.Reset();
     clearListing();
     native_.AddCode(jsonSupportScript());
     if (engineStopped(kNativeEngine))
         return false;
-    startListing(project, kNativeEngine);
+    startListing(request, kNativeEngine);
     if (engineStopped(kNativeEngine))
         return false;
-    const std::unordered_map<std::string, int> pages = pagesOf(project);
     auto control = native_.ControlObject();
-    for (const std::string& module : store_.moduleNames(project)) {
-        const auto found = pages.find(module);
-        const int position = found == pages.end() ? 0 : found->second;
-        Page* page = store_.page(position);
-        if (!page)
-            continue;
-        const std::string name = ProjectStore::pageName(project, module);
-        const std::string code = page->getText();
-        const SyntaxVerdict verdict = gate_.check(code, SyntaxLevel::JScript);
+    std::size_t done = 0;
+    for (const ModuleCode& code : request.modules) {
+        const SyntaxVerdict verdict = gate_.check(code.text, SyntaxLevel::JScript);
         if (!verdict.refused()) {
-            native_.AddCode(code);
+            native_.AddCode(code.text);
             if (engineStopped(kNativeEngine))
                 return false;
         }
-        const ScriptError error = verdict.refused() ? nativeRefusal(verdict, *page) : control->Error();
+        MemoryPage page(code.name, code.text);
+        const ScriptError error = verdict.refused() ? nativeRefusal(verdict, page) : control->Error();
         if (error.Description.empty()) {
-            output_.messageLine(name + kLoadedSuffix);
-            listModule(project, module, kNativeEngine);
+            out_.messageLine(code.name + kLoadedSuffix);
+            listModule(request, code.module, kNativeEngine);
             if (engineStopped(kNativeEngine))
                 return false;
+            progress(++done, request.modules.size());
             continue;
         }
-        showFailure(position, error.Line);
-        const std::string codeLine = page->getLine(error.Line);
+        showFailure(code, error.Line);
+        const std::string codeLine = page.getLine(error.Line);
         relayLog();
-        output_.messageLine("发生错误：" + std::to_string(error.Number));
-        output_.messageLine("错误描述：" + error.Description);
-        output_.messageLine("错误位置：" + std::to_string(error.Line) + "行" + std::to_string(error.Column) + "字符");
-        output_.messageLine("错误代码：" + codeLine);
-        output_.chooseTab(0);
+        out_.messageLine("发生错误：" + std::to_string(error.Number));
+        out_.messageLine("错误描述：" + error.Description);
+        out_.messageLine("错误位置：" + std::to_string(error.Line) + "行" + std::to_string(error.Column) + "字符");
+        out_.messageLine("错误代码：" + codeLine);
+        out_.chooseTab(0);
         keepMembers();
         native_.Reset();
         return false;
     }
-    output_.chooseTab(1);
+    out_.chooseTab(1);
     relayLog();
-    output_.consoleLine(project, kLoaded);
+    out_.consoleLine(request.project, kLoaded);
     return true;
 }
 
@@ -450,98 +544,101 @@ bool CodeLoader::engineStopped(int engine) {
         return false;
     // The engine has already been made anew, empty but usable: what was loaded is gone, and
     // the next evaluation runs against an empty engine rather than none.
-    output_.messageLine(kStopped);
+    out_.messageLine(kStopped);
     engineMadeAnew();
-    output_.chooseTab(0);
+    out_.chooseTab(0);
     return true;
 }
 
 void CodeLoader::engineMadeAnew() {
     clearListing();
-    output_.messageLine(kLoadAgain);
+    out_.messageLine(kLoadAgain);
 }
 
 void CodeLoader::newChakra() {
     chakra_.Reset();
     chakra_.New();
-    chakra_.SetLogCallback([this](const std::string& type, const std::string& text) { output_.consoleLine(type, text); });
+    chakra_.SetLogCallback([this](const std::string& type, const std::string& text) { out_.consoleLine(type, text); });
     chakra_.SetWarnCallback(
-        [this](const std::string& type, const std::string& text) { output_.errorConsoleLine(type, text); });
+        [this](const std::string& type, const std::string& text) { out_.errorConsoleLine(type, text); });
 }
 
-bool CodeLoader::chakraLoad(const std::string& project) {
+bool CodeLoader::chakraLoad(const LoadRequest& request) {
     newChakra();
     clearListing();
     chakra_.AddCode(jsonSupportScript());
     if (engineStopped(kChakraEngine))
         return false;
-    startListing(project, kChakraEngine);
+    startListing(request, kChakraEngine);
     if (engineStopped(kChakraEngine))
         return false;
-    const std::unordered_map<std::string, int> pages = pagesOf(project);
-    for (const std::string& module : store_.moduleNames(project)) {
-        const auto found = pages.find(module);
-        const int position = found == pages.end() ? 0 : found->second;
-        Page* page = store_.page(position);
-        if (!page)
-            continue;
-        const std::string name = ProjectStore::pageName(project, module);
+    std::size_t done = 0;
+    for (const ModuleCode& code : request.modules) {
         // Success is the engine's own verdict: a script may throw a value whose text is
         // empty, and that is still a failure.
-        const std::string code = page->getText();
-        const SyntaxVerdict verdict = gate_.check(code, SyntaxLevel::ChakraCore);
-        const bool ok = !verdict.refused() && chakra_.AddCode(code);
+        const SyntaxVerdict verdict = gate_.check(code.text, SyntaxLevel::ChakraCore);
+        const bool ok = !verdict.refused() && chakra_.AddCode(code.text);
         if (!verdict.refused() && engineStopped(kChakraEngine))
             return false;
         ChakraException exception = verdict.refused() ? chakraRefusal(verdict) : chakra_.TakeException();
         if (ok) {
-            output_.messageLine(name + kLoadedSuffix);
+            out_.messageLine(code.name + kLoadedSuffix);
             if (listing_)
-                rankWords(code);
-            listModule(project, module, kChakraEngine);
+                rankWords(code.text);
+            listModule(request, code.module, kChakraEngine);
             if (engineStopped(kChakraEngine))
                 return false;
+            progress(++done, request.modules.size());
             continue;
         }
-        addParserColumn(exception, gate_, code);
+        addParserColumn(exception, gate_, code.text);
         if (exception.positioned()) {
             // The engine counts lines from 0; the editor and the user count from 1.
             const int line = exception.line + 1;
-            showFailure(position, line);
-            const std::string codeLine = page->getLine(line);
-            output_.messageLine("错误描述：" + exception.exception);
-            output_.messageLine("错误位置：" + std::to_string(line) + "行" + std::to_string(exception.column) + "字符");
-            output_.messageLine("错误代码：" + codeLine);
+            showFailure(code, line);
+            const std::string codeLine = MemoryPage(code.name, code.text).getLine(line);
+            out_.messageLine("错误描述：" + exception.exception);
+            out_.messageLine("错误位置：" + std::to_string(line) + "行" + std::to_string(exception.column) + "字符");
+            out_.messageLine("错误代码：" + codeLine);
         } else {
             // No line to blame: the module is named and shown, and no line is marked.
-            output_.messageLine(name + kLoadFailedSuffix);
-            store_.showPage(position);
-            output_.messageLine("错误描述：" + exception.exception);
-            output_.messageLine(std::string("错误位置：") + kNoPosition);
+            out_.messageLine(code.name + kLoadFailedSuffix);
+            markOnWindow(code, kNoMark, 0, true);
+            out_.messageLine("错误描述：" + exception.exception);
+            out_.messageLine(std::string("错误位置：") + kNoPosition);
         }
-        output_.chooseTab(0);
+        out_.chooseTab(0);
         keepMembers();
         chakra_.Reset();
         return false;
     }
-    output_.consoleLine(project, kLoaded);
-    output_.chooseTab(1);
+    out_.consoleLine(request.project, kLoaded);
+    out_.chooseTab(1);
     return true;
 }
 
-Evaluation CodeLoader::evaluate(const std::string& expression, int engine) {
+Evaluation CodeLoader::evaluate(const std::string& expression, int engine, std::function<void(Evaluation)> done) {
     Page* page = store_.currentPage();
     if (expression.empty() || !page)
         return Evaluation::Nothing;
-    const Evaluation outcome =
-        engine == kNativeEngine ? nativeEvaluate(expression, *page) : chakraEvaluate(expression, *page);
-    const int tab = output_.currentTab();
-    output_.chooseTab(tab == 0 ? 1 : 0);
-    output_.chooseTab(tab);
-    return outcome;
+    const int position = store_.currentPagePosition();
+    ModuleCode code{store_.moduleOfPage(position), page->name(), position, page->getText()};
+    const auto outcome = std::make_shared<Evaluation>(Evaluation::Nothing);
+    toEngine_([this, expression, engine, code = std::move(code), done, outcome] {
+        const Evaluation result =
+            engine == kNativeEngine ? nativeEvaluate(expression, code) : chakraEvaluate(expression, code);
+        toWindow_([this, result, done, outcome] {
+            *outcome = result;
+            flipTab();
+            if (done)
+                done(result);
+        });
+    });
+    return *outcome;
 }
 
-Evaluation CodeLoader::nativeEvaluate(const std::string& expression, Page& page) {
+Evaluation CodeLoader::nativeEvaluate(const std::string& expression, const ModuleCode& code) {
+    MemoryPage page(code.name, code.text);
     auto control = native_.ControlObject();
     // One evaluation gives everything shown: the value, its text and type, and the log
     // entries it made (the log is emptied just before it). Code with side effects sees
@@ -556,29 +653,30 @@ Evaluation CodeLoader::nativeEvaluate(const std::string& expression, Page& page)
         return Evaluation::Stopped;
     if (verdict.refused() || control->Error().Number != 0) {
         const ScriptError error = verdict.refused() ? nativeRefusal(verdict, page) : control->Error();
-        output_.messageLine("发生错误：错误号=" + std::to_string(error.Number));
-        markLine(page, error.Line, lineLength(page, error.Line));
-        output_.messageLine("错误位置：" + std::to_string(error.Line) + "行" + std::to_string(error.Column) + "字符处");
-        output_.messageLine("错误描述：：" + error.Description);
-        output_.chooseTab(0);
+        out_.messageLine("发生错误：错误号=" + std::to_string(error.Number));
+        markOnWindow(code, error.Line, lineLength(page, error.Line), false);
+        out_.messageLine("错误位置：" + std::to_string(error.Line) + "行" + std::to_string(error.Column) + "字符处");
+        out_.messageLine("错误描述：：" + error.Description);
+        out_.chooseTab(0);
         return Evaluation::Failed;
     }
     const bool hasLog = native_.Eval(kLogTestScript).text() == "0";
     if (value.isBoolean()) {
-        output_.messageLine(kBooleanRefusal);
-        output_.chooseTab(0);
+        out_.messageLine(kBooleanRefusal);
+        out_.chooseTab(0);
         return Evaluation::Refused;
     }
     if (hasLog)
         relayLog();
-    output_.chooseTab(1);
-    output_.consoleLine(kResultType, value.text());
+    out_.chooseTab(1);
+    out_.consoleLine(kResultType, value.text());
     return Evaluation::Result;
 }
 
-Evaluation CodeLoader::chakraEvaluate(const std::string& expression, Page& page) {
-    if (page.getText().empty())
+Evaluation CodeLoader::chakraEvaluate(const std::string& expression, const ModuleCode& code) {
+    if (code.text.empty())
         return Evaluation::Nothing;
+    MemoryPage page(code.name, code.text);
     // Before the first load and after a failed one there is no runtime, and Eval would hand
     // back nothing as if it were the result; the expression runs in an empty engine instead.
     if (!chakra_.hasRuntime())
@@ -594,18 +692,18 @@ Evaluation CodeLoader::chakraEvaluate(const std::string& expression, Page& page)
         addParserColumn(exception, gate_, expression);
         if (exception.positioned()) {
             const int line = exception.line + 1;
-            markLine(page, line, lineLength(page, line));
-            output_.messageLine("错误位置：" + std::to_string(line) + "行" + std::to_string(exception.column) +
+            markOnWindow(code, line, lineLength(page, line), false);
+            out_.messageLine("错误位置：" + std::to_string(line) + "行" + std::to_string(exception.column) +
                                 "字符处");
         } else {
-            output_.messageLine(std::string("错误位置：") + kNoPosition);
+            out_.messageLine(std::string("错误位置：") + kNoPosition);
         }
-        output_.messageLine("错误描述：：" + exception.exception);
-        output_.chooseTab(0);
+        out_.messageLine("错误描述：：" + exception.exception);
+        out_.chooseTab(0);
         return Evaluation::Failed;
     }
-    output_.chooseTab(1);
-    output_.consoleLine(kResultType, result);
+    out_.chooseTab(1);
+    out_.consoleLine(kResultType, result);
     return Evaluation::Result;
 }
 

@@ -5,6 +5,8 @@
 // Engine index as the engine selector gives it: 0 the native engine (JScript), anything
 // else ChakraCore. Lines of errors are shown 1-based in both engines, so the line marked in
 // the editor is the line that failed.
+#include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -61,23 +63,55 @@ enum class Evaluation {
     Stopped,  // the engine was stopped
 };
 
+// Where a loader's work runs. The engine part (the engines, the gate, the listing's data)
+// runs where `toEngine` puts it; what touches the project store, the tree and the output
+// runs where `toWindow` puts it, in the order posted. Without threads (the command line,
+// the tests) both run a task at once, so every call finishes before it returns.
+using Poster = std::function<void(std::function<void()>)>;
+
+// The output of a loader whose engine part runs on another thread: each line is written on
+// the window's side, in order.
+class PostedOutput : public Output {
+public:
+    PostedOutput(Output& target, const Poster& toWindow) : target_(target), toWindow_(toWindow) {}
+    void messageLine(const std::string& text) override;
+    void consoleLine(const std::string& type, const std::string& message) override;
+    void errorConsoleLine(const std::string& type, const std::string& message) override;
+    void chooseTab(int tab) override;
+    // The window's side only.
+    int currentTab() const override { return target_.currentTab(); }
+    void clear() override;
+
+private:
+    Output& target_;
+    const Poster& toWindow_;
+};
+
 class CodeLoader {
 public:
     CodeLoader(ProjectStore& store, Output& output, JScript& native, ChakraCore& chakra);
 
-    // The load command: loads the project of the current page into the chosen engine.
-    // False when there is no current page or the load failed.
-    bool load(int engine);
-    bool nativeLoad(const std::string& project);
-    bool chakraLoad(const std::string& project);
+    // Puts the engine part on a thread of its own (the engines must then be used only there).
+    void setThreads(Poster toEngine, Poster toWindow);
+    // Runs a task where the engines live, after what is queued there.
+    void onEngine(std::function<void()> task) { toEngine_(std::move(task)); }
+    // The output to write to from the engine's side.
+    Output& engineOutput() { return out_; }
 
-    // The evaluate command against the current page.
-    Evaluation evaluate(const std::string& expression, int engine);
-    Evaluation nativeEvaluate(const std::string& expression, Page& page);
-    Evaluation chakraEvaluate(const std::string& expression, Page& page);
+    // The load command: loads the project of the current page into the chosen engine; the
+    // texts are taken when the command is given. `done` gets the outcome on the window's
+    // side. Returns the outcome without threads; with them, whether a load was started
+    // (false: no current page).
+    bool load(int engine, std::function<void(bool)> done = {});
+
+    // The evaluate command against the current page, as load.
+    Evaluation evaluate(const std::string& expression, int engine, std::function<void(Evaluation)> done = {});
+
+    // Told on the window's side after each module a load has finished with: (done, total).
+    std::function<void(std::size_t, std::size_t)> onProgress;
 
     // The listing of the last load, one entry per module listed, in order, with the members
-    // each object has when this is first asked for after the load.
+    // each object has when this is first asked for after the load. The engine's side only.
     const std::vector<ModuleListing>& listings();
     // Whether loads list what the modules define (the default). A load whose listing nobody
     // sees (quillbox-cli run) does no listing work.
@@ -90,27 +124,49 @@ public:
     SyntaxGate& syntaxGate() { return gate_; }
 
 private:
-    // A fresh ChakraCore runtime whose console writes to the console box.
-    void newChakra();
+    // A module's code as it was when the command was given, and where its page was.
+    struct ModuleCode {
+        std::string module;
+        std::string name;  // the page name
+        int position = 0;
+        std::string text;
+    };
     // Where a module's listed names go: its "方法" and "属性" groups.
     struct ModuleGroups {
         NodeId methods = kNoNode;
         NodeId properties = kNoNode;
     };
+    struct LoadRequest {
+        std::string project;
+        std::vector<ModuleCode> modules;
+        std::unordered_map<std::string, ModuleGroups> groups;  // by module
+    };
+    LoadRequest loadRequest(const std::string& project) const;
+    bool nativeLoad(const LoadRequest& request);
+    bool chakraLoad(const LoadRequest& request);
+    Evaluation nativeEvaluate(const std::string& expression, const ModuleCode& code);
+    Evaluation chakraEvaluate(const std::string& expression, const ModuleCode& code);
+    // Marks line L of the module's page from its start to column `end`, and shows the page.
+    void markOnWindow(const ModuleCode& code, int line, int end, bool show);
+    void progress(std::size_t done, std::size_t total);
+    void flipTab();
+
+    // A fresh ChakraCore runtime whose console writes to the console box.
+    void newChakra();
     // Listing after each module costs what the module changed: the helper in the engine
     // hands back changes, and each module keeps a shared list of what it shows. The tree's
     // items are made when their node is opened, and an object's members when first wanted.
-    std::unordered_map<std::string, int> pagesOf(const std::string& project) const;
-    void startListing(const std::string& project, int engine);
-    void listModule(const std::string& project, const std::string& module, int engine);
+    void startListing(const LoadRequest& request, int engine);
+    void listModule(const LoadRequest& request, const std::string& module, int engine);
     bool applyListingChanges(const std::string& json, bool& changed);
     void putInTree(const ModuleGroups& groups, const std::shared_ptr<const GlobalList>& globals);
+    void fillMembers(NodeId object, int objectId, unsigned generation);
     const std::vector<std::string>& membersOf(int objectId);
     // Before an engine is emptied: the members of what is listed are read while they exist.
     void keepMembers();
     std::string evalText(int engine, const std::string& script);
     void relayLog();
-    void showFailure(int position, int line);
+    void showFailure(const ModuleCode& code, int line);
     // After an engine call: when it was stopped, writes kStopped and says so.
     bool engineStopped(int engine);
     bool lastCallStopped(int engine) const;
@@ -123,7 +179,10 @@ private:
     void inLoadOrder(GlobalList& names);
 
     ProjectStore& store_;
-    Output& output_;
+    Output& output_;  // the window's side
+    Poster toEngine_;
+    Poster toWindow_;
+    PostedOutput out_;  // the engine's side
     JScript& native_;
     ChakraCore& chakra_;
     // The listing: what the helper holds, in the engine's order; what each module shows.
@@ -139,10 +198,12 @@ private:
     GlobalList inEngineOrder_;
     std::shared_ptr<const GlobalList> shown_;
     std::vector<ListedModule> listed_;
-    std::unordered_map<std::string, ModuleGroups> groupsOf_;  // by module, for this load's project
     std::unordered_map<int, std::vector<std::string>> members_;
     std::vector<ModuleListing> listings_;
     bool listingsMade_ = false;
+    // Each listing's number: fillers left in the tree by an older one make nothing. Read on
+    // the window's side, written on the engine's.
+    std::atomic<unsigned> generation_{0};
     // Fillers left in the tree check this before touching the loader.
     std::shared_ptr<char> alive_ = std::make_shared<char>();
     std::unordered_map<std::string, std::size_t> firstSeen_;

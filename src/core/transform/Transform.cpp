@@ -54,8 +54,12 @@ bool showMemberValue(const ProjectTree& tree, int engine, engine::JScript& nativ
     const NodeId item = tree.selected();
     if (tree.value(item) != node_value::kMember)
         return false;
-    const std::string object = tree.text(tree.parent(item));
-    const std::string member = tree.text(item);
+    showMemberValue(tree.text(tree.parent(item)), tree.text(item), engine, native, chakra, output);
+    return true;
+}
+
+void showMemberValue(const std::string& object, const std::string& member, int engine, engine::JScript& native,
+                     engine::ChakraCore& chakra, Output& output) {
     const std::string path = object + "." + member;
     // Object and member are reached by their names as strings: array elements ("0") and
     // names that are not identifiers ("a-b", "class") are members and globals too, and a name
@@ -66,7 +70,6 @@ bool showMemberValue(const ProjectTree& tree, int engine, engine::JScript& nativ
     if (engine != 0)
         chakra.TakeException();  // a failed evaluation shows as an empty value; drop its record
     output.messageLine(path + ":【" + value + "】");
-    return true;
 }
 
 }  // namespace quillbox::transform

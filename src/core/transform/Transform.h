@@ -36,5 +36,8 @@ bool transformPage(Page& page, Mode mode, Output& output);
 // selector names (0 native, else ChakraCore). False when the item is not a member.
 bool showMemberValue(const ProjectTree& tree, int engine, engine::JScript& native, engine::ChakraCore& chakra,
                      Output& output);
+// The same for a member named by its object's and its own name.
+void showMemberValue(const std::string& object, const std::string& member, int engine, engine::JScript& native,
+                     engine::ChakraCore& chakra, Output& output);
 
 }  // namespace quillbox::transform
