@@ -52,7 +52,7 @@ void EngineCommands::stop() {
     stopFor(runningEngine_)();
 }
 
-void EngineCommands::started(int engine, const QString& what) {
+void EngineCommands::started(engine::EngineKind engine, const QString& what) {
     running_ = true;
     runningEngine_ = engine;
     what_ = what;
@@ -86,11 +86,13 @@ void EngineCommands::showRunState() {
         QStringLiteral("%1 %2 s").arg(what_).arg(static_cast<double>(elapsed_.elapsed()) / 1000.0, 0, 'f', 1));
 }
 
-int EngineCommands::chosenEngine() const { return window_.engineSelector()->currentIndex(); }
+engine::EngineKind EngineCommands::chosenEngine() const {
+    return engine::engineOfSelector(window_.engineSelector()->currentIndex());
+}
 
 // What the stop dialog's button does for the engine about to run: both engines take a stop
 // from another thread.
-std::function<void()> EngineCommands::stopFor(int engine) {
+std::function<void()> EngineCommands::stopFor(engine::EngineKind engine) {
     if (engine == engine::kNativeEngine) {
         engine::ScriptControl* control = native_.ControlObject().get();
         return [control] { control->stop(); };
@@ -101,7 +103,7 @@ std::function<void()> EngineCommands::stopFor(int engine) {
 void EngineCommands::load() {
     if (running_)
         return;
-    const int engine = chosenEngine();
+    const engine::EngineKind engine = chosenEngine();
     started(engine, QStringLiteral("加载中"));
     const bool begun = loader_.load(engine, [this](bool) {
         finished();
@@ -130,7 +132,7 @@ void EngineCommands::evaluate() {
     const std::string expression = window_.functionBox()->text().toStdString();
     if (expression.empty() || running_ || !window_.store().currentPage())
         return;
-    const int engine = chosenEngine();
+    const engine::EngineKind engine = chosenEngine();
     started(engine, QStringLiteral("执行中"));
     loader_.evaluate(expression, engine, [this](engine::Evaluation) { finished(); });
 }

@@ -41,12 +41,12 @@ public:
     bool running() const { return running_; }
 
 private:
-    std::function<void()> stopFor(int engine);
-    int chosenEngine() const;
+    std::function<void()> stopFor(engine::EngineKind engine);
+    engine::EngineKind chosenEngine() const;
     void showCurrentListing();
     void sayNoBrowser(const std::string& page);
     // A run begins (what it is, for the state shown) and ends.
-    void started(int engine, const QString& what);
+    void started(engine::EngineKind engine, const QString& what);
     void finished();
     void showRunState();
 
@@ -57,7 +57,7 @@ private:
     // Declared after what its tasks use: it ends (and so do they) before those go.
     std::unique_ptr<engine::EngineThread> thread_;
     bool running_ = false;
-    int runningEngine_ = engine::kNativeEngine;
+    engine::EngineKind runningEngine_ = engine::EngineKind::Native;
     QString what_;
     QElapsedTimer elapsed_;
     QTimer tick_;

@@ -52,7 +52,7 @@ int requireOneFile(const char* command, const std::vector<std::string>& operands
     return kOk;
 }
 
-int parseEngineOption(const char* command, const std::string& value, int& engineIndex) {
+int parseEngineOption(const char* command, const std::string& value, engine::EngineKind& engineIndex) {
     if (value == "native")
         engineIndex = engine::kNativeEngine;
     else if (value == "chakra")
@@ -62,7 +62,7 @@ int parseEngineOption(const char* command, const std::string& value, int& engine
     return kOk;
 }
 
-int requireEngine(const char* command, int engineIndex) {
+int requireEngine(const char* command, engine::EngineKind engineIndex) {
     if (engineIndex == engine::kChakraEngine && !engine::ChakraCore::libraryLoaded())
         return fail(command, engine::ChakraCore::libraryError());
     return kOk;

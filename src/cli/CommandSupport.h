@@ -32,11 +32,11 @@ int parseArguments(const char* command, const std::vector<std::string>& args, co
 int requireOneFile(const char* command, const std::vector<std::string>& operands);
 
 // Sets engineIndex from an --engine value (native or chakra); else the usage status.
-int parseEngineOption(const char* command, const std::string& value, int& engineIndex);
+int parseEngineOption(const char* command, const std::string& value, engine::EngineKind& engineIndex);
 
 // kOk when the engine is usable: the native engine always is, ChakraCore when its library
 // could be loaded (else the failure status, with the library's error).
-int requireEngine(const char* command, int engineIndex);
+int requireEngine(const char* command, engine::EngineKind engineIndex);
 
 // The project held by the file named on the command line, in a store of in-memory pages
 // whose dialogs answer nothing.

@@ -40,7 +40,7 @@ std::string listingJson(const std::vector<engine::ModuleListing>& listings) {
 
 int runList(const std::vector<std::string>& args) {
     std::vector<std::string> operands;
-    int engineIndex = engine::kChakraEngine;
+    engine::EngineKind engineIndex = engine::kChakraEngine;
     const auto onOption = [&](const std::string&, const std::string& value) {
         return parseEngineOption(kName, value, engineIndex);
     };

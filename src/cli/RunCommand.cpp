@@ -15,7 +15,7 @@ constexpr const char* kName = "run";
 int runRun(const std::vector<std::string>& args) {
     std::vector<std::string> operands;
     std::vector<std::string> expressions;
-    int engineIndex = engine::kChakraEngine;
+    engine::EngineKind engineIndex = engine::kChakraEngine;
     double timeout = 0;
     const auto onOption = [&](const std::string& option, const std::string& value) {
         if (option == "--engine")

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <optional>
 
 #include "core/editor/MemoryPage.h"
 #include "core/engine/SupportScripts.h"
@@ -194,13 +195,13 @@ void CodeLoader::clearListing() {
     });
 }
 
-bool CodeLoader::load(int engine, std::function<void(bool)> done) {
+bool CodeLoader::load(EngineKind engine, std::function<void(bool)> done) {
     if (!store_.currentPage())
         return false;
     // Without threads the answer is in before this returns; with them, it says "started".
     const auto outcome = std::make_shared<bool>(true);
     toEngine_([this, engine, request = loadRequest(store_.currentProject()), done, outcome] {
-        const bool ok = engine == kNativeEngine ? nativeLoad(request) : chakraLoad(request);
+        const bool ok = loadProject(request, engine);
         toWindow_([this, ok, done, outcome] {
             *outcome = ok;
             flipTab();
@@ -260,8 +261,8 @@ CodeLoader::LoadRequest CodeLoader::loadRequest(const std::string& project) cons
 // A listing script's text. A listing that fails is an empty listing and leaves nothing
 // behind: ChakraCore keeps a script's exception pending until it is taken, and the next
 // module would be blamed for it.
-std::string CodeLoader::evalText(int engine, const std::string& script) {
-    if (engine == kNativeEngine)
+std::string CodeLoader::evalText(EngineKind engine, const std::string& script) {
+    if (engine == EngineKind::Native)
         return native_.Eval(script).text();
     std::string text = chakra_.Eval(script);
     if (!lastCallStopped(engine))
@@ -269,11 +270,11 @@ std::string CodeLoader::evalText(int engine, const std::string& script) {
     return text;
 }
 
-void CodeLoader::startListing(const LoadRequest&, int engine) {
+void CodeLoader::startListing(const LoadRequest&, EngineKind engine) {
     listedEngine_ = engine;
     if (!listing_)
         return;
-    if (engine == kNativeEngine)
+    if (engine == EngineKind::Native)
         native_.AddCode(kListingHelperScript);
     else
         chakra_.AddCode(kListingHelperScript);
@@ -307,7 +308,7 @@ bool CodeLoader::applyListingChanges(const std::string& json, bool& changed) {
     return true;
 }
 
-void CodeLoader::listModule(const LoadRequest& request, const std::string& module, int engine) {
+void CodeLoader::listModule(const LoadRequest& request, const std::string& module, EngineKind engine) {
     if (!listing_)
         return;
     const std::string answer = evalText(engine, listingLost_ ? kListingEverythingScript : kListingChangesScript);
@@ -319,11 +320,11 @@ void CodeLoader::listModule(const LoadRequest& request, const std::string& modul
         // An engine that gives no listing lists nothing; the next module asks for everything.
         listingLost_ = true;
         entry.globals = std::make_shared<const GlobalList>();
-    } else if (changed || (engine == kChakraEngine && unranked_)) {
+    } else if (changed || (engine == EngineKind::ChakraCore && unranked_)) {
         // A name no code had spelled out yet (this['a' + 'b']) may have been spelled since.
         listingLost_ = false;
         GlobalList shown = inEngineOrder_;
-        if (engine == kChakraEngine)
+        if (engine == EngineKind::ChakraCore)
             inLoadOrder(shown);
         shown_ = std::make_shared<const GlobalList>(std::move(shown));
         entry.globals = shown_;
@@ -489,57 +490,134 @@ void CodeLoader::progress(std::size_t done, std::size_t total) {
         });
 }
 
-bool CodeLoader::nativeLoad(const LoadRequest& request) {
-    native_.Reset();
+// What went wrong with a module, as the engine (or the gate before it) told it.
+struct CodeLoader::ModuleFailure {
+    bool positioned = true;  // ChakraCore may give no line for a thrown value
+    int line = 0;            // 1-based
+    int column = 0;
+    long number = 0;         // the native engine's error number
+    std::string description;
+};
+
+// The load, for either engine: the support scripts, then each module in order until one
+// fails. A stop at any point ends it with the engine made anew.
+bool CodeLoader::loadProject(const LoadRequest& request, EngineKind engine) {
+    if (engine == EngineKind::Native)
+        native_.Reset();
+    else
+        newChakra();
     clearListing();
-    native_.AddCode(jsonSupportScript());
-    if (engineStopped(kNativeEngine))
+    addCode(engine, jsonSupportScript());
+    if (engineStopped(engine))
         return false;
-    startListing(request, kNativeEngine);
-    if (engineStopped(kNativeEngine))
+    startListing(request, engine);
+    if (engineStopped(engine))
         return false;
-    auto control = native_.ControlObject();
     std::size_t done = 0;
     for (const ModuleCode& code : request.modules) {
-        const SyntaxVerdict verdict = gate_.check(code.text, SyntaxLevel::JScript);
-        if (!verdict.refused()) {
-            native_.AddCode(code.text);
-            if (engineStopped(kNativeEngine))
-                return false;
+        const std::optional<ModuleFailure> failure = loadModule(code, engine);
+        if (engineStopped(engine))
+            return false;
+        if (failure) {
+            reportFailure(code, *failure, engine);
+            out_.chooseTab(0);
+            keepMembers();
+            if (engine == EngineKind::Native)
+                native_.Reset();
+            else
+                chakra_.Reset();
+            return false;
         }
-        MemoryPage page(code.name, code.text);
-        const ScriptError error = verdict.refused() ? nativeRefusal(verdict, page) : control->Error();
-        if (error.Description.empty()) {
-            out_.messageLine(code.name + kLoadedSuffix);
-            listModule(request, code.module, kNativeEngine);
-            if (engineStopped(kNativeEngine))
-                return false;
-            progress(++done, request.modules.size());
-            continue;
-        }
-        showFailure(code, error.Line);
-        const std::string codeLine = page.getLine(error.Line);
-        relayLog();
-        out_.messageLine("发生错误：" + std::to_string(error.Number));
-        out_.messageLine("错误描述：" + error.Description);
-        out_.messageLine("错误位置：" + std::to_string(error.Line) + "行" + std::to_string(error.Column) + "字符");
-        out_.messageLine("错误代码：" + codeLine);
-        out_.chooseTab(0);
-        keepMembers();
-        native_.Reset();
-        return false;
+        out_.messageLine(code.name + kLoadedSuffix);
+        if (engine == EngineKind::ChakraCore && listing_)
+            rankWords(code.text);
+        listModule(request, code.module, engine);
+        if (engineStopped(engine))
+            return false;
+        progress(++done, request.modules.size());
     }
-    out_.chooseTab(1);
-    relayLog();
-    out_.consoleLine(request.project, kLoaded);
+    // The native engine's log is relayed after the output switches; ChakraCore's console
+    // wrote while it ran.
+    if (engine == EngineKind::Native) {
+        out_.chooseTab(1);
+        relayLog();
+        out_.consoleLine(request.project, kLoaded);
+    } else {
+        out_.consoleLine(request.project, kLoaded);
+        out_.chooseTab(1);
+    }
     return true;
 }
 
-bool CodeLoader::lastCallStopped(int engine) const {
-    return engine == kNativeEngine ? native_.ControlObject()->lastCallStopped() : chakra_.lastCallStopped();
+bool CodeLoader::addCode(EngineKind engine, const std::string& code) {
+    if (engine == EngineKind::Native)
+        return native_.ControlObject()->AddCode(code);
+    return chakra_.AddCode(code);
 }
 
-bool CodeLoader::engineStopped(int engine) {
+// Runs the module's code past the gate; what failed, or nothing. Success is the engine's
+// own verdict: a script may throw a value whose text is empty, and that is still a failure.
+std::optional<CodeLoader::ModuleFailure> CodeLoader::loadModule(const ModuleCode& code, EngineKind engine) {
+    const bool native = engine == EngineKind::Native;
+    const SyntaxVerdict verdict = gate_.check(code.text, native ? SyntaxLevel::JScript : SyntaxLevel::ChakraCore);
+    if (verdict.refused()) {
+        ModuleFailure failure;
+        failure.line = verdict.line;
+        failure.column = verdict.column;
+        failure.number = 1002;
+        failure.description = native ? verdict.message : "SyntaxError: " + verdict.message;
+        return failure;
+    }
+    const bool ok = addCode(engine, code.text);
+    if (lastCallStopped(engine))
+        return std::nullopt;  // the caller reports the stop
+    if (native) {
+        const ScriptError& error = native_.ControlObject()->Error();
+        if (error.Description.empty())
+            return std::nullopt;
+        return ModuleFailure{true, error.Line, error.Column, error.Number, error.Description};
+    }
+    ChakraException exception = chakra_.TakeException();
+    if (ok)
+        return std::nullopt;
+    addParserColumn(exception, gate_, code.text);
+    // The engine counts lines from 0; the editor and the user count from 1.
+    return ModuleFailure{exception.positioned(), exception.line + 1, exception.column, 0, exception.exception};
+}
+
+// The failing module's page is shown with the failing line marked, and the error told as
+// each engine's users have always read it.
+void CodeLoader::reportFailure(const ModuleCode& code, const ModuleFailure& failure, EngineKind engine) {
+    const std::string codeLine = MemoryPage(code.name, code.text).getLine(failure.line);
+    const std::string place = std::to_string(failure.line) + "行" + std::to_string(failure.column) + "字符";
+    if (engine == EngineKind::Native) {
+        showFailure(code, failure.line);
+        relayLog();
+        out_.messageLine("发生错误：" + std::to_string(failure.number));
+        out_.messageLine("错误描述：" + failure.description);
+        out_.messageLine("错误位置：" + place);
+        out_.messageLine("错误代码：" + codeLine);
+        return;
+    }
+    if (!failure.positioned) {
+        // No line to blame: the module is named and shown, and no line is marked.
+        out_.messageLine(code.name + kLoadFailedSuffix);
+        markOnWindow(code, kNoMark, 0, true);
+        out_.messageLine("错误描述：" + failure.description);
+        out_.messageLine(std::string("错误位置：") + kNoPosition);
+        return;
+    }
+    showFailure(code, failure.line);
+    out_.messageLine("错误描述：" + failure.description);
+    out_.messageLine("错误位置：" + place);
+    out_.messageLine("错误代码：" + codeLine);
+}
+
+bool CodeLoader::lastCallStopped(EngineKind engine) const {
+    return engine == EngineKind::Native ? native_.ControlObject()->lastCallStopped() : chakra_.lastCallStopped();
+}
+
+bool CodeLoader::engineStopped(EngineKind engine) {
     if (!lastCallStopped(engine))
         return false;
     // The engine has already been made anew, empty but usable: what was loaded is gone, and
@@ -563,61 +641,7 @@ void CodeLoader::newChakra() {
         [this](const std::string& type, const std::string& text) { out_.errorConsoleLine(type, text); });
 }
 
-bool CodeLoader::chakraLoad(const LoadRequest& request) {
-    newChakra();
-    clearListing();
-    chakra_.AddCode(jsonSupportScript());
-    if (engineStopped(kChakraEngine))
-        return false;
-    startListing(request, kChakraEngine);
-    if (engineStopped(kChakraEngine))
-        return false;
-    std::size_t done = 0;
-    for (const ModuleCode& code : request.modules) {
-        // Success is the engine's own verdict: a script may throw a value whose text is
-        // empty, and that is still a failure.
-        const SyntaxVerdict verdict = gate_.check(code.text, SyntaxLevel::ChakraCore);
-        const bool ok = !verdict.refused() && chakra_.AddCode(code.text);
-        if (!verdict.refused() && engineStopped(kChakraEngine))
-            return false;
-        ChakraException exception = verdict.refused() ? chakraRefusal(verdict) : chakra_.TakeException();
-        if (ok) {
-            out_.messageLine(code.name + kLoadedSuffix);
-            if (listing_)
-                rankWords(code.text);
-            listModule(request, code.module, kChakraEngine);
-            if (engineStopped(kChakraEngine))
-                return false;
-            progress(++done, request.modules.size());
-            continue;
-        }
-        addParserColumn(exception, gate_, code.text);
-        if (exception.positioned()) {
-            // The engine counts lines from 0; the editor and the user count from 1.
-            const int line = exception.line + 1;
-            showFailure(code, line);
-            const std::string codeLine = MemoryPage(code.name, code.text).getLine(line);
-            out_.messageLine("错误描述：" + exception.exception);
-            out_.messageLine("错误位置：" + std::to_string(line) + "行" + std::to_string(exception.column) + "字符");
-            out_.messageLine("错误代码：" + codeLine);
-        } else {
-            // No line to blame: the module is named and shown, and no line is marked.
-            out_.messageLine(code.name + kLoadFailedSuffix);
-            markOnWindow(code, kNoMark, 0, true);
-            out_.messageLine("错误描述：" + exception.exception);
-            out_.messageLine(std::string("错误位置：") + kNoPosition);
-        }
-        out_.chooseTab(0);
-        keepMembers();
-        chakra_.Reset();
-        return false;
-    }
-    out_.consoleLine(request.project, kLoaded);
-    out_.chooseTab(1);
-    return true;
-}
-
-Evaluation CodeLoader::evaluate(const std::string& expression, int engine, std::function<void(Evaluation)> done) {
+Evaluation CodeLoader::evaluate(const std::string& expression, EngineKind engine, std::function<void(Evaluation)> done) {
     Page* page = store_.currentPage();
     if (expression.empty() || !page)
         return Evaluation::Nothing;
@@ -626,7 +650,7 @@ Evaluation CodeLoader::evaluate(const std::string& expression, int engine, std::
     const auto outcome = std::make_shared<Evaluation>(Evaluation::Nothing);
     toEngine_([this, expression, engine, code = std::move(code), done, outcome] {
         const Evaluation result =
-            engine == kNativeEngine ? nativeEvaluate(expression, code) : chakraEvaluate(expression, code);
+            engine == EngineKind::Native ? nativeEvaluate(expression, code) : chakraEvaluate(expression, code);
         toWindow_([this, result, done, outcome] {
             *outcome = result;
             flipTab();

@@ -2,17 +2,18 @@
 // Loading a project's code into an engine and evaluating expressions against it: the
 // load and evaluate commands behind the window's buttons and quillbox-cli run/list.
 //
-// Engine index as the engine selector gives it: 0 the native engine (JScript), anything
-// else ChakraCore. Lines of errors are shown 1-based in both engines, so the line marked in
-// the editor is the line that failed.
+// Lines of errors are shown 1-based in both engines, so the line marked in the editor is the
+// line that failed.
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "core/engine/ChakraCore.h"
+#include "core/engine/EngineKind.h"
 #include "core/engine/JScript.h"
 #include "core/engine/SyntaxGate.h"
 #include "core/platform/Output.h"
@@ -20,8 +21,6 @@
 
 namespace quillbox::engine {
 
-constexpr int kNativeEngine = 0;
-constexpr int kChakraEngine = 1;
 
 // Texts of the lines the loader writes.
 inline constexpr const char* kLoadedSuffix = "：加载成功";
@@ -102,10 +101,10 @@ public:
     // texts are taken when the command is given. `done` gets the outcome on the window's
     // side. Returns the outcome without threads; with them, whether a load was started
     // (false: no current page).
-    bool load(int engine, std::function<void(bool)> done = {});
+    bool load(EngineKind engine, std::function<void(bool)> done = {});
 
     // The evaluate command against the current page, as load.
-    Evaluation evaluate(const std::string& expression, int engine, std::function<void(Evaluation)> done = {});
+    Evaluation evaluate(const std::string& expression, EngineKind engine, std::function<void(Evaluation)> done = {});
 
     // Told on the window's side after each module a load has finished with: (done, total).
     std::function<void(std::size_t, std::size_t)> onProgress;
@@ -142,8 +141,11 @@ private:
         std::unordered_map<std::string, ModuleGroups> groups;  // by module
     };
     LoadRequest loadRequest(const std::string& project) const;
-    bool nativeLoad(const LoadRequest& request);
-    bool chakraLoad(const LoadRequest& request);
+    struct ModuleFailure;
+    bool loadProject(const LoadRequest& request, EngineKind engine);
+    bool addCode(EngineKind engine, const std::string& code);
+    std::optional<ModuleFailure> loadModule(const ModuleCode& code, EngineKind engine);
+    void reportFailure(const ModuleCode& code, const ModuleFailure& failure, EngineKind engine);
     Evaluation nativeEvaluate(const std::string& expression, const ModuleCode& code);
     Evaluation chakraEvaluate(const std::string& expression, const ModuleCode& code);
     // Marks line L of the module's page from its start to column `end`, and shows the page.
@@ -156,20 +158,20 @@ private:
     // Listing after each module costs what the module changed: the helper in the engine
     // hands back changes, and each module keeps a shared list of what it shows. The tree's
     // items are made when their node is opened, and an object's members when first wanted.
-    void startListing(const LoadRequest& request, int engine);
-    void listModule(const LoadRequest& request, const std::string& module, int engine);
+    void startListing(const LoadRequest& request, EngineKind engine);
+    void listModule(const LoadRequest& request, const std::string& module, EngineKind engine);
     bool applyListingChanges(const std::string& json, bool& changed);
     void putInTree(const ModuleGroups& groups, const std::shared_ptr<const GlobalList>& globals);
     void fillMembers(NodeId object, int objectId, unsigned generation);
     const std::vector<std::string>& membersOf(int objectId);
     // Before an engine is emptied: the members of what is listed are read while they exist.
     void keepMembers();
-    std::string evalText(int engine, const std::string& script);
+    std::string evalText(EngineKind engine, const std::string& script);
     void relayLog();
     void showFailure(const ModuleCode& code, int line);
     // After an engine call: when it was stopped, writes kStopped and says so.
-    bool engineStopped(int engine);
-    bool lastCallStopped(int engine) const;
+    bool engineStopped(EngineKind engine);
+    bool lastCallStopped(EngineKind engine) const;
     // After a stop the engine is empty: the listing goes and the user is told to load again.
     void engineMadeAnew();
     // ChakraCore lists globals in declaration order; the engine under our ChakraCore does not.
@@ -192,7 +194,7 @@ private:
         std::shared_ptr<const GlobalList> globals;
     };
     bool listing_ = true;
-    int listedEngine_ = kNativeEngine;
+    EngineKind listedEngine_ = EngineKind::Native;
     bool listingLost_ = false;  // the helper's last answer was unreadable: ask for everything
     bool unranked_ = false;     // a listed name no code loaded so far spells out
     GlobalList inEngineOrder_;

@@ -49,7 +49,7 @@ bool transformPage(Page& page, Mode mode, Output& output) {
     return true;
 }
 
-bool showMemberValue(const ProjectTree& tree, int engine, engine::JScript& native, engine::ChakraCore& chakra,
+bool showMemberValue(const ProjectTree& tree, engine::EngineKind engine, engine::JScript& native, engine::ChakraCore& chakra,
                      Output& output) {
     const NodeId item = tree.selected();
     if (tree.value(item) != node_value::kMember)
@@ -58,7 +58,7 @@ bool showMemberValue(const ProjectTree& tree, int engine, engine::JScript& nativ
     return true;
 }
 
-void showMemberValue(const std::string& object, const std::string& member, int engine, engine::JScript& native,
+void showMemberValue(const std::string& object, const std::string& member, engine::EngineKind engine, engine::JScript& native,
                      engine::ChakraCore& chakra, Output& output) {
     const std::string path = object + "." + member;
     // Object and member are reached by their names as strings: array elements ("0") and
@@ -66,8 +66,8 @@ void showMemberValue(const std::string& object, const std::string& member, int e
     // written into the script as code would be misread, or run.
     const std::string script = "QUILLBOX.JSON.stringify((function () { return this; })()[" + text::quoteJson(object) +
                                "][" + text::quoteJson(member) + "])";
-    const std::string value = engine == 0 ? native.Eval(script).text() : chakra.Eval(script);
-    if (engine != 0)
+    const std::string value = engine == engine::EngineKind::Native ? native.Eval(script).text() : chakra.Eval(script);
+    if (engine != engine::EngineKind::Native)
         chakra.TakeException();  // a failed evaluation shows as an empty value; drop its record
     output.messageLine(path + ":【" + value + "】");
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/engine/ChakraCore.h"
+#include "core/engine/EngineKind.h"
 #include "core/engine/JScript.h"
 #include "core/platform/Output.h"
 #include "core/platform/Page.h"
@@ -33,11 +34,11 @@ bool transformPage(Page& page, Mode mode, Output& output);
 
 // The member-value display: for the tree's current item when it is a listed object member
 // (node value 7), writes the message line "object.member:【JSON text】" from the engine the
-// selector names (0 native, else ChakraCore). False when the item is not a member.
-bool showMemberValue(const ProjectTree& tree, int engine, engine::JScript& native, engine::ChakraCore& chakra,
+// selector names. False when the item is not a member.
+bool showMemberValue(const ProjectTree& tree, engine::EngineKind engine, engine::JScript& native, engine::ChakraCore& chakra,
                      Output& output);
 // The same for a member named by its object's and its own name.
-void showMemberValue(const std::string& object, const std::string& member, int engine, engine::JScript& native,
+void showMemberValue(const std::string& object, const std::string& member, engine::EngineKind engine, engine::JScript& native,
                      engine::ChakraCore& chakra, Output& output);
 
 }  // namespace quillbox::transform

@@ -164,10 +164,10 @@ TEST_F(CodeLoaderTest, AListingMakesItsItemsWhenTheyAreOpened) {
 TEST_F(CodeLoaderTest, MembersAreThoseOfTheObjectEachModuleListed) {
     addProject("p", {{"a", "var NS = {first: 1}; var cfg = {old: 1};"},
                      {"b", "NS.second = 2; cfg = {fresh: 1};"}});
-    for (int engine : {kNativeEngine, kChakraEngine}) {
+    for (EngineKind engine : {kNativeEngine, kChakraEngine}) {
         if (engine == kChakraEngine && !ChakraCore::libraryLoaded())
             continue;
-        SCOPED_TRACE(engine);
+        SCOPED_TRACE(engineName(engine));
         ASSERT_TRUE(loader.load(engine));
         const auto& listings = loader.listings();
         ASSERT_EQ(listings.size(), 2u);
@@ -218,17 +218,17 @@ TEST_F(CodeLoaderTest, NamesThatAreNotIdentifiersAreListedExactly) {
     addProject("p", {{"one", "this['my-obj'] = {a: 1};\nthis['class'] = {b: 2};\nthis['nl\\nx'] = {'c\\u0001d': 3};\n"
                              "this['a);ran=1;('] = {e: 4};\nvar ran = 0;\nvar later = {f: 6};"},
                      {"two", "function g() { return 5; }"}});
-    for (int engine : {kNativeEngine, kChakraEngine}) {
+    for (EngineKind engine : {kNativeEngine, kChakraEngine}) {
         if (engine == kChakraEngine && !ChakraCore::libraryLoaded())
             continue;
         output.lines.clear();
-        ASSERT_TRUE(loader.load(engine)) << engine << ::testing::PrintToString(output.texts());
-        EXPECT_EQ(membersOf("my-obj"), (Lines{"a"})) << engine;
-        EXPECT_EQ(membersOf("class"), (Lines{"b"})) << engine;
-        EXPECT_EQ(membersOf("nl\nx"), (Lines{"c\x01" "d"})) << engine;
-        EXPECT_EQ(membersOf("a);ran=1;("), (Lines{"e"})) << engine;
-        EXPECT_EQ(membersOf("later"), (Lines{"f"})) << engine;
-        EXPECT_EQ(listed("p", "two", "方法"), (Lines{"g"})) << engine;
+        ASSERT_TRUE(loader.load(engine)) << engineName(engine) << ::testing::PrintToString(output.texts());
+        EXPECT_EQ(membersOf("my-obj"), (Lines{"a"})) << engineName(engine);
+        EXPECT_EQ(membersOf("class"), (Lines{"b"})) << engineName(engine);
+        EXPECT_EQ(membersOf("nl\nx"), (Lines{"c\x01" "d"})) << engineName(engine);
+        EXPECT_EQ(membersOf("a);ran=1;("), (Lines{"e"})) << engineName(engine);
+        EXPECT_EQ(membersOf("later"), (Lines{"f"})) << engineName(engine);
+        EXPECT_EQ(listed("p", "two", "方法"), (Lines{"g"})) << engineName(engine);
         EXPECT_EQ(loader.evaluate("ran", engine), Evaluation::Result);
         EXPECT_EQ(output.texts().back(), ">>[结果] 0") << "a listed name is never run as code";
     }
@@ -407,8 +407,8 @@ TEST_F(ChakraLoaderTest, BothEnginesListNamesInDeclarationOrder) {
         std::erase_if(names, [&](const std::string& n) { return std::find(known.begin(), known.end(), n) == known.end(); });
         return names;
     };
-    for (int engine : {kNativeEngine, kChakraEngine}) {
-        SCOPED_TRACE(engine);
+    for (EngineKind engine : {kNativeEngine, kChakraEngine}) {
+        SCOPED_TRACE(engineName(engine));
         ASSERT_TRUE(loader.load(engine)) << ::testing::PrintToString(output.texts());
         EXPECT_EQ(ours(listed("order", "b", "方法"), functions), functions);
         EXPECT_EQ(ours(listed("order", "b", "属性"), objects), objects);

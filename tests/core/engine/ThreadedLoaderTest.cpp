@@ -70,11 +70,11 @@ protected:
 };
 
 TEST_F(ThreadedLoaderTest, ARunawayLoadHoldsNothingUpAndAStopEndsIt) {
-    for (int engine : {kNativeEngine, kChakraEngine}) {
+    for (EngineKind engine : {kNativeEngine, kChakraEngine}) {
         if (engine == kChakraEngine && !ChakraCore::libraryLoaded())
             continue;
-        SCOPED_TRACE(engine);
-        addProject("p" + std::to_string(engine), {{"a", "var a = 1;"}, {"b", "var b = 2;"}, {"c", "while (true) {}"}});
+        SCOPED_TRACE(engineName(engine));
+        addProject(std::string("p") + engineName(engine), {{"a", "var a = 1;"}, {"b", "var b = 2;"}, {"c", "while (true) {}"}});
         output.lines.clear();
         std::vector<std::pair<std::size_t, std::size_t>> steps;
         loader.onProgress = [&](std::size_t done, std::size_t total) { steps.emplace_back(done, total); };
@@ -90,7 +90,7 @@ TEST_F(ThreadedLoaderTest, ARunawayLoadHoldsNothingUpAndAStopEndsIt) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         ASSERT_TRUE(window.runUntil([&] { return outcome.has_value(); }));
         EXPECT_FALSE(*outcome);
-        const std::string project = "p" + std::to_string(engine);
+        const std::string project = std::string("p") + engineName(engine);
         EXPECT_EQ(output.texts(), (Lines{">>" + project + "_a.js：加载成功", ">>" + project + "_b.js：加载成功",
                                          ">>执行已停止", ">>引擎已重新创建,请重新加载项目"}));
         EXPECT_EQ(steps, (std::vector<std::pair<std::size_t, std::size_t>>{{1, 3}, {2, 3}}));

@@ -34,7 +34,7 @@ TEST(StarterLibraryLoadTest, EachModuleWorksInTheEnginesItClaims) {
     for (const StarterModule& module : starterModules()) {
         ASSERT_TRUE(kChecks.count(module.fileName)) << "no check for " << module.fileName;
         const auto& [expression, expected] = kChecks.at(module.fileName);
-        for (const int engine : {engine::kNativeEngine, engine::kChakraEngine}) {
+        for (const engine::EngineKind engine : {engine::kNativeEngine, engine::kChakraEngine}) {
             if (!(engine == engine::kNativeEngine ? module.nativeEngine : module.chakraCore))
                 continue;
             if (engine == engine::kChakraEngine && !engine::ChakraCore::libraryLoaded())

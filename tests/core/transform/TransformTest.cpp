@@ -125,30 +125,30 @@ protected:
 
 TEST_F(MemberValueTest, AMemberShowsItsJsonInEitherEngine) {
     tree.select(member);
-    ASSERT_TRUE(showMemberValue(tree, 0, native, chakra, output));
-    ASSERT_TRUE(showMemberValue(tree, 1, native, chakra, output));
+    ASSERT_TRUE(showMemberValue(tree, engine::kNativeEngine, native, chakra, output));
+    ASSERT_TRUE(showMemberValue(tree, engine::kChakraEngine, native, chakra, output));
     EXPECT_EQ(output.texts(), (std::vector<std::string>{">>a.b:【1】", ">>a.b:【1】"}));
 }
 
 // A global whose name is no identifier is read by its name, never as the code "my-obj".
 TEST_F(MemberValueTest, AnObjectNamedAsNoIdentifierShowsItsMembers) {
     tree.select(oddMember);
-    ASSERT_TRUE(showMemberValue(tree, 0, native, chakra, output));
-    ASSERT_TRUE(showMemberValue(tree, 1, native, chakra, output));
+    ASSERT_TRUE(showMemberValue(tree, engine::kNativeEngine, native, chakra, output));
+    ASSERT_TRUE(showMemberValue(tree, engine::kChakraEngine, native, chakra, output));
     EXPECT_EQ(output.texts(), (std::vector<std::string>{">>my-obj.x y:【\"z\"】", ">>my-obj.x y:【\"z\"】"}));
 }
 
 TEST_F(MemberValueTest, ArrayElementsAreMembersToo) {
     tree.select(element);
-    ASSERT_TRUE(showMemberValue(tree, 1, native, chakra, output));
+    ASSERT_TRUE(showMemberValue(tree, engine::kChakraEngine, native, chakra, output));
     EXPECT_EQ(output.texts(), (std::vector<std::string>{">>list.0:【{\"k\":[1,2]}】"}));
 }
 
 TEST_F(MemberValueTest, OnlyMemberItemsAreHandled) {
     tree.select(object);
-    EXPECT_FALSE(showMemberValue(tree, 0, native, chakra, output));
+    EXPECT_FALSE(showMemberValue(tree, engine::kNativeEngine, native, chakra, output));
     tree.select(kNoNode);
-    EXPECT_FALSE(showMemberValue(tree, 1, native, chakra, output));
+    EXPECT_FALSE(showMemberValue(tree, engine::kChakraEngine, native, chakra, output));
     EXPECT_TRUE(output.lines.empty());
 }
 
@@ -156,8 +156,8 @@ TEST_F(MemberValueTest, AFailedEvaluationShowsAnEmptyValue) {
     chakra.AddCode("a = undefined;");
     native.AddCode("a = undefined;");
     tree.select(member);
-    showMemberValue(tree, 1, native, chakra, output);
-    showMemberValue(tree, 0, native, chakra, output);
+    showMemberValue(tree, engine::kChakraEngine, native, chakra, output);
+    showMemberValue(tree, engine::kNativeEngine, native, chakra, output);
     EXPECT_EQ(output.texts(), (std::vector<std::string>{">>a.b:【】", ">>a.b:【】"}));
 }
 
