@@ -29,7 +29,7 @@ private slots:
 
     void slowRunShowsTheDialogAndEndsItWithoutStopping() {
         if (!std::filesystem::exists(paths::join(paths::programDirectory(), "quillbox")))
-            QSKIP("the quillbox program is not built beside the tests");
+            APPTEST_SKIP("the quillbox program is not built beside the tests");
         std::atomic<int> stops{0};
         auto watch = std::make_unique<app::StopWatch>([&] { ++stops; }, 10);
         QTRY_VERIFY_WITH_TIMEOUT(watch->dialogShown(), 20000);
@@ -40,7 +40,7 @@ private slots:
     void aDialogClosedAnyWayStops() {
         const std::string program = paths::join(paths::programDirectory(), "quillbox");
         if (!std::filesystem::exists(program))
-            QSKIP("the quillbox program is not built beside the tests");
+            APPTEST_SKIP("the quillbox program is not built beside the tests");
         std::atomic<int> stops{0};
         auto watch = std::make_unique<app::StopWatch>([&] { ++stops; }, 10);
         QTRY_VERIFY_WITH_TIMEOUT(watch->dialogShown(), 20000);
@@ -54,7 +54,7 @@ private slots:
     void theDialogEndsWithTheProgramThatStartedIt() {
         const std::string program = paths::join(paths::programDirectory(), "quillbox");
         if (!std::filesystem::exists(program))
-            QSKIP("the quillbox program is not built beside the tests");
+            APPTEST_SKIP("the quillbox program is not built beside the tests");
         // The program's end, however abrupt, closes its end of the dialog's input.
         QProcess dialog;
         dialog.start(QString::fromStdString(program), {QString::fromLatin1(app::kStopDialogSwitch)});

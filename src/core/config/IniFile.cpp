@@ -1,6 +1,7 @@
 #include "core/config/IniFile.h"
 
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <system_error>
@@ -137,9 +138,22 @@ bool fail(std::string* error, std::string message) {
 
 // Reads the file; a file that does not exist reads as empty. False when it exists but
 // cannot be read: writing then would throw away every other setting.
+// The settings are a regular file: anything else in its place (a FIFO, which would hold
+// the program at its first read until something writes to it; a device) is not read.
+bool readRegular(const std::string& path, std::string& bytes, std::string* error) {
+    struct stat info;
+    if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        bytes.clear();
+        if (error)
+            *error = path + ": " + (S_ISDIR(info.st_mode) ? std::strerror(EISDIR) : "not a regular file");
+        return false;
+    }
+    return files::readAll(path, bytes, error);
+}
+
 bool load(const std::string& path, std::string& bytes, std::string* error) {
     std::string reason;
-    if (files::readAll(path, bytes, &reason))
+    if (readRegular(path, bytes, &reason))
         return true;
     struct stat info;
     if (::lstat(path.c_str(), &info) != 0 && errno == ENOENT) {
@@ -163,7 +177,7 @@ std::string writeTarget(const std::string& path) {
 
 std::string IniFile::read(std::string_view section, std::string_view key, std::string_view defaultValue) const {
     std::string bytes;
-    if (!files::readAll(path_, bytes))
+    if (!readRegular(path_, bytes, nullptr))
         return std::string(defaultValue);
     const ParsedFile file = parse(bytes);
     const auto header = findSection(file, trim(section));
