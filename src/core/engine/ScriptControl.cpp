@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <malloc.h>
 #include <strings.h>
 
 #include <duktape.h>
@@ -376,7 +377,7 @@ ScriptControl::~ScriptControl() {
 
 void ScriptControl::createHeap() {
     auto heap = std::make_unique<Heap>();
-    heap->limit = heapLimit_;
+    heap->limit = heapLimit_ ? heapLimit_ : SIZE_MAX;
     heap->stopRequested = &stopRequested_;
     heap->ctx = duk_create_heap(heapAlloc, heapRealloc, heapFree, heap.get(), onFatal);
     heap_ = std::move(heap);
@@ -450,6 +451,7 @@ bool ScriptControl::execute(Mode mode, const std::string& code, const std::strin
         stopRequested_ = false;
     }
     lastCallStopped_ = false;
+    lastCallOutOfMemory_ = false;
     if (heap_) {
         heap_->stopped = false;
         heap_->hasDeadline = timeLimit_.count() > 0;
@@ -474,7 +476,23 @@ bool ScriptControl::execute(Mode mode, const std::string& code, const std::strin
     }
     if (heap_)
         heap_->hasDeadline = false;
+    if (!ok && error_.Number == 7 && heap_ && heap_->refusedAllocation) {
+        // The script reached the limit and did not get over it: the heap goes, and with it
+        // what the script held, so the memory is the system's again.
+        if (result)
+            *result = Value();
+        Reset();
+        malloc_trim(0);
+        lastCallOutOfMemory_ = true;
+        error_ = {7, kRuntimeSource, memoryLimitDescription(heapLimit_, "added"), 0, 0, ""};
+    }
     return ok;
+}
+
+void ScriptControl::setMemoryLimit(std::size_t bytes) {
+    heapLimit_ = bytes;
+    if (heap_)
+        heap_->limit = bytes ? bytes : SIZE_MAX;
 }
 
 bool ScriptControl::run(Mode mode, const std::string& code, const std::string& name, const std::vector<Value>& args,
