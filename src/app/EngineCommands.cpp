@@ -7,6 +7,7 @@
 #include "app/MainWindow.h"
 #include "app/QtPorts.h"
 #include "app/StopWatch.h"
+#include "core/config/Settings.h"
 #include "core/engine/TestPage.h"
 #include "core/platform/Shell.h"
 #include "core/transform/Transform.h"
@@ -14,7 +15,11 @@
 namespace quillbox::app {
 
 EngineCommands::EngineCommands(MainWindow& window)
-    : window_(window), loader_(window.store(), window.output(), native_, chakra_) {}
+    : window_(window), loader_(window.store(), window.output(), native_, chakra_) {
+    const std::size_t memoryLimit = config::engineMemoryLimit(window.ini());
+    native_.ControlObject()->setMemoryLimit(memoryLimit);
+    chakra_.setMemoryLimit(memoryLimit);
+}
 
 int EngineCommands::chosenEngine() const { return window_.engineSelector()->currentIndex(); }
 
