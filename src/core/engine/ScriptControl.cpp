@@ -33,12 +33,16 @@ struct ScriptControl::Heap {
     bool hasDeadline = false;
     std::chrono::steady_clock::time_point deadline;
     bool stopped = false;
+    // The script was ended because an allocation passed the memory limit.
+    bool memoryExceeded = false;
 };
 
 }  // namespace quillbox::engine
 
-// Asked by the engine every so many instructions (DUK_USE_EXEC_TIMEOUT_CHECK). Once it says
-// yes, the engine throws from the next instruction on, so a script cannot catch its way out.
+// Asked by the engine every so many instructions, and by long built-ins (our patches), through
+// DUK_USE_EXEC_TIMEOUT_CHECK. Once it says yes, the engine throws from the next instruction on,
+// so a script cannot catch its way out: not of a stop, a deadline, nor of the memory limit once
+// an allocation was refused for it (the script might otherwise catch "out of memory" for ever).
 extern "C" duk_bool_t quillbox_duktape_timeout_check(void* udata) {
     auto* heap = static_cast<quillbox::engine::ScriptControl::Heap*>(udata);
     if (!heap || heap->stopped)
@@ -46,6 +50,8 @@ extern "C" duk_bool_t quillbox_duktape_timeout_check(void* udata) {
     if ((heap->stopRequested && heap->stopRequested->load(std::memory_order_relaxed)) ||
         (heap->hasDeadline && std::chrono::steady_clock::now() >= heap->deadline))
         heap->stopped = true;
+    else if (heap->refusedAllocation)
+        heap->stopped = heap->memoryExceeded = true;
     return heap->stopped;
 }
 
@@ -454,6 +460,7 @@ bool ScriptControl::execute(Mode mode, const std::string& code, const std::strin
     lastCallOutOfMemory_ = false;
     if (heap_) {
         heap_->stopped = false;
+        heap_->memoryExceeded = false;
         heap_->hasDeadline = timeLimit_.count() > 0;
         if (heap_->hasDeadline)
             heap_->deadline = std::chrono::steady_clock::now() + timeLimit_;
@@ -464,7 +471,7 @@ bool ScriptControl::execute(Mode mode, const std::string& code, const std::strin
         running_ = false;
         stopRequested_ = false;
     }
-    if (heap_ && heap_->stopped) {
+    if (heap_ && heap_->stopped && !heap_->memoryExceeded) {
         // The script was ended from outside: whatever it left half done goes with the heap.
         if (result)
             *result = Value();
@@ -476,7 +483,7 @@ bool ScriptControl::execute(Mode mode, const std::string& code, const std::strin
     }
     if (heap_)
         heap_->hasDeadline = false;
-    if (!ok && error_.Number == 7 && heap_ && heap_->refusedAllocation) {
+    if (heap_ && (heap_->memoryExceeded || (!ok && error_.Number == 7 && heap_->refusedAllocation))) {
         // The script reached the limit and did not get over it: the heap goes, and with it
         // what the script held, so the memory is the system's again.
         if (result)
@@ -485,6 +492,7 @@ bool ScriptControl::execute(Mode mode, const std::string& code, const std::strin
         malloc_trim(0);
         lastCallOutOfMemory_ = true;
         error_ = {7, kRuntimeSource, memoryLimitDescription(heapLimit_, "added"), 0, 0, ""};
+        return false;
     }
     return ok;
 }

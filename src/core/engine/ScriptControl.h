@@ -85,8 +85,9 @@ public:
     // ---- the memory limit ----
     // What the scripts may use (0: no limit); takes effect at once (the owner's thread only,
     // between calls).
-    // A call that fails because an allocation passed it leaves the engine made anew, as a
-    // stop does, with Error 7 naming the limit (memoryLimitDescription).
+    // A script whose allocation passes it is ended (catching "out of memory" does not keep it
+    // going) and the engine is made anew, as after a stop, with Error 7 naming the limit
+    // (memoryLimitDescription).
     void setMemoryLimit(std::size_t bytes);
     std::size_t memoryLimit() const { return heapLimit_; }
     bool lastCallOutOfMemory() const { return lastCallOutOfMemory_; }
