@@ -1,6 +1,7 @@
 // The ChakraCore engine's life, its calls, the stop and the memory limit. The library's calls
-// (chakra/Api), value conversion (chakra/Values), the host objects (chakra/HostObjects), the
-// exception record (chakra/Exception) and the time limit's thread (chakra/Watchdog) live beside.
+// (chakra/Api), value conversion (chakra/Values), the host objects (chakra/HostObjects) and
+// ajax (chakra/Ajax), the exception record (chakra/Exception), the time limit's thread
+// (chakra/Watchdog) and the engine-library check (chakra/LibraryCheck) live beside.
 #include "core/engine/ChakraCore.h"
 
 #include <malloc.h>
