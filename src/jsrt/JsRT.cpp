@@ -44,13 +44,13 @@
 #include <deque>
 #include <mutex>
 #include <string>
-
-#include <fcntl.h>
-#include <unistd.h>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 // Exported by JavaScriptCore, declared only in its private headers.
 extern "C" {
