@@ -12,7 +12,7 @@ packages=(
   libjavascriptcoregtk-4.1-dev libpcre2-dev libcurl4-openssl-dev
   libsodium-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
   fonts-noto-cjk xvfb xauth xclip xdotool x11-utils imagemagick python3
-  dpkg-dev python3-yaml python3-lib2to3
+  dpkg-dev python3-yaml python3-lib2to3 patch
   # Debian's own build of Duktape: only the benchmark's peer (the program builds its own).
   duktape-dev
   desktop-file-utils appstream file

@@ -10,6 +10,7 @@
 #include "app/ProjectTreeView.h"
 #include "app/QtPorts.h"
 #include "app/StopWatch.h"
+#include "core/config/Settings.h"
 #include "core/engine/TestPage.h"
 #include "core/platform/Shell.h"
 #include "core/transform/Transform.h"
@@ -20,6 +21,9 @@ EngineCommands::EngineCommands(MainWindow& window)
     : window_(window),
       loader_(window.store(), window.output(), native_, chakra_),
       thread_(std::make_unique<engine::EngineThread>()) {
+    const std::size_t memoryLimit = config::engineMemoryLimit(window.ini());
+    native_.ControlObject()->setMemoryLimit(memoryLimit);
+    chakra_.setMemoryLimit(memoryLimit);
     // What the engine's side hands back runs here, in order, while this object lives.
     loader_.setThreads([this](std::function<void()> task) { thread_->post(std::move(task)); },
                        [this](std::function<void()> task) {

@@ -6,6 +6,7 @@
 #include "cli/Command.h"
 #include "cli/CommandSupport.h"
 #include "core/engine/CodeLoader.h"
+#include "core/engine/MemoryLimit.h"
 
 namespace quillbox::cli {
 namespace {
@@ -17,6 +18,7 @@ int runRun(const std::vector<std::string>& args) {
     std::vector<std::string> expressions;
     engine::EngineKind engineIndex = engine::kChakraEngine;
     double timeout = 0;
+    std::size_t memoryLimit = engine::kDefaultMemoryLimit;
     const auto onOption = [&](const std::string& option, const std::string& value) {
         if (option == "--engine")
             return parseEngineOption(kName, value, engineIndex);
@@ -24,6 +26,15 @@ int runRun(const std::vector<std::string>& args) {
             if (value.empty())
                 return usage(kName, "-e needs an expression: an empty one evaluates nothing");
             expressions.push_back(value);
+        } else if (option == "--memory") {
+            char* end = nullptr;
+            const long mib = std::strtol(value.c_str(), &end, 10);
+            if (value.empty() || *end != '\0' || value[0] == '-' || value[0] == '+' ||
+                mib < engine::kMinMemoryLimitMiB || mib > engine::kMaxMemoryLimitMiB)
+                return usage(kName, "--memory takes a whole number of MiB from " +
+                                        std::to_string(engine::kMinMemoryLimitMiB) + " to " +
+                                        std::to_string(engine::kMaxMemoryLimitMiB) + ", not '" + value + "'");
+            memoryLimit = static_cast<std::size_t>(mib) << 20;
         } else {
             char* end = nullptr;
             timeout = std::strtod(value.c_str(), &end);
@@ -33,7 +44,7 @@ int runRun(const std::vector<std::string>& args) {
         return kOk;
     };
     if (const int status = parseArguments(
-            kName, args, {{"--engine", true}, {"-e", true}, {"--timeout", true}}, onOption, operands);
+            kName, args, {{"--engine", true}, {"-e", true}, {"--timeout", true}, {"--memory", true}}, onOption, operands);
         status != kOk)
         return status;
     if (const int status = requireOneFile(kName, operands); status != kOk)
@@ -48,6 +59,8 @@ int runRun(const std::vector<std::string>& args) {
     RecordingOutput output(&std::cout);
     engine::JScript native;
     engine::ChakraCore chakra;
+    chakra.setMemoryLimit(memoryLimit);
+    native.ControlObject()->setMemoryLimit(memoryLimit);
     // The engines count whole milliseconds: a shorter limit is rounded up, never down to
     // 0, which would mean no limit at all.
     if (timeout > 0) {
@@ -75,6 +88,7 @@ const CommandRegistration registration({
     kName,
     "load a project into an engine and evaluate expressions",
     "Usage: quillbox-cli run FILE [--engine native|chakra] [-e EXPR]... [--timeout SECONDS]\n"
+    "                        [--memory MIB]\n"
     "\n"
     "Loads FILE as the load command does, then evaluates each EXPR in order as the evaluate\n"
     "command does. FILE is a project script file, or any other JavaScript file taken as a\n"
@@ -84,6 +98,9 @@ const CommandRegistration registration({
     "  -e EXPR                 an expression to evaluate; may be repeated\n"
     "  --timeout SECONDS       stop each engine call of the load or of an evaluation after\n"
     "                          this long; a stopped script writes the line \"执行已停止\"\n"
+    "                          and leaves the engine empty\n"
+    "  --memory MIB            the memory the script may use (default 1024, 16 to 1048576);\n"
+    "                          a script that passes it fails with an error naming the limit\n"
     "                          and leaves the engine empty\n"
     "\n"
     "Every message line is printed as \">>\" and its text, every console line as \">>[type] \"\n"

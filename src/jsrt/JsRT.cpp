@@ -20,6 +20,15 @@
 // - The stop: JsDisableRuntimeExecution sets a flag that JavaScriptCore's execution time
 //   limit polls every kStopPollSeconds while script runs (only in runtimes created with
 //   JsRuntimeAttributeAllowScriptInterrupt, so other runtimes pay nothing).
+// - Memory: JavaScriptCore neither reports a VM's allocations one by one nor refuses them, so
+//   a runtime's usage is the growth of the process's resident memory while its calls run
+//   (kept from call to call), polled with the stop's flag, every kMemoryPollSeconds, once a
+//   limit or an allocation callback is set. The callback hears that growth as JsMemoryAllocate
+//   (or JsMemoryFree for a fall) at each poll, after the fact; when it refuses, or the usage
+//   passes the limit, the script is ended as by the stop and the call returns
+//   JsErrorOutOfMemory (after JsMemoryFailure). Memory another thread's engine gains while
+//   this runtime runs counts for this runtime too; a single allocation is not refused, so a
+//   runtime can pass its limit by what one built-in call allocates.
 #include "JsRT.h"
 
 #include <JavaScriptCore/JavaScript.h>
@@ -29,6 +38,7 @@
 #include <atomic>
 #include <climits>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -38,6 +48,9 @@
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 // Exported by JavaScriptCore, declared only in its private headers.
 extern "C" {
@@ -53,6 +66,8 @@ static_assert(sizeof(void*) == 8, "values are JSValueRefs: needs the 64-bit enco
 namespace {
 
 constexpr double kStopPollSeconds = 0.1;
+constexpr double kMemoryPollSeconds = 0.05;
+constexpr size_t kNoMemoryLimit = static_cast<size_t>(-1);
 // Sources kept for the metadata's `source` line; the oldest go first.
 constexpr size_t kMaxKeptSources = 1024;
 
@@ -92,7 +107,17 @@ struct Runtime {
     unsigned attributes = 0;
     std::vector<Context*> contexts;
     std::atomic<bool> disabled{false};
+    bool polling = false;                   // JavaScriptCore's time limit calls shouldTerminate
     bool terminated = false;                // the running call was ended by the stop
+    // Memory; read and written on the runtime's own thread only.
+    size_t memoryLimit = kNoMemoryLimit;
+    JsMemoryAllocationCallback memoryCallback = nullptr;
+    void* memoryCallbackState = nullptr;
+    long long retainedMemory = 0;           // resident growth kept from calls that have ended
+    long long callStartResident = 0;        // resident memory when the outermost call began
+    long long callEndResident = 0;          // and when the last one ended
+    size_t reportedMemory = 0;              // the usage the callback was last told of
+    bool memoryFailed = false;              // the running call was ended by the memory limit
     JSValueRef terminationValue = nullptr;  // what the engine threw to end it (protected)
     int depth = 0;                          // calls into the engine in progress
     PendingException exception;
@@ -232,16 +257,76 @@ JSValueRef makeString(JSContextRef ctx, std::u16string_view s) {
     return JSValueMakeString(ctx, str.ref);
 }
 
+// ---- memory ----
+
+// The process's resident memory in bytes; 0 when it cannot be read.
+long long residentBytes() {
+    static const int statm = open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
+    static const long page = sysconf(_SC_PAGESIZE);
+    char text[128];
+    const ssize_t n = statm < 0 ? -1 : pread(statm, text, sizeof text - 1, 0);
+    if (n <= 0)
+        return 0;
+    text[n] = '\0';
+    unsigned long long size = 0, resident = 0;
+    if (std::sscanf(text, "%llu %llu", &size, &resident) != 2)
+        return 0;
+    return static_cast<long long>(resident) * page;
+}
+
+bool watchesMemory(const Runtime* rt) {
+    return rt->memoryLimit != kNoMemoryLimit || rt->memoryCallback;
+}
+
+size_t memoryUsage(const Runtime* rt) {
+    long long usage = rt->retainedMemory;
+    if (rt->depth > 0)
+        usage += residentBytes() - rt->callStartResident;
+    return usage > 0 ? static_cast<size_t>(usage) : 0;
+}
+
+// Tells the callback how the usage moved since it last heard; false when the runtime must
+// stop: the callback refused the growth or the usage is over the limit.
+bool memoryAllowed(Runtime* rt) {
+    const size_t usage = memoryUsage(rt);
+    bool allowed = true;
+    if (rt->memoryCallback && usage > rt->reportedMemory)
+        allowed = rt->memoryCallback(rt->memoryCallbackState, JsMemoryAllocate, usage - rt->reportedMemory);
+    else if (rt->memoryCallback && usage < rt->reportedMemory)
+        rt->memoryCallback(rt->memoryCallbackState, JsMemoryFree, rt->reportedMemory - usage);
+    rt->reportedMemory = usage;
+    if (rt->memoryLimit != kNoMemoryLimit && usage > rt->memoryLimit)
+        allowed = false;
+    if (!allowed && rt->memoryCallback)
+        rt->memoryCallback(rt->memoryCallbackState, JsMemoryFailure, usage);
+    return allowed;
+}
+
 // ---- the stop ----
+
+double pollSeconds(const Runtime* rt) {
+    return watchesMemory(rt) ? kMemoryPollSeconds : kStopPollSeconds;
+}
 
 bool shouldTerminate(JSContextRef, void* data) {
     auto* runtime = static_cast<Runtime*>(data);
     // JavaScriptCore calls us once per arming: arm again so the stop flag keeps being polled.
-    JSContextGroupSetExecutionTimeLimit(runtime->group, kStopPollSeconds, shouldTerminate, runtime);
-    if (!runtime->disabled.load())
-        return false;
-    runtime->terminated = true;
-    return true;
+    JSContextGroupSetExecutionTimeLimit(runtime->group, pollSeconds(runtime), shouldTerminate, runtime);
+    if (runtime->disabled.load()) {
+        runtime->terminated = true;
+        return true;
+    }
+    if (watchesMemory(runtime) && runtime->depth > 0 && !memoryAllowed(runtime)) {
+        runtime->memoryFailed = true;
+        runtime->terminated = true;
+        return true;
+    }
+    return false;
+}
+
+void startPolling(Runtime* rt) {
+    JSContextGroupSetExecutionTimeLimit(rt->group, pollSeconds(rt), shouldTerminate, rt);
+    rt->polling = true;
 }
 
 // ---- exceptions ----
@@ -321,13 +406,15 @@ JsErrorCode finishCall(Context* c, JSValueRef exception, bool compileError = fal
             rt->terminationValue = exception;
             JSValueProtect(c->ctx, exception);
         }
+        const bool outOfMemory = rt->memoryFailed;
         if (rt->depth == 0) {
             rt->terminated = false;
+            rt->memoryFailed = false;
             if (rt->terminationValue)
                 JSValueUnprotect(c->ctx, rt->terminationValue);
             rt->terminationValue = nullptr;
         }
-        return JsErrorScriptTerminated;
+        return outOfMemory ? JsErrorOutOfMemory : JsErrorScriptTerminated;
     }
     if (!exception)
         return JsNoError;
@@ -350,13 +437,31 @@ JsErrorCode enterScript(Context*& c) {
         return JsErrorInDisabledState;
     if (c->runtime->hasException)
         return JsErrorInExceptionState;
+    if (watchesMemory(c->runtime) && c->runtime->depth == 0 && c->runtime->memoryLimit != kNoMemoryLimit &&
+        memoryUsage(c->runtime) > c->runtime->memoryLimit)
+        return JsErrorOutOfMemory;
     return JsNoError;
 }
 
+// A call into the engine. The outermost one measures the resident memory it gains.
 struct Depth {
     Runtime* rt;
-    explicit Depth(Runtime* r) : rt(r) { ++rt->depth; }
-    ~Depth() { --rt->depth; }
+    explicit Depth(Runtime* r) : rt(r) {
+        if (rt->depth++ != 0 || !watchesMemory(rt))
+            return;
+        rt->callStartResident = residentBytes();
+        // JavaScriptCore hands freed pages back in the background, mostly between calls: a fall
+        // since the last call counts as this runtime's (a rise is another's).
+        if (rt->callEndResident > rt->callStartResident)
+            rt->retainedMemory = std::max(0LL, rt->retainedMemory - (rt->callEndResident - rt->callStartResident));
+    }
+    ~Depth() {
+        if (--rt->depth != 0 || !watchesMemory(rt))
+            return;
+        rt->callEndResident = residentBytes();
+        rt->retainedMemory = std::max(0LL, rt->retainedMemory + rt->callEndResident - rt->callStartResident);
+        rt->reportedMemory = std::min(rt->reportedMemory, static_cast<size_t>(rt->retainedMemory));
+    }
 };
 
 // Runs fn(JSValueRef* exception) as a call into the engine.
@@ -608,7 +713,7 @@ JSRT_API JsCreateRuntime(JsRuntimeAttributes attributes, JsThreadServiceCallback
     rt->group = JSContextGroupCreate();
     rt->attributes = attributes;
     if (attributes & JsRuntimeAttributeAllowScriptInterrupt)
-        JSContextGroupSetExecutionTimeLimit(rt->group, kStopPollSeconds, shouldTerminate, rt);
+        startPolling(rt);
     {
         std::lock_guard lock(registryMutex);
         runtimes.insert(rt);
@@ -644,7 +749,7 @@ JSRT_API JsDisposeRuntime(JsRuntimeHandle runtime) {
         JSStringRelease(s.source);
     for (Context* c : rt->contexts)
         releaseContext(c);
-    if (rt->attributes & JsRuntimeAttributeAllowScriptInterrupt)
+    if (rt->polling)
         JSContextGroupClearExecutionTimeLimit(rt->group);
     JSContextGroupRelease(rt->group);
     delete rt;
@@ -783,6 +888,50 @@ JSRT_API JsIsRuntimeExecutionDisabled(JsRuntimeHandle runtime, bool* isDisabled)
     if (!runtimes.count(rt))
         return JsErrorInvalidArgument;
     *isDisabled = rt->disabled.load();
+    return JsNoError;
+}
+
+JSRT_API JsGetRuntimeMemoryUsage(JsRuntimeHandle runtime, size_t* memoryUsage) {
+    if (!memoryUsage)
+        return JsErrorNullArgument;
+    if (!isRuntime(runtime))
+        return JsErrorInvalidArgument;
+    *memoryUsage = ::memoryUsage(static_cast<Runtime*>(runtime));
+    return JsNoError;
+}
+
+JSRT_API JsGetRuntimeMemoryLimit(JsRuntimeHandle runtime, size_t* memoryLimit) {
+    if (!memoryLimit)
+        return JsErrorNullArgument;
+    if (!isRuntime(runtime))
+        return JsErrorInvalidArgument;
+    *memoryLimit = static_cast<Runtime*>(runtime)->memoryLimit;
+    return JsNoError;
+}
+
+JSRT_API JsSetRuntimeMemoryLimit(JsRuntimeHandle runtime, size_t memoryLimit) {
+    if (!isRuntime(runtime))
+        return JsErrorInvalidArgument;
+    auto* rt = static_cast<Runtime*>(runtime);
+    if (rt->depth > 0)
+        return JsErrorRuntimeInUse;
+    rt->memoryLimit = memoryLimit;
+    if (watchesMemory(rt))
+        startPolling(rt);
+    return JsNoError;
+}
+
+JSRT_API JsSetRuntimeMemoryAllocationCallback(JsRuntimeHandle runtime, void* callbackState,
+                                              JsMemoryAllocationCallback allocationCallback) {
+    if (!isRuntime(runtime))
+        return JsErrorInvalidArgument;
+    auto* rt = static_cast<Runtime*>(runtime);
+    if (rt->depth > 0)
+        return JsErrorRuntimeInUse;
+    rt->memoryCallback = allocationCallback;
+    rt->memoryCallbackState = callbackState;
+    if (watchesMemory(rt))
+        startPolling(rt);
     return JsNoError;
 }
 

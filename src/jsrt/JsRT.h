@@ -116,6 +116,15 @@ typedef enum _JsValueType {
     JsDataView = 12,
 } JsValueType;
 
+typedef enum _JsMemoryEventType {
+    JsMemoryAllocate = 0,
+    JsMemoryFree = 1,
+    JsMemoryFailure = 2,
+} JsMemoryEventType;
+
+// For JsMemoryAllocate, false refuses the allocation; the result is ignored for the others.
+typedef bool (*JsMemoryAllocationCallback)(void* callbackState, JsMemoryEventType allocationEvent,
+                                           size_t allocationSize);
 typedef void (*JsBackgroundWorkItemCallback)(void* callbackState);
 typedef bool (*JsThreadServiceCallback)(JsBackgroundWorkItemCallback callback, void* callbackState);
 typedef void (*JsPromiseContinuationCallback)(JsValueRef task, void* callbackState);
@@ -136,6 +145,14 @@ JSRT_API JsRelease(JsRef ref, unsigned int* count);
 JSRT_API JsDisableRuntimeExecution(JsRuntimeHandle runtime);
 JSRT_API JsEnableRuntimeExecution(JsRuntimeHandle runtime);
 JSRT_API JsIsRuntimeExecutionDisabled(JsRuntimeHandle runtime, bool* isDisabled);
+// Memory: a limit of (size_t)-1 is none (the default). A script that passes the limit, or whose
+// allocation the callback refuses, ends with JsErrorOutOfMemory; until the runtime's usage is back
+// under the limit every further script fails the same way.
+JSRT_API JsGetRuntimeMemoryUsage(JsRuntimeHandle runtime, size_t* memoryUsage);
+JSRT_API JsGetRuntimeMemoryLimit(JsRuntimeHandle runtime, size_t* memoryLimit);
+JSRT_API JsSetRuntimeMemoryLimit(JsRuntimeHandle runtime, size_t memoryLimit);
+JSRT_API JsSetRuntimeMemoryAllocationCallback(JsRuntimeHandle runtime, void* callbackState,
+                                              JsMemoryAllocationCallback allocationCallback);
 
 // Running scripts and calling functions.
 JSRT_API JsRun(JsValueRef script, JsSourceContext sourceContext, JsValueRef sourceUrl,

@@ -19,6 +19,7 @@
 #include "app/MainWindow.h"
 #include "app/WindowFrame.h"
 #include "core/config/IniFile.h"
+#include "core/config/Settings.h"
 #include "core/engine/TestPage.h"
 #include "core/platform/Dialogs.h"
 #include "core/platform/Page.h"
@@ -89,6 +90,22 @@ private slots:
         window->tree()->setCurrentItem(window->itemOf(moduleNode("demo", "a")));
         QCOMPARE(window->currentPage()->name(), std::string("demo_a.js"));
         QCOMPARE(title(), titleFor("demo_a.js"));
+    }
+
+    void theEnginesGetTheMemoryLimitOfTheSettingsFile() {
+        const std::string iniPath = apptest::freshDir("workflow-memory") + "/Quillbox_config.ini";
+        const config::IniFile ini(iniPath);
+        QVERIFY(config::write(ini, config::keys::engineMemory, "32"));
+        window.reset();
+        QVERIFY(apptest::openWindow(window, ini, dialogs, shell));
+        addProject("hog", {{"h", "var x = new Array(100001).join('x'), a = [];\nfor (;;) a.push(x + a.length);"}});
+        window->store().selectNode(moduleNode("hog", "h"));
+        window->engineSelector()->setCurrentIndex(0);  // the native engine
+        QTest::mouseClick(child<QToolButton>("按钮_加载"), Qt::LeftButton);
+        auto* box = child<QTextEdit>("编辑框_计算");
+        QTRY_VERIFY_WITH_TIMEOUT(box->toPlainText().contains(QStringLiteral(">>发生错误：7")), 60000);
+        const QString output = box->toPlainText();
+        QVERIFY2(output.contains(QStringLiteral("the script passed the memory limit of 32 MiB")), qPrintable(output));
     }
 
     void theTitleNeverNamesADeletedOrRenamedPage() {

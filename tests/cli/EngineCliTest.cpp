@@ -152,6 +152,37 @@ TEST(RunCommand, AnEndlessLoopIsStoppedByTheTimeoutInEitherEngine) {
     }
 }
 
+// The stop reaches a regular expression and long built-in calls in the native engine too.
+TEST(RunCommand, TheTimeoutStopsABacktrackingRegexpAndALongBuiltIn) {
+    const std::string file = script("spots.js",
+                                    "function re() { var s = new Array(41).join('a') + '!'; for (;;) /^(a+)+$/.test(s); }\n"
+                                    "function sorting() { var a = []; for (var i = 0; i < 300000; i++) a.push(i % 977);"
+                                    " for (;;) a.slice(0).sort(); }\n");
+    for (const char* call : {"re()", "sorting()"}) {
+        const auto r = runProcess(kCli, {"run", file, "--engine", "native", "--timeout", "1", "-e", call, "-e", "6*7"});
+        EXPECT_EQ(r.status, 1) << call;
+        EXPECT_EQ(r.out, ">>spots_spots.js：加载成功\n>>[spots] 加载成功\n>>执行已停止\n>>引擎已重新创建,请重新加载项目\n"
+                         ">>[结果] 42\n")
+            << call;
+    }
+}
+
+TEST(RunCommand, AScriptPassingTheMemoryLimitFailsWithTheLimitNamedAndTheNextExpressionRuns) {
+    const std::string file =
+        script("hog.js", "function hog() { var x = new Array(100001).join('x'), a = []; for (;;) a.push(x + a.length); }\n");
+    const auto native = runProcess(kCli, {"run", file, "--engine", "native", "--memory", "32", "-e", "hog()", "-e", "6*7"});
+    EXPECT_EQ(native.status, 1);
+    EXPECT_EQ(native.out, ">>hog_hog.js：加载成功\n>>[hog] 加载成功\n>>发生错误：错误号=7\n>>错误位置：0行0字符处\n"
+                          ">>错误描述：：Out of memory: the script passed the memory limit of 32 MiB; the engine was made "
+                          "anew and all added code is gone\n>>[结果] 42\n");
+    REQUIRE_CHAKRA();
+    const auto chakra = runProcess(kCli, {"run", file, "--memory", "64", "-e", "hog()", "-e", "6*7"});
+    EXPECT_EQ(chakra.status, 1);
+    EXPECT_EQ(chakra.out, ">>hog_hog.js：加载成功\n>>[hog] 加载成功\n>>错误位置：引擎未给出错误位置\n"
+                          ">>错误描述：：Error: Out of memory: the script passed the memory limit of 64 MiB; the engine "
+                          "was made anew and all loaded code is gone\n>>[结果] 42\n");
+}
+
 // A limit below a millisecond is still a limit: it is not rounded down to none.
 TEST(RunCommand, ATimeoutBelowAMillisecondStillStops) {
     REQUIRE_CHAKRA();
@@ -181,6 +212,12 @@ TEST(RunCommand, BadUsageChangesNothingAndSaysWhy) {
     EXPECT_EQ(runProcess(kCli, {"run", file, "--engine", "v8"}).status, 2);
     EXPECT_EQ(runProcess(kCli, {"run", file, "--timeout", "soon"}).status, 2);
     EXPECT_EQ(runProcess(kCli, {"run", file, "--timeout", "0"}).status, 2);
+    for (const char* memory : {"", "15", "1048577", "-64", "+64", "64.5", "64M", "lots"}) {
+        const auto r = runProcess(kCli, {"run", file, "--memory", memory, "-e", "1"});
+        EXPECT_EQ(r.status, 2) << memory;
+        EXPECT_NE(r.err.find("--memory takes a whole number of MiB from 16 to 1048576"), std::string::npos) << r.err;
+        EXPECT_EQ(r.out, "") << memory;
+    }
     const auto missing = runProcess(kCli, {"run", file + ".absent"});
     EXPECT_EQ(missing.status, 1);
     EXPECT_FALSE(missing.err.empty());

@@ -666,4 +666,65 @@ TEST_F(JsRTStop, ARuntimeStoppedWhileRunningCanBeDisposed) {
     ASSERT_EQ(JsSetCurrentContext(context), JsNoError);
 }
 
+// ---------------------------------------------------------------- memory
+
+struct MemoryEvents {
+    size_t allocated = 0;
+    size_t freed = 0;
+    int failures = 0;
+    size_t refuseAbove = static_cast<size_t>(-1);  // refuse growth once this much was allocated
+};
+
+bool countMemory(void* state, JsMemoryEventType event, size_t size) {
+    auto* events = static_cast<MemoryEvents*>(state);
+    if (event == JsMemoryAllocate)
+        events->allocated += size;
+    else if (event == JsMemoryFree)
+        events->freed += size;
+    else if (event == JsMemoryFailure)
+        ++events->failures;
+    return event != JsMemoryAllocate || events->allocated <= events->refuseAbove;
+}
+
+constexpr const char* kHog = "var a = []; for (;;) a.push(new Array(100001).join('x') + a.length);";
+
+TEST_F(JsRT, MemoryLimitIsNoneUntilSet) {
+    size_t limit = 0;
+    ASSERT_EQ(JsGetRuntimeMemoryLimit(runtime, &limit), JsNoError);
+    EXPECT_EQ(limit, static_cast<size_t>(-1));
+    EXPECT_EQ(JsSetRuntimeMemoryLimit(nullptr, 1 << 20), JsErrorInvalidArgument);
+    EXPECT_EQ(JsGetRuntimeMemoryUsage(runtime, nullptr), JsErrorNullArgument);
+    ASSERT_EQ(JsSetRuntimeMemoryLimit(runtime, size_t(64) << 20), JsNoError);
+    ASSERT_EQ(JsGetRuntimeMemoryLimit(runtime, &limit), JsNoError);
+    EXPECT_EQ(limit, size_t(64) << 20);
+}
+
+TEST_F(JsRT, AScriptPassingTheMemoryLimitEndsWithOutOfMemoryAndTheCallbackHearsIt) {
+    MemoryEvents events;
+    ASSERT_EQ(JsSetRuntimeMemoryAllocationCallback(runtime, &events, countMemory), JsNoError);
+    ASSERT_EQ(JsSetRuntimeMemoryLimit(runtime, size_t(64) << 20), JsNoError);
+    // A script cannot catch its way past the limit.
+    EXPECT_EQ(run(std::string("try { ") + kHog + " } catch (e) {} for (;;) {}"), JsErrorOutOfMemory);
+    EXPECT_EQ(events.failures, 1);
+    EXPECT_GT(events.allocated, size_t(64) << 20);
+    bool has = true;
+    ASSERT_EQ(JsHasException(&has), JsNoError);
+    EXPECT_FALSE(has) << "the end of the script is no exception of the script's";
+    size_t usage = 0;
+    ASSERT_EQ(JsGetRuntimeMemoryUsage(runtime, &usage), JsNoError);
+    // With the limit lifted the runtime runs again.
+    ASSERT_EQ(JsSetRuntimeMemoryLimit(runtime, static_cast<size_t>(-1)), JsNoError);
+    EXPECT_EQ(eval("a = null; 6 * 7"), "42");
+}
+
+TEST_F(JsRT, TheAllocationCallbackCanRefuseGrowthWithoutALimit) {
+    MemoryEvents events;
+    events.refuseAbove = size_t(32) << 20;
+    ASSERT_EQ(JsSetRuntimeMemoryAllocationCallback(runtime, &events, countMemory), JsNoError);
+    EXPECT_EQ(run(kHog), JsErrorOutOfMemory);
+    EXPECT_EQ(events.failures, 1);
+    ASSERT_EQ(JsSetRuntimeMemoryAllocationCallback(runtime, nullptr, nullptr), JsNoError);
+    EXPECT_EQ(eval("'usable'"), "usable");
+}
+
 }  // namespace

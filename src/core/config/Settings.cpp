@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "core/engine/MemoryLimit.h"
 #include "core/platform/Dialogs.h"
 #include "core/platform/Output.h"
 #include "core/platform/Paths.h"
@@ -124,6 +125,24 @@ void setFontSize(const IniFile& ini, Dialogs& dialogs) {
         return;
     }
     dialogs.messageBox("重启软件以更新配置", "成功", MessageIcon::Information, MessageButtons::Ok);
+}
+
+std::size_t engineMemoryLimit(const IniFile& ini, std::string* problem) {
+    const std::string text = read(ini, keys::engineMemory);
+    std::size_t digits = 0;
+    long mib = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9' || ++digits > 8)
+            break;
+        mib = mib * 10 + (c - '0');
+    }
+    if (digits == text.size() && mib >= engine::kMinMemoryLimitMiB && mib <= engine::kMaxMemoryLimitMiB)
+        return static_cast<std::size_t>(mib) << 20;
+    if (problem)
+        *problem = "[" + std::string(keys::engineMemory.section) + "] " + keys::engineMemory.name + "=" + text +
+                   " is not a number of MiB from " + std::to_string(engine::kMinMemoryLimitMiB) + " to " +
+                   std::to_string(engine::kMaxMemoryLimitMiB) + "; the engines keep 1024 MiB";
+    return engine::kDefaultMemoryLimit;
 }
 
 }  // namespace quillbox::config

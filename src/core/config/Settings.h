@@ -4,6 +4,7 @@
 // change them. The menu's check marks are the live settings while the program runs; they
 // are kept here in a plain MenuState, which the desktop program mirrors in its menu.
 #include <climits>
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -40,6 +41,8 @@ inline constexpr Key memoryText{"config", "memory_text", "true"};
 inline constexpr Key autoUpdate{"config", "update", "true"};
 inline constexpr Key saveMethod{"config", "memory_save_method", "1000"};
 inline constexpr Key saveRename{"config", "memory_save_rename", "false"};
+// The memory limit of each script engine, in MiB (see engineMemoryLimit).
+inline constexpr Key engineMemory{"engine", "memory_mib", "1024"};
 }  // namespace keys
 
 inline std::string read(const IniFile& ini, const Key& key) { return ini.read(key.section, key.name, key.defaultValue); }
@@ -117,6 +120,11 @@ void toggleRenameRoutine(MenuState& menu, const IniFile& ini, Output& output);
 // 1002), writes memory_save_method and says "切换转换方式成功". Any other style changes
 // nothing and returns false.
 bool chooseCallStyle(MenuState& menu, int clickedStyle, const IniFile& ini, Output& output);
+
+// The memory limit the engines are made with, in bytes: engine.memory_mib when it is a whole
+// number of MiB from 16 to 1048576 (spaces around it allowed), else the default of 1024 MiB;
+// then `problem` (when given) says what was wrong with the value, and the file is not changed.
+std::size_t engineMemoryLimit(const IniFile& ini, std::string* problem = nullptr);
 
 // The font-size command: asks for a size of 14 to 24 and stores it for the next start.
 void setFontSize(const IniFile& ini, Dialogs& dialogs);

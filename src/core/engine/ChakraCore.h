@@ -11,14 +11,17 @@
 // return "", and stays pending until TakeException reads and clears it.
 //
 // Threads: every call belongs to one thread (the one that owns the engine), except stop(),
-// which any thread may call to end the script that is running.
+// which any thread may call to end the script that is running. The time limit has one
+// watchdog thread per instance, started by the first call that has a limit.
 #include <chrono>
-#include <condition_variable>
+#include <cstddef>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "core/engine/MemoryLimit.h"
 
 namespace quillbox {
 class Dialogs;
@@ -30,6 +33,10 @@ class HttpClient;
 }
 
 namespace quillbox::engine {
+
+namespace chakra {
+class Watchdog;
+}
 
 // The description of a thrown value that has no text of its own ("", an object without a
 // string form, a Symbol), followed by a readable form of the value: 未知错误 (Symbol(x)).
@@ -56,7 +63,7 @@ public:
     // (type name, text) for each argument of console.log or console.warn.
     using ConsoleCallback = std::function<void(const std::string& type, const std::string& text)>;
 
-    ChakraCore() = default;
+    ChakraCore();
     ~ChakraCore();
     ChakraCore(const ChakraCore&) = delete;
     ChakraCore& operator=(const ChakraCore&) = delete;
@@ -91,6 +98,16 @@ public:
     // reset and made anew (empty, with the console callbacks kept), so work goes on.
     bool lastCallStopped() const { return lastCallStopped_; }
 
+    // ---- the memory limit ----
+    // What a runtime may use (kDefaultMemoryLimit unless set; 0: no limit). Runtimes made
+    // from now on get it, and so does the current one between calls.
+    void setMemoryLimit(std::size_t bytes);
+    std::size_t memoryLimit() const { return memoryLimit_; }
+    // Whether the last AddCode, Eval or Call passed the limit. Such a call failed, the engine
+    // was made anew (empty, console callbacks kept), and TakeException gives an error whose
+    // text names the limit (memoryLimitDescription), without a position.
+    bool lastCallOutOfMemory() const { return lastCallOutOfMemory_; }
+
     // Whether libChakraCore.so was found with every call this class makes; the reason when not.
     static bool libraryLoaded();
     static std::string libraryError();
@@ -106,8 +123,7 @@ private:
     template <class F>
     auto runGuarded(F body) -> decltype(body());
     void afterStop();
-    void startTimer();
-    void stopTimer();
+    void afterMemoryLimit();
 
     static void* consoleHandler(void* callee, bool construct, void** args, unsigned short argc, void* state);
     static void* ajaxHandler(void* callee, bool construct, void** args, unsigned short argc, void* state);
@@ -120,7 +136,8 @@ private:
     void* global_ = nullptr;
     void* context_ = nullptr;
 
-    // The stop, shared with other threads under stopMutex_.
+    // The stop: stopMutex_ guards running_, stopRequested_, runtime_ (as stop() reads it)
+    // and activeRequest_, which the watchdog's and other threads read.
     std::mutex stopMutex_;
     bool running_ = false;
     bool stopRequested_ = false;
@@ -128,9 +145,13 @@ private:
     int depth_ = 0;
     bool lastCallStopped_ = false;
     std::chrono::milliseconds timeLimit_{0};
-    std::thread timer_;
-    std::condition_variable timerWake_;
-    bool timerCancelled_ = false;
+    std::unique_ptr<chakra::Watchdog> watchdog_;
+
+    // The memory limit; the engine's thread only (the runtime reports on that thread).
+    std::size_t memoryLimit_ = kDefaultMemoryLimit;
+    bool memoryFailed_ = false;
+    bool lastCallOutOfMemory_ = false;
+    ChakraException memoryLimitError_;
 };
 
 // ---- the engine-library check at start ----

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <malloc.h>
 #include <strings.h>
 
 #include <duktape.h>
@@ -32,12 +33,16 @@ struct ScriptControl::Heap {
     bool hasDeadline = false;
     std::chrono::steady_clock::time_point deadline;
     bool stopped = false;
+    // The script was ended because an allocation passed the memory limit.
+    bool memoryExceeded = false;
 };
 
 }  // namespace quillbox::engine
 
-// Asked by the engine every so many instructions (DUK_USE_EXEC_TIMEOUT_CHECK). Once it says
-// yes, the engine throws from the next instruction on, so a script cannot catch its way out.
+// Asked by the engine every so many instructions, and by long built-ins (our patches), through
+// DUK_USE_EXEC_TIMEOUT_CHECK. Once it says yes, the engine throws from the next instruction on,
+// so a script cannot catch its way out: not of a stop, a deadline, nor of the memory limit once
+// an allocation was refused for it (the script might otherwise catch "out of memory" for ever).
 extern "C" duk_bool_t quillbox_duktape_timeout_check(void* udata) {
     auto* heap = static_cast<quillbox::engine::ScriptControl::Heap*>(udata);
     if (!heap || heap->stopped)
@@ -45,6 +50,8 @@ extern "C" duk_bool_t quillbox_duktape_timeout_check(void* udata) {
     if ((heap->stopRequested && heap->stopRequested->load(std::memory_order_relaxed)) ||
         (heap->hasDeadline && std::chrono::steady_clock::now() >= heap->deadline))
         heap->stopped = true;
+    else if (heap->refusedAllocation)
+        heap->stopped = heap->memoryExceeded = true;
     return heap->stopped;
 }
 
@@ -376,7 +383,7 @@ ScriptControl::~ScriptControl() {
 
 void ScriptControl::createHeap() {
     auto heap = std::make_unique<Heap>();
-    heap->limit = heapLimit_;
+    heap->limit = heapLimit_ ? heapLimit_ : SIZE_MAX;
     heap->stopRequested = &stopRequested_;
     heap->ctx = duk_create_heap(heapAlloc, heapRealloc, heapFree, heap.get(), onFatal);
     heap_ = std::move(heap);
@@ -450,8 +457,10 @@ bool ScriptControl::execute(Mode mode, const std::string& code, const std::strin
         stopRequested_ = false;
     }
     lastCallStopped_ = false;
+    lastCallOutOfMemory_ = false;
     if (heap_) {
         heap_->stopped = false;
+        heap_->memoryExceeded = false;
         heap_->hasDeadline = timeLimit_.count() > 0;
         if (heap_->hasDeadline)
             heap_->deadline = std::chrono::steady_clock::now() + timeLimit_;
@@ -462,7 +471,7 @@ bool ScriptControl::execute(Mode mode, const std::string& code, const std::strin
         running_ = false;
         stopRequested_ = false;
     }
-    if (heap_ && heap_->stopped) {
+    if (heap_ && heap_->stopped && !heap_->memoryExceeded) {
         // The script was ended from outside: whatever it left half done goes with the heap.
         if (result)
             *result = Value();
@@ -474,7 +483,24 @@ bool ScriptControl::execute(Mode mode, const std::string& code, const std::strin
     }
     if (heap_)
         heap_->hasDeadline = false;
+    if (heap_ && (heap_->memoryExceeded || (!ok && error_.Number == 7 && heap_->refusedAllocation))) {
+        // The script reached the limit and did not get over it: the heap goes, and with it
+        // what the script held, so the memory is the system's again.
+        if (result)
+            *result = Value();
+        Reset();
+        malloc_trim(0);
+        lastCallOutOfMemory_ = true;
+        error_ = {7, kRuntimeSource, memoryLimitDescription(heapLimit_, "added"), 0, 0, ""};
+        return false;
+    }
     return ok;
+}
+
+void ScriptControl::setMemoryLimit(std::size_t bytes) {
+    heapLimit_ = bytes;
+    if (heap_)
+        heap_->limit = bytes ? bytes : SIZE_MAX;
 }
 
 bool ScriptControl::run(Mode mode, const std::string& code, const std::string& name, const std::vector<Value>& args,

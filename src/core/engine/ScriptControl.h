@@ -7,7 +7,9 @@
 //      0  no error
 //      5  the engine failed internally, or the script was stopped: its heap was replaced,
 //         so all code is gone
-//      7  out of memory (the heap limit was reached)
+//      7  out of memory: the memory limit was reached (the call failed with it: the heap
+//         was replaced, so all code is gone, and Description names the limit), or an
+//         allocation the script caught was refused
 //     28  out of stack space (runaway recursion)
 //   1002  syntax error (compiling added code, or SyntaxError raised while running)
 //   5000  Error, or an error object of a kind not listed here
@@ -26,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "core/engine/MemoryLimit.h"
 #include "core/engine/Value.h"
 
 namespace quillbox::engine {
@@ -44,7 +47,7 @@ public:
     static constexpr const char* kCompileSource = "JScript compilation error";
     static constexpr const char* kRuntimeSource = "JScript runtime error";
     // Memory the scripts may use before allocations fail with "out of memory".
-    static constexpr std::size_t kDefaultHeapLimit = std::size_t(1) << 30;
+    static constexpr std::size_t kDefaultHeapLimit = kDefaultMemoryLimit;
 
     explicit ScriptControl(std::size_t heapLimit = kDefaultHeapLimit);
     ~ScriptControl();
@@ -79,6 +82,16 @@ public:
     // after Reset, and Error says so (Number 5); the next call runs normally.
     bool lastCallStopped() const { return lastCallStopped_; }
 
+    // ---- the memory limit ----
+    // What the scripts may use (0: no limit); takes effect at once (the owner's thread only,
+    // between calls).
+    // A script whose allocation passes it is ended (catching "out of memory" does not keep it
+    // going) and the engine is made anew, as after a stop, with Error 7 naming the limit
+    // (memoryLimitDescription).
+    void setMemoryLimit(std::size_t bytes);
+    std::size_t memoryLimit() const { return heapLimit_; }
+    bool lastCallOutOfMemory() const { return lastCallOutOfMemory_; }
+
     struct Heap;
 
 private:
@@ -106,6 +119,7 @@ private:
     bool running_ = false;
     std::atomic<bool> stopRequested_{false};
     bool lastCallStopped_ = false;
+    bool lastCallOutOfMemory_ = false;
     std::chrono::milliseconds timeLimit_{0};
 };
 

@@ -47,6 +47,30 @@ TEST_F(SettingsTest, KeyDefaultsAreThoseOfTheTable) {
     EXPECT_STREQ(keys::codeFontSize.name, "fontszie");
 }
 
+// ---- the engines' memory limit -------------------------------------------------------
+
+TEST_F(SettingsTest, TheEnginesMemoryLimitIsAWholeNumberOfMiBElseTheDefault) {
+    std::string problem;
+    EXPECT_EQ(engineMemoryLimit(ini, &problem), std::size_t(1) << 30) << "absent: 1024 MiB";
+    EXPECT_EQ(problem, "");
+    const std::pair<const char*, std::size_t> accepted[] = {
+        {"16", std::size_t(16) << 20}, {" 2048 ", std::size_t(2048) << 20}, {"1048576", std::size_t(1) << 40}};
+    for (const auto& [text, bytes] : accepted) {
+        ASSERT_TRUE(write(ini, keys::engineMemory, text));
+        EXPECT_EQ(engineMemoryLimit(ini, &problem), bytes) << text;
+        EXPECT_EQ(problem, "") << text;
+    }
+    for (const char* text : {"15", "1048577", "0", "-512", "512MB", "1e3", "", "99999999999"}) {
+        ASSERT_TRUE(write(ini, keys::engineMemory, text));
+        problem.clear();
+        EXPECT_EQ(engineMemoryLimit(ini, &problem), std::size_t(1) << 30) << text;
+        EXPECT_NE(problem.find("is not a number of MiB from 16 to 1048576; the engines keep 1024 MiB"),
+                  std::string::npos)
+            << text;
+        EXPECT_EQ(value(keys::engineMemory), text) << "a bad value is left as it is";
+    }
+}
+
 // ---- text to integer -----------------------------------------------------------------
 
 TEST(TextToInteger, TakesTheLeadingDigitsElseZero) {
