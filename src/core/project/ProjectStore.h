@@ -119,6 +119,8 @@ public:
 
     // ---- the user's commands ----------------------------------------------------------
     void addProject();
+    // Asks once when any of the project's modules holds code ("项目[p]中还有代码(共N个模块),
+    // 确定删除吗？"); Yes removes the project with all its modules and pages, No changes nothing.
     void deleteProject();
     void addModule();
     void deleteModule();
