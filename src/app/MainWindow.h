@@ -40,6 +40,7 @@ class CodeLoader;
 namespace quillbox::app {
 
 class CommandBindings;
+class EditorView;
 class EngineCommands;
 class FindReplaceWindow;
 class OnlineCommands;
@@ -78,10 +79,12 @@ public:
 
     // The projects, their tree and their pages.
     ProjectStore& store() { return *store_; }
-    // The page factory of the store: an editor page in the editor area.
+    // The page factory of the store: a module's document, shown in the editor view.
     std::unique_ptr<Page> createPage(const std::string& name, const std::string& code);
     Page* currentPage() const;
     QTreeWidget* tree() const { return tree_; }
+    // The one editor that shows the module of the current page.
+    EditorView* editorView() const { return editorView_; }
     QTreeWidgetItem* itemOf(NodeId node) const;
     QLineEdit* functionBox() const { return functionBox_; }
     QComboBox* engineSelector() const { return engineSelector_; }
@@ -175,6 +178,7 @@ private:
     QTreeWidget* tree_ = nullptr;
     QWidget* editorArea_ = nullptr;
     QGridLayout* editorLayout_ = nullptr;
+    EditorView* editorView_ = nullptr;
     QLineEdit* functionBox_ = nullptr;
     QComboBox* engineSelector_ = nullptr;
     QTabWidget* outputTabs_ = nullptr;
