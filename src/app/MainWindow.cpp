@@ -230,6 +230,8 @@ QWidget* MainWindow::buildProjectPane(QWidget* parent) {
     tree_ = named(new QTreeWidget(projectFrame), "树型框1");
     tree_->setHeaderHidden(true);
     tree_->setIconSize(QSize(16, 16));
+    // Several modules can be selected (Ctrl or Shift with a click) and deleted together.
+    tree_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     projectLayout->addWidget(tree_, 1);
     return projectFrame;
 }
@@ -440,6 +442,20 @@ void MainWindow::showFirstModule(const std::string& project) {
             return;
         }
     store_->selectNode(projectNode);
+}
+
+void MainWindow::deleteSelectedModules() {
+    std::vector<NodeId> modules;
+    const ProjectTree& tree = store_->tree();
+    for (NodeId project : tree.topLevel())
+        for (NodeId child : tree.children(project))
+            if (tree.value(child) == node_value::kModule)
+                if (QTreeWidgetItem* item = itemOf(child); item && item->isSelected())
+                    modules.push_back(child);
+    if (modules.size() > 1)
+        store_->deleteModules(modules);
+    else
+        store_->deleteModule();
 }
 
 void MainWindow::openFindReplace() { findReplace_->open(); }

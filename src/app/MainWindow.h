@@ -100,6 +100,8 @@ public:
     bool openFile(const std::string& path);
     // Puts the name of the page shown into the title and selects its module in the tree.
     void followShownPage();
+    // "删除模块": the modules selected in the tree, together when there are several.
+    void deleteSelectedModules();
     void openFindReplace();
     void goToLineCommand();
     void fontSizeCommand();

@@ -351,6 +351,58 @@ void ProjectStore::deleteModule() {
         selectNode(next);
 }
 
+void ProjectStore::deleteModules(const std::vector<NodeId>& nodes) {
+    std::vector<NodeId> modules;
+    for (NodeId node : nodes)
+        if (tree_.value(node) == node_value::kModule && std::find(modules.begin(), modules.end(), node) == modules.end())
+            modules.push_back(node);
+    if (modules.empty()) {
+        warn("请选中子项目后再进行操作");
+        return;
+    }
+    if (modules.size() == 1) {
+        selectNode(modules.front());
+        deleteModule();
+        return;
+    }
+    struct Gone {
+        NodeId node;
+        std::string project;
+        std::string module;
+    };
+    std::vector<Gone> gone;
+    std::vector<std::size_t> pages;
+    std::string names;
+    bool holdsCode = false;
+    for (NodeId node : modules) {
+        Gone entry{node, tree_.text(tree_.parent(node)), moduleOfNodeText(tree_.text(node))};
+        if (const int position = findPage(entry.project, entry.module); position != 0) {
+            pages.push_back(static_cast<std::size_t>(position - 1));
+            holdsCode = holdsCode || !page(position)->getText().empty();
+        }
+        if (gone.size() < 5)
+            names += (names.empty() ? "" : ",") + pageName(entry.project, entry.module);
+        else if (gone.size() == 5)
+            names += ",…";
+        gone.push_back(std::move(entry));
+    }
+    if (holdsCode) {
+        const std::string question =
+            "项目[" + names + "]中还有代码(共" + std::to_string(gone.size()) + "个模块),确定删除吗？";
+        if (dialogs_.messageBox(question, "", MessageIcon::None, MessageButtons::YesNo) != MessageAnswer::Yes)
+            return;
+    }
+    for (const Gone& entry : gone) {
+        if (const int index = moduleIndex(entry.project, entry.module); index >= 0)
+            document_.removeAt(modulesPath(entry.project), static_cast<std::size_t>(index));
+        forgetModule(entry.project, entry.module);
+        tree_.remove(entry.node);
+    }
+    std::sort(pages.begin(), pages.end());
+    pages.erase(std::unique(pages.begin(), pages.end()), pages.end());
+    removePages(pages);
+}
+
 void ProjectStore::renameModule() {
     const NodeId node = tree_.selected();
     if (tree_.value(node) != node_value::kModule)

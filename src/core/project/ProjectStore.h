@@ -124,6 +124,10 @@ public:
     void deleteProject();
     void addModule();
     void deleteModule();
+    // Deletes several modules (other nodes among them are left alone): one question when any
+    // of them holds code, naming them and how many, then all of them go or none. One module
+    // is deleteModule() of it.
+    void deleteModules(const std::vector<NodeId>& nodes);
     void renameModule();
     void moveModuleUp();
     void moveModuleDown();

@@ -282,6 +282,52 @@ TEST_F(DeleteProject, NameWithDotsIsRemovedWhole) {
     EXPECT_EQ(store.pageCount(), 0);
 }
 
+using DeleteModules = StoreFixture;
+
+// Several selected modules, of one project or more, go after one question, all or none.
+TEST_F(DeleteModules, OneQuestionThenAllOrNothing) {
+    const NodeId p = project("p");
+    const NodeId a = module("a", "1");
+    module("b", "2");
+    const NodeId c = module("c", "");
+    project("q");
+    const NodeId x = module("x", "3");
+    const std::vector<NodeId> picked{a, c, x, p, a};  // the project node and the repeat are ignored
+    dialogs.yesNoAnswers = {MessageAnswer::No};
+    store.deleteModules(picked);
+    EXPECT_EQ(dialogs.messages(), std::vector<std::string>{"项目[p_a.js,p_c.js,q_x.js]中还有代码(共3个模块),确定删除吗？"});
+    EXPECT_EQ(pageNames(), (std::vector<std::string>{"p_a.js", "p_b.js", "p_c.js", "q_x.js"}));
+    EXPECT_EQ(json(), "{\"p\":{\"js\":[\"a\",\"b\",\"c\"]},\"q\":{\"js\":[\"x\"]}}");
+
+    dialogs.yesNoAnswers = {MessageAnswer::Yes};
+    store.deleteModules(picked);
+    EXPECT_EQ(dialogs.messages().size(), 2u);
+    EXPECT_EQ(pageNames(), std::vector<std::string>{"p_b.js"});
+    EXPECT_EQ(json(), "{\"p\":{\"js\":[\"b\"]},\"q\":{\"js\":[]}}");
+    EXPECT_EQ(childTexts(nodeOf("p")), std::vector<std::string>{"b.js"});
+    EXPECT_TRUE(childTexts(nodeOf("q")).empty());
+    EXPECT_EQ(store.currentPagePosition(), 1);
+    // The names are free again.
+    store.selectNode(nodeOf("p"));
+    EXPECT_NE(module("a", "again"), kNoNode);
+}
+
+TEST_F(DeleteModules, EmptyModulesGoWithoutAQuestionAndOneIsDeleteModule) {
+    project("p");
+    const NodeId a = module("a");
+    const NodeId b = module("b");
+    const NodeId c = module("c", "code");
+    store.deleteModules({a, b});
+    EXPECT_TRUE(dialogs.messages().empty());
+    EXPECT_EQ(store.moduleNames("p"), std::vector<std::string>{"c"});
+    dialogs.yesNoAnswers = {MessageAnswer::No};
+    store.deleteModules({c});
+    EXPECT_EQ(dialogs.messages(), std::vector<std::string>{"项目[p_c.js]中还有代码,确定删除吗？"});
+    EXPECT_EQ(store.moduleNames("p"), std::vector<std::string>{"c"});
+    store.deleteModules({});
+    EXPECT_EQ(dialogs.messages().back(), "请选中子项目后再进行操作");
+}
+
 using DeleteModule = StoreFixture;
 
 TEST_F(DeleteModule, MiddleOfThreeSelectsTheFirst) {
