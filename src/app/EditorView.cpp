@@ -97,7 +97,7 @@ void EditorBridge::shown(int session) {
 
 // ---- the view -------------------------------------------------------------------------------
 
-EditorView::EditorView(QWidget* parent, const QUrl& url) : QWidget(parent) {
+EditorView::EditorView(QWidget* parent, const QUrl& url) : QWidget(parent), url_(url) {
     auto* layout = new QGridLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     web_ = new QWebEngineView(this);
@@ -269,8 +269,15 @@ void EditorView::run(const QString& script) {
 }
 
 void EditorView::pageLoaded() {
+    // A page just loaded holds no sessions, whatever the last one held.
     ready_ = true;
     displayed_ = nullptr;
+    for (auto& [doc, session] : sessions_) {
+        session.made = false;
+        session.applied = 0;
+        session.push = 0;
+    }
+    dirty_.clear();
     if (!wanted_)
         cover_->raise();
     schedule();
@@ -281,13 +288,7 @@ void EditorView::pageDied() {
     qWarning("editor view: the page ended; loading it again");
     ready_ = false;
     displayed_ = nullptr;
-    for (auto& [doc, session] : sessions_) {
-        session.made = false;
-        session.applied = 0;
-        session.push = 0;
-    }
-    dirty_.clear();
-    QTimer::singleShot(0, this, [this] { web_->reload(); });
+    QTimer::singleShot(0, this, [this] { web_->setUrl(url_); });
 }
 
 }  // namespace quillbox::app

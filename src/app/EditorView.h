@@ -9,6 +9,7 @@
 // the program's own edits go to the page as scripts that need no answer. A page that
 // dies is loaded again and its sessions made anew from the documents.
 #include <QObject>
+#include <QUrl>
 #include <QWidget>
 #include <cstdint>
 #include <set>
@@ -89,6 +90,7 @@ private:
     void pageDied();
 
     EditorBridge bridge_{*this};
+    QUrl url_;
     QWebEngineView* web_ = nullptr;
     QWidget* cover_ = nullptr;
     QWebChannel* channel_ = nullptr;

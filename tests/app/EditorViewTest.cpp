@@ -209,6 +209,23 @@ private slots:
         QTRY_COMPARE(pageValue(*view, QStringLiteral("editor.getReadOnly()")).toBool(), true);
     }
 
+    // A page that dies takes nothing with it: the page comes back with the module's text from
+    // the document, and typing goes on.
+    void aPageThatDiesComesBackFromTheDocuments() {
+        Document* doc = make("var kept = 1;");
+        show(doc);
+        doc->appendText("\nvar more = 2;");
+        QTRY_COMPARE(shownText(*view), QStringLiteral("var kept = 1;\nvar more = 2;"));
+        view->webView()->setUrl(QUrl(QStringLiteral("chrome://crash")));
+        QTRY_VERIFY_WITH_TIMEOUT(!view->pageReady(), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(view->pageReady() && view->shownDocument() == doc, 60000);
+        QTRY_COMPARE(shownText(*view), QStringLiteral("var kept = 1;\nvar more = 2;"));
+        doc->gotoLine(1);
+        QTRY_COMPARE(pageValue(*view, QStringLiteral("editor.getCursorPosition().row")).toInt(), 0);
+        type(QStringLiteral("q"));
+        QTRY_COMPARE(doc->getText(), std::string("qvar kept = 1;\nvar more = 2;"));
+    }
+
     void linesAndLengthsCountCodePage936Bytes() {
         Document* doc = make("中文\nabc");
         QCOMPARE(doc->getLine(1), std::string("中文"));
