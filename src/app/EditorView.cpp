@@ -92,7 +92,8 @@ void EditorBridge::scrolled(int session, double top, double left) {
 
 void EditorBridge::shown(int session) {
     EditorView::Session* s = view_.byId(session);
-    emit view_.documentShown(s ? s->doc : nullptr);
+    view_.confirmed_ = s ? s->doc : nullptr;
+    emit view_.documentShown(view_.confirmed_);
 }
 
 // ---- the view -------------------------------------------------------------------------------
@@ -162,6 +163,8 @@ void EditorView::documentChanged(Document& doc, Document::Change change) {
             wanted_ = nullptr;
         if (displayed_ == &doc)
             displayed_ = nullptr;
+        if (confirmed_ == &doc)
+            confirmed_ = nullptr;
         schedule();
         return;
     case Document::Change::Display:
@@ -272,6 +275,7 @@ void EditorView::pageLoaded() {
     // A page just loaded holds no sessions, whatever the last one held.
     ready_ = true;
     displayed_ = nullptr;
+    confirmed_ = nullptr;
     for (auto& [doc, session] : sessions_) {
         session.made = false;
         session.applied = 0;
@@ -288,6 +292,7 @@ void EditorView::pageDied() {
     qWarning("editor view: the page ended; loading it again");
     ready_ = false;
     displayed_ = nullptr;
+    confirmed_ = nullptr;
     QTimer::singleShot(0, this, [this] { web_->setUrl(url_); });
 }
 

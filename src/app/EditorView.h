@@ -55,8 +55,9 @@ public:
     QWebEngineView* webView() const { return web_; }
     // The page has loaded and its script answers.
     bool pageReady() const { return ready_; }
-    // The document whose session the page shows now (null: none, or not yet).
-    const document::Document* shownDocument() const { return displayed_; }
+    // The document whose session the page has said it shows, ready for typing (null: none,
+    // or not yet).
+    const document::Document* shownDocument() const { return confirmed_; }
     // Modules that have a session in the page.
     int sessionCount() const;
 
@@ -102,6 +103,7 @@ private:
     int nextId_ = 0;
     document::Document* wanted_ = nullptr;     // the document to show
     document::Document* displayed_ = nullptr;  // the one the page was told to show
+    const document::Document* confirmed_ = nullptr;  // the one the page said it shows
 };
 
 }  // namespace quillbox::app
