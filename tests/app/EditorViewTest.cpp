@@ -155,12 +155,16 @@ private slots:
     }
 
     void findAndGoToLineMoveThePagesSelection() {
+        // Found before the module was ever shown: it opens with the match selected.
         Document* doc = make("alpha\nbeta\ngamma beta\n");
-        show(doc);
         editor::findInPage(doc, form("beta"));
         QCOMPARE(doc->selectedText(), std::string("beta"));
         QCOMPARE(doc->selectionRange().startRow, 2);
+        show(doc);
         QTRY_COMPARE(pageValue(*view, QStringLiteral("editor.getSelectedText()")).toString(), QStringLiteral("beta"));
+        editor::findInPage(doc, form("beta"));
+        QCOMPARE(doc->selectionRange().startRow, 3);
+        QTRY_COMPARE(pageValue(*view, QStringLiteral("editor.getCursorPosition().row")).toInt(), 2);
 
         ScriptedDialogs dialogs;
         dialogs.inputAnswers = {std::string("0"), std::string("3")};
