@@ -230,6 +230,80 @@ private slots:
         QTRY_COMPARE(doc->getText(), std::string("qvar kept = 1;\nvar more = 2;"));
     }
 
+    // The page operations the program uses, on a module's document, shown or not.
+    void positionsAreOneBasedAndRoundTrip() {
+        Document* doc = make("line one\nline two\nthe third line\nfour\n");
+        doc->select(3, 1, 3, 10);
+        QCOMPARE(doc->selectionRange(), (SelectionRange{3, 1, 3, 10}));
+        QCOMPARE(doc->selectedText(), std::string("the third "));
+        // Columns past the end and the column 0 are clipped as the editor clips them.
+        doc->select(4, 0, 4, 999999);
+        QCOMPARE(doc->selectedText(), std::string("four"));
+        QCOMPARE(doc->selectionRange(), (SelectionRange{4, 1, 4, 4}));
+        show(doc);
+        QTRY_COMPARE(pageValue(*view, QStringLiteral("editor.getSelectedText()")).toString(), QStringLiteral("four"));
+    }
+
+    void appendAndPrependText() {
+        Document* empty = make("");
+        QCOMPARE(empty->lineCount(), 1);
+        empty->appendText("first");
+        QCOMPARE(empty->getText(), std::string("first"));
+
+        Document* open = make("ab");
+        open->appendText("cd");
+        QCOMPARE(open->getText(), std::string("abcd"));
+
+        Document* closed = make("ab\n");
+        show(closed);
+        closed->appendText("cd");
+        closed->prependText("// head\n");
+        QCOMPARE(closed->getText(), std::string("// head\nab\ncd"));
+        QTRY_COMPARE(shownText(*view), QStringLiteral("// head\nab\ncd"));
+    }
+
+    void setTextReplacesEverythingAndLeavesNothingSelected() {
+        Document* doc = make("old");
+        show(doc);
+        doc->setText("new text\nsecond");
+        QCOMPARE(doc->getText(), std::string("new text\nsecond"));
+        QCOMPARE(doc->selectedText(), std::string());
+        QCOMPARE(doc->selectionRange(), (SelectionRange{1, 1, 1, 0}));
+        QTRY_COMPARE(shownText(*view), QStringLiteral("new text\nsecond"));
+        QTRY_COMPARE(pageValue(*view, QStringLiteral("editor.getSelectedText()")).toString(), QString());
+        doc->clear();
+        QCOMPARE(doc->getText(), std::string());
+        QTRY_COMPARE(shownText(*view), QString());
+    }
+
+    void replaceReportsOneAllOrNothing() {
+        Document* doc = make("foo bar foo baz foo");
+        QCOMPARE(editor::replaceAllInPage(doc, form("foo", "qux")), std::string("替换成功 共替换3项"));
+        QCOMPARE(doc->getText(), std::string("qux bar qux baz qux"));
+        QCOMPARE(editor::replaceAllInPage(doc, form("absent", "x")), std::string("替换失败"));
+        QCOMPARE(editor::replaceOneInPage(doc, form("absent", "x")), std::string("替换失败"));
+        QCOMPARE(doc->getText(), std::string("qux bar qux baz qux"));
+        QCOMPARE(editor::replaceOneInPage(doc, form("bar", "BAR")), std::string("替换成功"));
+        QCOMPARE(doc->getText(), std::string("qux BAR qux baz qux"));
+    }
+
+    void searchOptionsReachTheSearch() {
+        Document* doc = make("Foo food foo f9o");
+        QCOMPARE(editor::replaceAllInPage(doc, form("foo", "x", true)), std::string("替换成功 共替换2项"));
+        QCOMPARE(doc->getText(), std::string("x food x f9o"));
+
+        doc->setText("Foo foo FOO");
+        QCOMPARE(editor::replaceAllInPage(doc, form("foo", "x", false, true)), std::string("替换成功 共替换1项"));
+
+        doc->setText("f1o f2o fo");
+        // Every match of the pattern, not only copies of the first match found.
+        QCOMPARE(editor::replaceAllInPage(doc, form("f\\do", "n", false, false, true)), std::string("替换成功 共替换2项"));
+        QCOMPARE(doc->getText(), std::string("n n fo"));
+        // A broken pattern is no match, not a failure.
+        QCOMPARE(editor::replaceAllInPage(doc, form("(", "n", false, false, true)), std::string("替换失败"));
+        QCOMPARE(doc->getText(), std::string("n n fo"));
+    }
+
     void linesAndLengthsCountCodePage936Bytes() {
         Document* doc = make("中文\nabc");
         QCOMPARE(doc->getLine(1), std::string("中文"));
