@@ -16,14 +16,13 @@
 #include <string>
 #include <vector>
 
-#include "app/AcePage.h"
+#include "app/EditorView.h"
 #include "app/MainWindow.h"
 #include "app/Startup.h"
 #include "core/config/Settings.h"
 
 namespace {
 
-using quillbox::app::AcePage;
 using quillbox::app::MainWindow;
 
 // Waits until the page's editor exists and takes a typed character.
@@ -69,8 +68,14 @@ double mainWindow(const quillbox::config::IniFile& ini) {
     quillbox::ProjectStore& store = window.store();
     store.tree().select(store.addProjectCore("demo"));
     store.selectNode(store.addModuleCore("main", ""));
-    auto* page = dynamic_cast<AcePage*>(store.currentPage());
-    if (!page || !editorAcceptsTyping(page->view()->page()))
+    // The one editor shows the module once its page is ready.
+    quillbox::app::EditorView* view = window.editorView();
+    for (int i = 0; i < 20000 && view->shownDocument() != store.currentPage(); ++i) {
+        QEventLoop pause;
+        QTimer::singleShot(1, &pause, &QEventLoop::quit);
+        pause.exec();
+    }
+    if (view->shownDocument() != store.currentPage() || !editorAcceptsTyping(view->webView()->page()))
         std::fprintf(stderr, "main window: the editor never came up\n");
     const double ms = timer.nsecsElapsed() / 1e6;
     // Closing asks nothing: the settings remember the code.

@@ -94,7 +94,7 @@ void CommandBindings::buildNodeMenus() {
     projectMenu_->setObjectName(QStringLiteral("模块PRO"));
     moduleMenu_ = new QMenu(QStringLiteral("模块NODE"), &w);
     moduleMenu_->setObjectName(QStringLiteral("模块NODE"));
-    connect(addItem(moduleMenu_, "删除模块"), &QAction::triggered, this, [&w] { w.store().deleteModule(); });
+    connect(addItem(moduleMenu_, "删除模块"), &QAction::triggered, this, [&w] { w.deleteSelectedModules(); });
     connect(addItem(moduleMenu_, "复制表达式"), &QAction::triggered, this, [&w] { copyExpressionCommand(w); });
     connect(addItem(moduleMenu_, "重命名项目"), &QAction::triggered, this, [&w] { w.store().renameModule(); });
 }
@@ -108,7 +108,7 @@ void CommandBindings::bindButtons() {
     onClick("按钮_pro_addproject", [&w] { w.store().addProject(); });
     onClick("按钮_pro_delproject", [&w] { w.store().deleteProject(); });
     onClick("按钮_pro_addMod", [&w] { w.store().addModule(); });
-    onClick("按钮_pro_delMod", [&w] { w.store().deleteModule(); });
+    onClick("按钮_pro_delMod", [&w] { w.deleteSelectedModules(); });
     onClick("按钮_pro_moveupMod", [&w] { w.store().moveModuleUp(); });
     onClick("按钮_pro_movedownMod", [&w] { w.store().moveModuleDown(); });
     onClick("按钮_导出Js", [&w] { exportCommand(w); });

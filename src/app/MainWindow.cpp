@@ -20,9 +20,10 @@
 #include <QVBoxLayout>
 
 #include "app/AboutWindow.h"
-#include "app/AcePage.h"
 #include "app/CommandBindings.h"
 #include "app/Controls.h"
+#include "app/EditorView.h"
+#include "core/document/Document.h"
 #include "app/EngineCommands.h"
 #include "app/FindReplaceWindow.h"
 #include "app/FlowLayout.h"
@@ -148,12 +149,6 @@ void MainWindow::buildControls() {
     editorArea_->setMinimumHeight(120);
     editorLayout_ = new QGridLayout(editorArea_);
     editorLayout_->setContentsMargins(0, 0, 0, 0);
-    // The pages share one place; the cover hides the pages not shown (they lie below it).
-    auto* cover = new QWidget(editorArea_);
-    cover->setObjectName(QStringLiteral("编辑区_底"));
-    cover->setAutoFillBackground(true);
-    cover->setStyleSheet(QStringLiteral("background: #2b2b2b;"));
-    editorLayout_->addWidget(cover, 0, 0);
     // Editor pages draw through OpenGL, and the first such child of a window that already
     // exists makes Qt create the window anew (a new native window that the desktop places
     // again). A hidden GL child from the start has the window made ready for them at once.
@@ -165,6 +160,16 @@ void MainWindow::buildControls() {
         glReady->setFixedSize(1, 1);
         glReady->hide();
     }
+    // One editor for every module: each module's document is shown in it in turn.
+    editorView_ = new EditorView(editorArea_, QUrl(editorPageUrl()));
+    editorLayout_->addWidget(editorView_, 0, 0);
+    connect(editorView_, &EditorView::userAgentKnown, this, [this](const QString& agent) {
+        // One check per run is enough: the page runs in the one browser engine.
+        if (browserChecked_)
+            return;
+        browserChecked_ = true;
+        checkBrowser(agent.toStdString(), *dialogs_, *shell_);
+    });
 
     buildFunctionPane(rightSplitter_);
     buildOutputPane(rightSplitter_);
@@ -225,6 +230,8 @@ QWidget* MainWindow::buildProjectPane(QWidget* parent) {
     tree_ = named(new QTreeWidget(projectFrame), "树型框1");
     tree_->setHeaderHidden(true);
     tree_->setIconSize(QSize(16, 16));
+    // Several modules can be selected (Ctrl or Shift with a click) and deleted together.
+    tree_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     projectLayout->addWidget(tree_, 1);
     return projectFrame;
 }
@@ -376,18 +383,16 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 std::unique_ptr<Page> MainWindow::createPage(const std::string& name, const std::string& code) {
-    auto page = std::make_unique<AcePage>(editorArea_, QUrl(editorPageUrl()), name, code);
-    editorLayout_->addWidget(page->view(), 0, 0);
-    AcePage* raw = page.get();
-    connect(raw, &AcePage::displayChanged, this, &MainWindow::followShownPage);
-    connect(raw, &AcePage::userAgentKnown, this, [this](const QString& agent) {
-        // One check per run is enough: every page runs in the same browser engine.
-        if (browserChecked_)
-            return;
-        browserChecked_ = true;
-        checkBrowser(agent.toStdString(), *dialogs_, *shell_);
+    auto doc = std::make_unique<document::Document>(name, code);
+    QPointer<EditorView> view(editorView_);
+    doc->setListener([this, view](document::Document& changed, document::Document::Change change) {
+        if (view)
+            view->documentChanged(changed, change);
+        // The title names the module shown, and follows a rename.
+        if (change == document::Document::Change::Display && changed.visible())
+            followShownPage();
     });
-    return page;
+    return doc;
 }
 
 Page* MainWindow::currentPage() const { return store_ ? store_->currentPage() : nullptr; }
@@ -447,6 +452,20 @@ void MainWindow::showFirstModule(const std::string& project) {
             return;
         }
     store_->selectNode(projectNode);
+}
+
+void MainWindow::deleteSelectedModules() {
+    std::vector<NodeId> modules;
+    const ProjectTree& tree = store_->tree();
+    for (NodeId project : tree.topLevel())
+        for (NodeId child : tree.children(project))
+            if (tree.value(child) == node_value::kModule)
+                if (QTreeWidgetItem* item = itemOf(child); item && item->isSelected())
+                    modules.push_back(child);
+    if (modules.size() > 1)
+        store_->deleteModules(modules);
+    else
+        store_->deleteModule();
 }
 
 void MainWindow::openFindReplace() { findReplace_->open(); }

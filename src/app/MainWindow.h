@@ -41,6 +41,7 @@ class CodeLoader;
 namespace quillbox::app {
 
 class CommandBindings;
+class EditorView;
 class EngineCommands;
 class FindReplaceWindow;
 class OnlineCommands;
@@ -79,11 +80,13 @@ public:
 
     // The projects, their tree and their pages.
     ProjectStore& store() { return *store_; }
-    // The page factory of the store: an editor page in the editor area.
+    // The page factory of the store: a module's document, shown in the editor view.
     std::unique_ptr<Page> createPage(const std::string& name, const std::string& code);
     Page* currentPage() const;
     QTreeWidget* tree() const { return tree_; }
     ProjectTreeView& treeView() const { return *treeView_; }
+    // The one editor that shows the module of the current page.
+    EditorView* editorView() const { return editorView_; }
     QTreeWidgetItem* itemOf(NodeId node) const;
     QLineEdit* functionBox() const { return functionBox_; }
     QComboBox* engineSelector() const { return engineSelector_; }
@@ -102,6 +105,8 @@ public:
     bool openFile(const std::string& path);
     // Puts the name of the page shown into the title and selects its module in the tree.
     void followShownPage();
+    // "删除模块": the modules selected in the tree, together when there are several.
+    void deleteSelectedModules();
     void openFindReplace();
     void goToLineCommand();
     void fontSizeCommand();
@@ -180,6 +185,7 @@ private:
     QTreeWidget* tree_ = nullptr;
     QWidget* editorArea_ = nullptr;
     QGridLayout* editorLayout_ = nullptr;
+    EditorView* editorView_ = nullptr;
     QLineEdit* functionBox_ = nullptr;
     QComboBox* engineSelector_ = nullptr;
     QLabel* runState_ = nullptr;

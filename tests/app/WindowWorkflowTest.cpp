@@ -119,8 +119,9 @@ private slots:
         // Deleting the whole project leaves the title on the page now shown, in step with
         // the tree.
         window->store().selectNode(window->store().tree().findTopLevel("dup"));
-        dialogs.yesNoAnswers = {MessageAnswer::Yes, MessageAnswer::Yes};
+        dialogs.yesNoAnswers = {MessageAnswer::Yes};
         QTest::mouseClick(child<QToolButton>("按钮_pro_delproject"), Qt::LeftButton);
+        QCOMPARE(dialogs.messages(), std::vector<std::string>{"项目[dup]中还有代码(共2个模块),确定删除吗？"});
         QCOMPARE(window->store().pageCount(), 1);
         QCOMPARE(title(), titleFor("other_x.js"));
         QCOMPARE(selectedText(), QStringLiteral("x.js"));
@@ -129,6 +130,27 @@ private slots:
         dialogs.yesNoAnswers = {MessageAnswer::Yes};
         QTest::mouseClick(child<QToolButton>("按钮_pro_delMod"), Qt::LeftButton);
         QCOMPARE(title(), titleFor(""));
+    }
+
+    // Modules selected together in the tree go together, after one question.
+    void severalSelectedModulesGoTogether() {
+        addProject("p", {{"a", "var a = 1;"}, {"b", "var b = 2;"}, {"c", "var c = 3;"}});
+        window->store().selectNode(moduleNode("p", "c"));
+        window->itemOf(moduleNode("p", "a"))->setSelected(true);
+        QCOMPARE(window->tree()->selectedItems().size(), 2);
+        dialogs.yesNoAnswers = {MessageAnswer::No};
+        QTest::mouseClick(child<QToolButton>("按钮_pro_delMod"), Qt::LeftButton);
+        QCOMPARE(dialogs.messages(), std::vector<std::string>{"项目[p_a.js,p_c.js]中还有代码(共2个模块),确定删除吗？"});
+        QCOMPARE(window->store().moduleNames("p"), (std::vector<std::string>{"a", "b", "c"}));
+        QCOMPARE(title(), titleFor("p_c.js"));
+
+        dialogs.yesNoAnswers = {MessageAnswer::Yes};
+        QTest::mouseClick(child<QToolButton>("按钮_pro_delMod"), Qt::LeftButton);
+        QCOMPARE(window->store().moduleNames("p"), std::vector<std::string>{"b"});
+        QCOMPARE(window->store().pageCount(), 1);
+        // The title and the tree follow the module left, never a deleted one.
+        QCOMPARE(title(), titleFor("p_b.js"));
+        QCOMPARE(selectedText(), QStringLiteral("b.js"));
     }
 
     void anOpenedProjectShowsItsFirstModule() {

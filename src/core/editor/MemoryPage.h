@@ -62,7 +62,7 @@ public:
     int cursorRow() const { return cursor_.row; }
     int cursorColumn() const { return cursor_.column; }
 
-private:
+protected:
     struct Position {
         int row = 0;
         int column = 0;
@@ -90,13 +90,16 @@ private:
     // One step of findNext / findPrevious: selects the match or leaves the selection.
     void step(bool backwards);
 
+protected:
+    std::vector<std::u16string> lines_{std::u16string()};
+    Position anchor_;
+    Position cursor_;
+
+private:
     std::string name_;
     bool visible_ = true;
     bool closed_ = false;
-    std::vector<std::u16string> lines_{std::u16string()};
     std::u16string newline_ = u"\n";
-    Position anchor_;
-    Position cursor_;
     std::shared_ptr<const editor::SearchPattern> search_;
 };
 

@@ -266,47 +266,28 @@ void ProjectStore::deleteProject() {
         return;
     }
     const std::string project = tree_.text(node);
-    // The pages are asked about in list order. A module whose page goes also loses its node
-    // and its place in the document at once, so that a No later on leaves every remaining
-    // node with its page.
-    std::vector<std::size_t> removed;
-    bool refused = false;
-    for (std::size_t i = 0; i < pages_.size() && !refused; ++i) {
+    // One question for the whole project, naming how many modules it holds, and then all
+    // of it goes or none of it: a project is never left half deleted.
+    std::vector<std::size_t> pages;
+    bool holdsCode = false;
+    for (std::size_t i = 0; i < pages_.size(); ++i) {
         if (pages_[i].project != project)
             continue;
-        Page* p = pages_[i].page.get();
-        if (!p->getText().empty()) {
-            const std::string question = replaceMark("项目[%s]中还有代码,确定删除吗？", p->name());
-            refused = dialogs_.messageBox(question, "", MessageIcon::None, MessageButtons::YesNo) != MessageAnswer::Yes;
-        }
-        if (!refused)
-            removed.push_back(i);
+        pages.push_back(i);
+        holdsCode = holdsCode || !pages_[i].page->getText().empty();
     }
-    if (!refused) {
-        removePages(removed);
-        document_.removeMember("", project);
-        modulesOf_.erase(project);
-        tree_.remove(node);
-        return;
+    if (holdsCode) {
+        const std::string question =
+            "项目[" + project + "]中还有代码(共" + std::to_string(moduleCount(project)) + "个模块),确定删除吗？";
+        if (dialogs_.messageBox(question, "", MessageIcon::None, MessageButtons::YesNo) != MessageAnswer::Yes)
+            return;
     }
-    if (removed.empty())
-        return;  // No to the first page: nothing changed
-    std::set<std::string> gone;
-    for (std::size_t i : removed)
-        gone.insert(pages_[i].module);
-    removePages(removed);
-    JsonDocument kept = JsonDocument::makeArray();
-    for (const std::string& module : moduleNames(project))
-        if (gone.count(module) == 0)
-            kept.append("", JsonDocument::makeString(module));
-    document_.setMember(JsonDocument::escapePathKey(project), "js", kept);
-    std::vector<NodeId> nodes;
-    for (NodeId m : tree_.children(node))
-        if (tree_.value(m) == node_value::kModule && gone.count(moduleOfNodeText(tree_.text(m))) != 0)
-            nodes.push_back(m);
-    tree_.removeSiblings(nodes);
-    for (const std::string& module : gone)
-        forgetModule(project, module);
+    // The node and the member go first, so that whatever the page change tells the window
+    // no longer lists the project.
+    document_.removeMember("", project);
+    modulesOf_.erase(project);
+    tree_.remove(node);
+    removePages(pages);
 }
 
 void ProjectStore::removePages(const std::vector<std::size_t>& indexes) {
@@ -368,6 +349,58 @@ void ProjectStore::deleteModule() {
     tree_.remove(node);
     if (next != kNoNode)
         selectNode(next);
+}
+
+void ProjectStore::deleteModules(const std::vector<NodeId>& nodes) {
+    std::vector<NodeId> modules;
+    for (NodeId node : nodes)
+        if (tree_.value(node) == node_value::kModule && std::find(modules.begin(), modules.end(), node) == modules.end())
+            modules.push_back(node);
+    if (modules.empty()) {
+        warn("请选中子项目后再进行操作");
+        return;
+    }
+    if (modules.size() == 1) {
+        selectNode(modules.front());
+        deleteModule();
+        return;
+    }
+    struct Gone {
+        NodeId node;
+        std::string project;
+        std::string module;
+    };
+    std::vector<Gone> gone;
+    std::vector<std::size_t> pages;
+    std::string names;
+    bool holdsCode = false;
+    for (NodeId node : modules) {
+        Gone entry{node, tree_.text(tree_.parent(node)), moduleOfNodeText(tree_.text(node))};
+        if (const int position = findPage(entry.project, entry.module); position != 0) {
+            pages.push_back(static_cast<std::size_t>(position - 1));
+            holdsCode = holdsCode || !page(position)->getText().empty();
+        }
+        if (gone.size() < 5)
+            names += (names.empty() ? "" : ",") + pageName(entry.project, entry.module);
+        else if (gone.size() == 5)
+            names += ",…";
+        gone.push_back(std::move(entry));
+    }
+    if (holdsCode) {
+        const std::string question =
+            "项目[" + names + "]中还有代码(共" + std::to_string(gone.size()) + "个模块),确定删除吗？";
+        if (dialogs_.messageBox(question, "", MessageIcon::None, MessageButtons::YesNo) != MessageAnswer::Yes)
+            return;
+    }
+    for (const Gone& entry : gone) {
+        if (const int index = moduleIndex(entry.project, entry.module); index >= 0)
+            document_.removeAt(modulesPath(entry.project), static_cast<std::size_t>(index));
+        forgetModule(entry.project, entry.module);
+        tree_.remove(entry.node);
+    }
+    std::sort(pages.begin(), pages.end());
+    pages.erase(std::unique(pages.begin(), pages.end()), pages.end());
+    removePages(pages);
 }
 
 void ProjectStore::renameModule() {

@@ -119,9 +119,15 @@ public:
 
     // ---- the user's commands ----------------------------------------------------------
     void addProject();
+    // Asks once when any of the project's modules holds code ("项目[p]中还有代码(共N个模块),
+    // 确定删除吗？"); Yes removes the project with all its modules and pages, No changes nothing.
     void deleteProject();
     void addModule();
     void deleteModule();
+    // Deletes several modules (other nodes among them are left alone): one question when any
+    // of them holds code, naming them and how many, then all of them go or none. One module
+    // is deleteModule() of it.
+    void deleteModules(const std::vector<NodeId>& nodes);
     void renameModule();
     void moveModuleUp();
     void moveModuleDown();

@@ -159,32 +159,60 @@ TEST_F(DeleteProject, RemovesPagesMemberAndNodes) {
     EXPECT_EQ(store.currentPagePosition(), 1) << "page 1 is shown after a removal";
 }
 
-TEST_F(DeleteProject, NoOnTheSecondConfirmationKeepsTheRest) {
-    project("p");
+// A project goes whole or not at all, after one question that names how many modules it holds.
+TEST_F(DeleteProject, OneQuestionThenAllOrNothing) {
+    project("other");
+    module("o", "kept");
+    const NodeId p = project("p");
     module("a", "1");
-    module("b", "2");
-    store.selectNode(nodeOf("p"));
-    dialogs.yesNoAnswers = {MessageAnswer::Yes, MessageAnswer::No};
+    module("b", "");
+    module("c", "3");
+    store.selectNode(p);
+    dialogs.yesNoAnswers = {MessageAnswer::No};
     store.deleteProject();
-    EXPECT_EQ(dialogs.messages(),
-              (std::vector<std::string>{"项目[p_a.js]中还有代码,确定删除吗？", "项目[p_b.js]中还有代码,确定删除吗？"}));
+    EXPECT_EQ(dialogs.messages(), std::vector<std::string>{"项目[p]中还有代码(共3个模块),确定删除吗？"});
     EXPECT_EQ(dialogs.records[0].icon, MessageIcon::None);
     EXPECT_EQ(dialogs.records[0].buttons, MessageButtons::YesNo);
-    // a went with its page; b stays with its page: every module node keeps its page.
-    EXPECT_EQ(pageNames(), std::vector<std::string>{"p_b.js"});
-    EXPECT_EQ(json(), "{\"p\":{\"js\":[\"b\"]}}");
-    EXPECT_EQ(nodeOf("p", "a"), kNoNode);
-    EXPECT_EQ(childTexts(nodeOf("p")), std::vector<std::string>{"b.js"});
+    // No: nothing changed, every module with its node and page.
+    EXPECT_EQ(pageNames(), (std::vector<std::string>{"other_o.js", "p_a.js", "p_b.js", "p_c.js"}));
+    EXPECT_EQ(json(), "{\"other\":{\"js\":[\"o\"]},\"p\":{\"js\":[\"a\",\"b\",\"c\"]}}");
+    EXPECT_EQ(childTexts(nodeOf("p")), (std::vector<std::string>{"a.js", "b.js", "c.js"}));
+
+    std::vector<int> shown;
+    store.onPageShown = [&](int position) { shown.push_back(position); };
+    store.selectNode(nodeOf("p", "c"));
+    store.selectNode(p);
+    dialogs.yesNoAnswers = {MessageAnswer::Yes};
+    store.deleteProject();
+    EXPECT_EQ(dialogs.messages().size(), 2u) << "one more question, not one per module";
+    EXPECT_EQ(pageNames(), std::vector<std::string>{"other_o.js"});
+    EXPECT_EQ(json(), "{\"other\":{\"js\":[\"o\"]}}");
+    EXPECT_EQ(nodeOf("p"), kNoNode);
+    // The shown module went: the window is told that page 1 is shown now.
+    ASSERT_FALSE(shown.empty());
+    EXPECT_EQ(shown.back(), 1);
     EXPECT_EQ(store.currentPagePosition(), 1);
-    // Adding a again works: the name is free.
-    store.selectNode(nodeOf("p"));
-    EXPECT_NE(module("a", "again"), kNoNode);
+    // The name is free again.
+    EXPECT_NE(project("p"), kNoNode);
 }
 
-TEST_F(DeleteProject, EveryAnswerSequenceKeepsNodesAndPagesTogether) {
+TEST_F(DeleteProject, ManyModulesOneQuestion) {
+    project("keep");
+    module("k", "kept");
+    const NodeId big = project("big");
+    for (int i = 0; i < 500; ++i)
+        module("m" + std::to_string(i), "var m" + std::to_string(i) + ";");
+    store.selectNode(big);
+    dialogs.yesNoAnswers = {MessageAnswer::Yes};
+    store.deleteProject();
+    EXPECT_EQ(dialogs.messages(), std::vector<std::string>{"项目[big]中还有代码(共500个模块),确定删除吗？"});
+    EXPECT_EQ(store.pageCount(), 1);
+    EXPECT_EQ(store.projectNames(), std::vector<std::string>{"keep"});
+}
+
+TEST_F(DeleteProject, EitherAnswerKeepsNodesAndPagesTogether) {
     using A = MessageAnswer;
-    for (const std::vector<A>& answers : std::vector<std::vector<A>>{
-             {A::No}, {A::Yes, A::No}, {A::Yes, A::Yes, A::No}, {A::Yes, A::Yes, A::Yes}}) {
+    for (const A answer : {A::No, A::Yes}) {
         ScriptedDialogs d;
         ProjectStore s(d, [](const std::string& name, std::string code) {
             return std::make_unique<MemoryPage>(name, code);
@@ -198,27 +226,24 @@ TEST_F(DeleteProject, EveryAnswerSequenceKeepsNodesAndPagesTogether) {
         for (const char* m : {"a", "b", "c"})
             s.addModuleCore(m, "code");
         s.selectNode(p);
-        d.yesNoAnswers.assign(answers.begin(), answers.end());
+        d.yesNoAnswers = {answer};
         s.deleteProject();
-        const std::size_t gone = static_cast<std::size_t>(std::count(answers.begin(), answers.end(), A::Yes));
+        const bool gone = answer == A::Yes;
         const std::vector<std::string> all{"a", "b", "c"};
-        const std::vector<std::string> left(all.begin() + static_cast<long>(gone), all.end());
         // Each module left has its node, its document entry and exactly one page.
-        EXPECT_EQ(s.moduleNames("p"), left) << gone;
-        EXPECT_EQ(s.hasProject("p"), gone < 3);
-        EXPECT_EQ(s.pageCount(), static_cast<int>(1 + left.size()));
-        for (const std::string& m : left) {
-            EXPECT_NE(s.moduleNode("p", m), kNoNode) << m;
-            EXPECT_NE(s.findPage("p", m), 0) << m;
+        EXPECT_EQ(s.moduleNames("p"), gone ? std::vector<std::string>{} : all);
+        EXPECT_EQ(s.hasProject("p"), !gone);
+        EXPECT_EQ(s.pageCount(), gone ? 1 : 4);
+        for (const std::string& m : all) {
+            EXPECT_EQ(s.moduleNode("p", m) != kNoNode, !gone) << m;
+            EXPECT_EQ(s.findPage("p", m) != 0, !gone) << m;
         }
-        for (std::size_t i = 0; i < gone; ++i)
-            EXPECT_EQ(s.moduleNode("p", all[i]), kNoNode) << all[i];
         // The other project's page, before the ones that went, still knows its module.
         EXPECT_EQ(s.findPage("other", "o"), 1);
         EXPECT_EQ(s.projectOfPage(1), "other");
         EXPECT_EQ(s.moduleOfPage(1), "o");
-        // What is shown afterwards is told to the window: page 1 when any went.
-        if (gone > 0) {
+        // What is shown afterwards is told to the window: page 1 when the project went.
+        if (gone) {
             ASSERT_FALSE(shown.empty());
             EXPECT_EQ(shown.back(), 1);
             EXPECT_EQ(s.currentPagePosition(), 1);
@@ -255,6 +280,52 @@ TEST_F(DeleteProject, NameWithDotsIsRemovedWhole) {
     store.deleteProject();
     EXPECT_EQ(json(), "{}");
     EXPECT_EQ(store.pageCount(), 0);
+}
+
+using DeleteModules = StoreFixture;
+
+// Several selected modules, of one project or more, go after one question, all or none.
+TEST_F(DeleteModules, OneQuestionThenAllOrNothing) {
+    const NodeId p = project("p");
+    const NodeId a = module("a", "1");
+    module("b", "2");
+    const NodeId c = module("c", "");
+    project("q");
+    const NodeId x = module("x", "3");
+    const std::vector<NodeId> picked{a, c, x, p, a};  // the project node and the repeat are ignored
+    dialogs.yesNoAnswers = {MessageAnswer::No};
+    store.deleteModules(picked);
+    EXPECT_EQ(dialogs.messages(), std::vector<std::string>{"项目[p_a.js,p_c.js,q_x.js]中还有代码(共3个模块),确定删除吗？"});
+    EXPECT_EQ(pageNames(), (std::vector<std::string>{"p_a.js", "p_b.js", "p_c.js", "q_x.js"}));
+    EXPECT_EQ(json(), "{\"p\":{\"js\":[\"a\",\"b\",\"c\"]},\"q\":{\"js\":[\"x\"]}}");
+
+    dialogs.yesNoAnswers = {MessageAnswer::Yes};
+    store.deleteModules(picked);
+    EXPECT_EQ(dialogs.messages().size(), 2u);
+    EXPECT_EQ(pageNames(), std::vector<std::string>{"p_b.js"});
+    EXPECT_EQ(json(), "{\"p\":{\"js\":[\"b\"]},\"q\":{\"js\":[]}}");
+    EXPECT_EQ(childTexts(nodeOf("p")), std::vector<std::string>{"b.js"});
+    EXPECT_TRUE(childTexts(nodeOf("q")).empty());
+    EXPECT_EQ(store.currentPagePosition(), 1);
+    // The names are free again.
+    store.selectNode(nodeOf("p"));
+    EXPECT_NE(module("a", "again"), kNoNode);
+}
+
+TEST_F(DeleteModules, EmptyModulesGoWithoutAQuestionAndOneIsDeleteModule) {
+    project("p");
+    const NodeId a = module("a");
+    const NodeId b = module("b");
+    const NodeId c = module("c", "code");
+    store.deleteModules({a, b});
+    EXPECT_TRUE(dialogs.messages().empty());
+    EXPECT_EQ(store.moduleNames("p"), std::vector<std::string>{"c"});
+    dialogs.yesNoAnswers = {MessageAnswer::No};
+    store.deleteModules({c});
+    EXPECT_EQ(dialogs.messages(), std::vector<std::string>{"项目[p_c.js]中还有代码,确定删除吗？"});
+    EXPECT_EQ(store.moduleNames("p"), std::vector<std::string>{"c"});
+    store.deleteModules({});
+    EXPECT_EQ(dialogs.messages().back(), "请选中子项目后再进行操作");
 }
 
 using DeleteModule = StoreFixture;
