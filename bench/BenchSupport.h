@@ -83,4 +83,32 @@ inline std::string makeProjectFile(std::size_t modules, std::size_t fileBytes) {
 
 inline double best(const std::vector<double>& times) { return *std::min_element(times.begin(), times.end()); }
 
+
+// A module of site-like code: a namespace built in a closure and a constructor with
+// prototype methods.
+inline std::string siteModuleCode(std::size_t i) {
+    const std::string n = std::to_string(i);
+    return "var NS_" + n + " = (function () {\r\n"
+           "    var count = 0;\r\n"
+           "    function helper(x) { count = count + 1; return x * 2 + count; }\r\n"
+           "    return { helper: helper, name: 'ns_" + n + "', version: " + n + " };\r\n"
+           "})();\r\n"
+           "function Widget_" + n + "(v) { this.v = v; }\r\n"
+           "Widget_" + n + ".prototype.get = function () { return this.v; };\r\n"
+           "Widget_" + n + ".prototype.twice = function () { return NS_" + n + ".helper(this.v); };\r\n";
+}
+
+// The project script file `name` of `modules` such modules m0, m1, ... (ASCII, so GB18030
+// and UTF-8 agree).
+inline std::string siteProjectFile(const std::string& name, std::size_t modules) {
+    const std::string sep = "//========================";
+    std::string text = sep + "\r\n//       START   " + name + "\r\n" + sep + "\r\n\r\n";
+    for (std::size_t i = 0; i < modules; ++i) {
+        text += sep + "\r\n//       m" + std::to_string(i) + ".js\r\n" + sep + "\r\n";
+        text += siteModuleCode(i);
+        text += i + 1 == modules ? "\r\n" : "\r\n\r\n\r\n\r\n\r\n";
+    }
+    return text + "\r\n" + sep + "\r\n//       END   " + name + "\r\n" + sep + "\r\n\r\n//Quillbox By Zorvan 1.30";
+}
+
 }  // namespace bench

@@ -22,35 +22,10 @@ using bench::runChild;
 
 namespace {
 
-// One module: a namespace built in a closure and a constructor with prototype methods.
-std::string moduleCode(std::size_t i) {
-    const std::string n = std::to_string(i);
-    return "var NS_" + n + " = (function () {\r\n"
-           "    var count = 0;\r\n"
-           "    function helper(x) { count = count + 1; return x * 2 + count; }\r\n"
-           "    return { helper: helper, name: 'ns_" + n + "', version: " + n + " };\r\n"
-           "})();\r\n"
-           "function Widget_" + n + "(v) { this.v = v; }\r\n"
-           "Widget_" + n + ".prototype.get = function () { return this.v; };\r\n"
-           "Widget_" + n + ".prototype.twice = function () { return NS_" + n + ".helper(this.v); };\r\n";
-}
-
-// The project script file of `modules` modules (ASCII, so GB18030 and UTF-8 agree).
-std::string projectFile(std::size_t modules) {
-    const std::string sep = "//========================";
-    std::string text = sep + "\r\n//       START   bench\r\n" + sep + "\r\n\r\n";
-    for (std::size_t i = 0; i < modules; ++i) {
-        text += sep + "\r\n//       m" + std::to_string(i) + ".js\r\n" + sep + "\r\n";
-        text += moduleCode(i);
-        text += i + 1 == modules ? "\r\n" : "\r\n\r\n\r\n\r\n\r\n";
-    }
-    return text + "\r\n" + sep + "\r\n//       END   bench\r\n" + sep + "\r\n\r\n//Quillbox By Zorvan 1.30";
-}
-
 std::string oneFile(std::size_t modules) {
     std::string text;
     for (std::size_t i = 0; i < modules; ++i)
-        text += moduleCode(i);
+        text += bench::siteModuleCode(i);
     return text;
 }
 
@@ -74,7 +49,7 @@ int main(int argc, char** argv) {
     fs::create_directories(work);
     const std::size_t counts[] = {200, 400};
     for (std::size_t n : counts) {
-        write(work / ("p" + std::to_string(n) + ".txt"), projectFile(n));
+        write(work / ("p" + std::to_string(n) + ".txt"), bench::siteProjectFile("bench", n));
         write(work / ("one" + std::to_string(n) + ".js"), oneFile(n));
     }
     bool pass = true;

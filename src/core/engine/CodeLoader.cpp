@@ -274,10 +274,11 @@ void CodeLoader::startListing(const LoadRequest&, EngineKind engine) {
     listedEngine_ = engine;
     if (!listing_)
         return;
-    if (engine == EngineKind::Native)
-        native_.AddCode(kListingHelperScript);
-    else
-        chakra_.AddCode(kListingHelperScript);
+    // ChakraCore's names are put in declaration order here anyway (inLoadOrder); the engine
+    // under ours moves them about as others are added, which would make every module's
+    // answer the whole list. Duktape keeps its own order, which the listing shows as it is.
+    addCode(engine, engine == EngineKind::Native ? std::string(kListingHelperScript)
+                                                 : std::string(kListingHelperScript) + "QUILLBOX.listing.keepOrder = true;");
 }
 
 // The helper's answer {"count": N, "changes": [[index, name, kind, id], ...]} applied to the

@@ -18,7 +18,9 @@ const std::string& jscriptBuiltins();
 // QUILLBOX, and _a and $$ among the objects) by what changed since it was last asked:
 //   QUILLBOX.listing.changes() -> {"count": N, "changes": [[index, name, kind, id], ...]}
 // where the listing now holds N names, kind is 1 (function) or 2 (object), and id names the
-// object for QUILLBOX.listing.members(id) -> JSON array of its own property names.
+// object for QUILLBOX.listing.members(id) -> JSON array of its own property names. With
+// QUILLBOX.listing.keepOrder set, names keep the places they were first listed at and new
+// ones follow, whatever order the engine gives them in.
 extern const char* const kListingHelperScript;
 extern const char* const kListingChangesScript;
 // The same, as changes from an empty listing: for a caller that lost track.
