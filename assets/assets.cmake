@@ -9,6 +9,7 @@ if(QUILLBOX_BUILD_APP)
   set(ace ${QUILLBOX_NODE_MODULES}/ace-builds/src-min-noconflict)
   add_library(qb_app_assets OBJECT)
   target_include_directories(qb_app_assets PRIVATE ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(qb_app_assets PUBLIC qb_platform PRIVATE quillbox_warnings)
   quillbox_embed(qb_app_assets
     editor/QUILLBOX_666BYZORVAN.html ${PROJECT_SOURCE_DIR}/assets/editor/QUILLBOX_666BYZORVAN.html
     editor/ace.js ${ace}/ace.js

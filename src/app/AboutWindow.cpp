@@ -8,13 +8,14 @@
 #include <QVBoxLayout>
 
 #include "app/Controls.h"
+#include "core/net/Addresses.h"
 #include "core/platform/Shell.h"
 
 namespace quillbox::app {
 
 namespace {
-const char* const kContactLink = "https://quillbox.example.org/contact";
-const char* const kGroupLink = "https://quillbox.example.org/group";
+const char* const kContactLink = addresses::kContactPage;
+const char* const kGroupLink = addresses::kGroupPage;
 }  // namespace
 
 AboutWindow::AboutWindow(QWidget* owner, Shell& shell) : QWidget(owner, Qt::Tool) {

@@ -12,6 +12,7 @@
 #include "app/EngineCommands.h"
 #include "app/MainWindow.h"
 #include "app/QtPorts.h"
+#include "core/net/Addresses.h"
 #include "core/online/UpdateServer.h"
 #include "core/platform/Shell.h"
 
@@ -19,8 +20,8 @@ namespace quillbox::app {
 
 namespace {
 
-const char* const kUsagePage = "https://quillbox.example.org/guide";
-const char* const kChakraModulePage = "https://quillbox.example.org/forum/chakracore-ec";
+using addresses::kChakraModulePage;
+using addresses::kUsagePage;
 
 QAction* addItem(QMenu* menu, const char* text, bool checkable = false) {
     QAction* a = menu->addAction(QString::fromUtf8(text));

@@ -73,6 +73,10 @@ void EngineCommands::started(engine::EngineKind engine, const QString& what) {
 }
 
 void EngineCommands::finished() {
+    // The output box that shows is drawn anew: switched away and back.
+    const int tab = window_.output().currentTab();
+    window_.output().chooseTab(tab == 0 ? 1 : 0);
+    window_.output().chooseTab(tab);
     running_ = false;
     tick_.stop();
     watch_.reset();

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "core/crash/CrashHandler.h"
+#include "core/net/Addresses.h"
 #include "core/platform/Assets.h"
 #include "core/platform/Dialogs.h"
 #include "core/platform/FileIO.h"
@@ -16,7 +17,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char* const kBrowserDownloadPage = "https://quillbox.example.org/download/browser";
+using addresses::kBrowserDownloadPage;
 const char* const kFontExpression = "(window.fontsize||14)";
 
 std::vector<std::string>& stages() {

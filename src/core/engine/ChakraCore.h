@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "core/engine/MemoryLimit.h"
+#include "core/net/Addresses.h"
 
 namespace quillbox {
 class Dialogs;
@@ -157,7 +158,7 @@ private:
 // ---- the engine-library check at start ----
 
 inline constexpr const char* kEngineLibraryName = "libChakraCore.so";
-inline constexpr const char* kEngineDownloadUrl = "https://github.com/chakra-core/ChakraCore/releases";
+inline constexpr const char* kEngineDownloadUrl = addresses::kEngineDownload;
 inline constexpr const char* kEngineMissingText = "目录下未找到「libChakraCore.so」,是否前往下载？";
 inline constexpr const char* kEngineMissingTitle = "警告";
 inline constexpr const char* kEngineDownloadHintText =

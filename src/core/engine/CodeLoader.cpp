@@ -33,7 +33,7 @@ int lineLength(Page& page, int line) { return static_cast<int>(text::utf8ToUtf16
 // A refusal of the syntax gate, reported as each engine reports its own syntax errors.
 ScriptError nativeRefusal(const SyntaxVerdict& verdict, Page& page) {
     ScriptError error;
-    error.Number = 1002;
+    error.Number = error_number::kSyntax;
     error.Source = ScriptControl::kCompileSource;
     error.Description = verdict.message;
     error.Line = verdict.line;
@@ -204,19 +204,11 @@ bool CodeLoader::load(EngineKind engine, std::function<void(bool)> done) {
         const bool ok = loadProject(request, engine);
         toWindow_([this, ok, done, outcome] {
             *outcome = ok;
-            flipTab();
             if (done)
                 done(ok);
         });
     });
     return *outcome;
-}
-
-// Switch away and back so the box that shows is redrawn.
-void CodeLoader::flipTab() {
-    const int tab = output_.currentTab();
-    output_.chooseTab(tab == 0 ? 1 : 0);
-    output_.chooseTab(tab);
 }
 
 // The project's modules as their pages hold them now, and where each one's listing goes.
@@ -565,7 +557,7 @@ std::optional<CodeLoader::ModuleFailure> CodeLoader::loadModule(const ModuleCode
         ModuleFailure failure;
         failure.line = verdict.line;
         failure.column = verdict.column;
-        failure.number = 1002;
+        failure.number = error_number::kSyntax;
         failure.description = native ? verdict.message : "SyntaxError: " + verdict.message;
         return failure;
     }
@@ -654,7 +646,6 @@ Evaluation CodeLoader::evaluate(const std::string& expression, EngineKind engine
             engine == EngineKind::Native ? nativeEvaluate(expression, code) : chakraEvaluate(expression, code);
         toWindow_([this, result, done, outcome] {
             *outcome = result;
-            flipTab();
             if (done)
                 done(result);
         });

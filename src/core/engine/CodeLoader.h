@@ -151,7 +151,6 @@ private:
     // Marks line L of the module's page from its start to column `end`, and shows the page.
     void markOnWindow(const ModuleCode& code, int line, int end, bool show);
     void progress(std::size_t done, std::size_t total);
-    void flipTab();
 
     // A fresh ChakraCore runtime whose console writes to the console box.
     void newChakra();

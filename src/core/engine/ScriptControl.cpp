@@ -360,16 +360,16 @@ std::string withoutLineSuffix(std::string message) {
 
 long numberForError(const std::string& name, const std::string& message, bool heapRefused) {
     if (heapRefused || contains(message, "alloc failed"))
-        return 7;
+        return error_number::kOutOfMemory;
     if (name == "RangeError" && (contains(message, "stack") || contains(message, "recursion limit")))
-        return 28;
-    if (name == "SyntaxError") return 1002;
-    if (name == "TypeError") return 5007;
-    if (name == "ReferenceError") return 5009;
-    if (name == "RangeError") return 5029;
-    if (name == "URIError") return 5030;
-    if (name == "EvalError") return 5031;
-    return 5000;
+        return error_number::kOutOfStack;
+    if (name == "SyntaxError") return error_number::kSyntax;
+    if (name == "TypeError") return error_number::kType;
+    if (name == "ReferenceError") return error_number::kReference;
+    if (name == "RangeError") return error_number::kRange;
+    if (name == "URIError") return error_number::kUri;
+    if (name == "EvalError") return error_number::kEval;
+    return error_number::kError;
 }
 
 }  // namespace
@@ -407,7 +407,7 @@ void ScriptControl::createHeap() {
 }
 
 bool ScriptControl::SetLanguage(const std::string& language) {
-    if (language.size() != 7 || strncasecmp(language.c_str(), "jscript", 7) != 0)
+    if (strcasecmp(language.c_str(), "jscript") != 0 || language.size() != std::strlen("jscript"))
         return false;
     language_ = "JScript";
     return true;
@@ -477,13 +477,13 @@ bool ScriptControl::execute(Mode mode, const std::string& code, const std::strin
             *result = Value();
         Reset();
         lastCallStopped_ = true;
-        error_ = {5, kRuntimeSource, "the script was stopped; the engine was made anew and all added code is gone",
+        error_ = {error_number::kEngineReset, kRuntimeSource, "the script was stopped; the engine was made anew and all added code is gone",
                   0, 0, ""};
         return false;
     }
     if (heap_)
         heap_->hasDeadline = false;
-    if (heap_ && (heap_->memoryExceeded || (!ok && error_.Number == 7 && heap_->refusedAllocation))) {
+    if (heap_ && (heap_->memoryExceeded || (!ok && error_.Number == error_number::kOutOfMemory && heap_->refusedAllocation))) {
         // The script reached the limit and did not get over it: the heap goes, and with it
         // what the script held, so the memory is the system's again.
         if (result)
@@ -491,7 +491,7 @@ bool ScriptControl::execute(Mode mode, const std::string& code, const std::strin
         Reset();
         malloc_trim(0);
         lastCallOutOfMemory_ = true;
-        error_ = {7, kRuntimeSource, memoryLimitDescription(heapLimit_, "added"), 0, 0, ""};
+        error_ = {error_number::kOutOfMemory, kRuntimeSource, memoryLimitDescription(heapLimit_, "added"), 0, 0, ""};
         return false;
     }
     return ok;
@@ -507,7 +507,7 @@ bool ScriptControl::run(Mode mode, const std::string& code, const std::string& n
                         Value* result) {
     error_ = ScriptError();
     if (!heap_->ctx) {
-        error_ = {7, kRuntimeSource, "out of memory: the script engine could not be created", 0, 0, ""};
+        error_ = {error_number::kOutOfMemory, kRuntimeSource, "out of memory: the script engine could not be created", 0, 0, ""};
         return false;
     }
     duk_context* ctx = heap_->ctx;
@@ -616,7 +616,7 @@ void ScriptControl::recordError(int phase, const std::string& chunk) {
         // one for success.
         error_.Description = message.empty() ? (name.empty() ? std::string("Error") : name) : message;
     } else {
-        error_.Number = refused ? 7 : 5022;
+        error_.Number = refused ? error_number::kOutOfMemory : error_number::kThrownValue;
         error_.Description = message.empty() ? std::string("Exception thrown and not caught")
                                              : "Exception thrown and not caught: " + message;
         if (refused)
@@ -637,7 +637,7 @@ void ScriptControl::recordFatal() {
     heap_.release();
     createHeap();
     error_ = ScriptError();
-    error_.Number = 5;
+    error_.Number = error_number::kEngineReset;
     error_.Source = kRuntimeSource;
     error_.Description = "the script engine failed (" + message + ") and was reset; all added code is gone";
 }

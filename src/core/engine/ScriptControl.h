@@ -33,6 +33,21 @@
 
 namespace quillbox::engine {
 
+// The values of Error.Number (above).
+namespace error_number {
+inline constexpr long kEngineReset = 5;
+inline constexpr long kOutOfMemory = 7;
+inline constexpr long kOutOfStack = 28;
+inline constexpr long kSyntax = 1002;
+inline constexpr long kError = 5000;
+inline constexpr long kType = 5007;
+inline constexpr long kReference = 5009;
+inline constexpr long kThrownValue = 5022;
+inline constexpr long kRange = 5029;
+inline constexpr long kUri = 5030;
+inline constexpr long kEval = 5031;
+}  // namespace error_number
+
 struct ScriptError {
     long Number = 0;
     std::string Source;       // kCompileSource, kRuntimeSource, or "" without error

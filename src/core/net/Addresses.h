@@ -16,4 +16,14 @@ inline constexpr std::string_view kUpdateServer = "http://update.quillbox.exampl
 // window for users without a library. A placeholder until the page is published.
 inline constexpr std::string_view kLibraryArchivePage = "https://www.example.com/quillbox/lib-zip";
 
+// ChakraCore's releases, offered at start when libChakraCore.so is missing.
+inline constexpr const char* kEngineDownload = "https://github.com/chakra-core/ChakraCore/releases";
+
+// The pages the window's menus, its About window and the browser check open.
+inline constexpr const char* kUsagePage = "https://quillbox.example.org/guide";
+inline constexpr const char* kChakraModulePage = "https://quillbox.example.org/forum/chakracore-ec";
+inline constexpr const char* kContactPage = "https://quillbox.example.org/contact";
+inline constexpr const char* kGroupPage = "https://quillbox.example.org/group";
+inline constexpr const char* kBrowserDownloadPage = "https://quillbox.example.org/download/browser";
+
 }  // namespace quillbox::addresses
