@@ -62,11 +62,7 @@ void EngineCommands::started(engine::EngineKind engine, const QString& what) {
     what_ = what;
     elapsed_.start();
     tick_.start();
-    for (const char* name : {"按钮_加载", "按钮_运行_系统"})
-        if (auto* button = window_.findChild<QAbstractButton*>(QString::fromUtf8(name)))
-            button->setEnabled(false);
-    window_.stopButton()->show();
-    window_.runState()->show();
+    showRunning(true);
     showRunState();
     // The dialog of old stays for whoever looks for it; closing it in any way stops too.
     watch_ = std::make_unique<StopWatch>(stopFor(engine));
@@ -80,11 +76,16 @@ void EngineCommands::finished() {
     running_ = false;
     tick_.stop();
     watch_.reset();
+    showRunning(false);
+}
+
+// While a script runs, the commands that need the engine wait, and the stop shows.
+void EngineCommands::showRunning(bool running) {
     for (const char* name : {"按钮_加载", "按钮_运行_系统"})
         if (auto* button = window_.findChild<QAbstractButton*>(QString::fromUtf8(name)))
-            button->setEnabled(true);
-    window_.stopButton()->hide();
-    window_.runState()->hide();
+            button->setEnabled(!running);
+    window_.stopButton()->setVisible(running);
+    window_.runState()->setVisible(running);
 }
 
 void EngineCommands::showRunState() {

@@ -49,6 +49,7 @@ private:
     void started(engine::EngineKind engine, const QString& what);
     void finished();
     void showRunState();
+    void showRunning(bool running);
 
     MainWindow& window_;
     engine::JScript native_;

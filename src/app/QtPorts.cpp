@@ -249,6 +249,8 @@ bool QtShell::open(const std::string& urlOrPath) {
                          if (failed && clock->elapsed() < kGiveUpWithinMs && shellAlive && *shellAlive &&
                              openFailedLater)
                              openFailedLater(urlOrPath);
+                         if (shellAlive && *shellAlive && openerEnded)
+                             openerEnded(urlOrPath);
                      });
     clock->start();
     process->start(opener, {url.isLocalFile() ? url.toLocalFile() : url.toString(QUrl::FullyEncoded)});

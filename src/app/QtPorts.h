@@ -75,6 +75,8 @@ public:
 
     // Called on the GUI thread with the target given to open().
     std::function<void(const std::string& target)> openFailedLater;
+    // Called on the GUI thread when an opener program has ended, whatever its outcome.
+    std::function<void(const std::string& target)> openerEnded;
     // The opener program; empty: Qt's desktop services (tests set their own).
     QString opener = defaultOpener();
     static QString defaultOpener();

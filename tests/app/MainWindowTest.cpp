@@ -1,6 +1,7 @@
 // The main window driven through its widgets: names, texts and tooltips, the settings
 // menu and its file, the close questions, context menus by node value, window limits,
 // the tool window's options, the hot keys, the tree and the output boxes.
+#include <csignal>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -429,6 +430,8 @@ private slots:
         app::QtShell shell;
         std::vector<std::string> failed;
         shell.openFailedLater = [&failed](const std::string& target) { failed.push_back(target); };
+        int ended = 0;
+        shell.openerEnded = [&ended](const std::string&) { ++ended; };
 
         shell.opener = script("none.sh", "exit 3\n");
         QVERIFY(shell.open(page));
@@ -438,12 +441,12 @@ private slots:
         shell.opener = script("browser.sh", "exit 0\n");
         QVERIFY(shell.open(page));
         QTRY_VERIFY(!apptest::readBytes(dir + "/browser.sh.arg").empty());
-        QTest::qWait(200);
+        QTRY_COMPARE(ended, 2);  // the opener that found a browser has ended, telling nothing
         QCOMPARE(failed.size(), std::size_t(1));
 
         shell.opener = QString::fromStdString(dir + "/missing");
-        QVERIFY(!shell.open(page));
-        QTest::qWait(100);
+        QVERIFY(!shell.open(page));  // refused at once: nothing started, nothing to tell later
+        QCOMPARE(ended, 2);
         QCOMPARE(failed.size(), std::size_t(1));
     }
 
@@ -452,7 +455,7 @@ private slots:
         const QString path = QString::fromStdString(dir + "/slow.sh");
         QFile file(path);
         file.open(QIODevice::WriteOnly);
-        file.write("#!/bin/sh\nsleep 0.3\nexit 4\n");
+        file.write("#!/bin/sh\necho $$ > \"$0.pid\"\nsleep 0.3\nexit 4\n");
         file.close();
         file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         bool told = false;
@@ -462,7 +465,12 @@ private slots:
             shell.openFailedLater = [&told](const std::string&) { told = true; };
             QVERIFY(shell.open(dir + "/page.html"));
         }
-        QTest::qWait(800);
+        // Until the opener has ended and its end has been seen here.
+        QTRY_VERIFY(!apptest::readBytes(dir + "/slow.sh.pid").empty());
+        const pid_t pid = std::stoi(apptest::readBytes(dir + "/slow.sh.pid"));
+        QTRY_VERIFY_WITH_TIMEOUT(::kill(pid, 0) != 0, 10000);
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!told);
     }
 
