@@ -26,11 +26,6 @@ void constantCommand(MainWindow& window) {
     ecode::convertCurrentProject(window.store(), window.clipboard(), window.output(), ecode::localTimeNow());
 }
 
-void transformCommand(MainWindow& window, transform::Mode mode) {
-    if (Page* page = window.currentPage())
-        transform::transformPage(*page, mode, window.output());
-}
-
 void copyExpressionCommand(MainWindow& window) {
     const ProjectTree& tree = window.store().tree();
     const NodeId node = tree.selected();

@@ -118,8 +118,8 @@ void CommandBindings::bindButtons() {
     onClick("按钮_运行_浏览器", [this] { engines_.runInBrowser(); });
     onClick("按钮_E2JS", [&w] { callWrapperCommand(w); });
     onClick("按钮_LongStr2E", [&w] { constantCommand(w); });
-    onClick("按钮_压缩", [&w] { transformCommand(w, transform::Mode::Compress); });
-    onClick("按钮_格式化代码", [&w] { transformCommand(w, transform::Mode::Format); });
+    onClick("按钮_压缩", [this] { engines_.transform(transform::Mode::Compress); });
+    onClick("按钮_格式化代码", [this] { engines_.transform(transform::Mode::Format); });
     onClick("按钮_跳转", [&w] { w.goToLineCommand(); });
     onClick("按钮_查找_替换", [&w] { w.openFindReplace(); });
     onClick("按钮_清除", [&w] { w.output().clear(); });

@@ -20,7 +20,8 @@ namespace quillbox::app {
 EngineCommands::EngineCommands(MainWindow& window)
     : window_(window),
       loader_(window.store(), window.output(), native_, chakra_),
-      thread_(std::make_unique<engine::EngineThread>()) {
+      thread_(std::make_unique<engine::EngineThread>()),
+      tools_(std::make_unique<engine::EngineThread>()) {
     const std::size_t memoryLimit = config::engineMemoryLimit(window.ini());
     native_.ControlObject()->setMemoryLimit(memoryLimit);
     chakra_.setMemoryLimit(memoryLimit);
@@ -47,6 +48,7 @@ EngineCommands::~EngineCommands() {
         chakra_.Reset();
     });
     thread_.reset();
+    tools_.reset();
     watch_.reset();
 }
 
@@ -186,6 +188,42 @@ void EngineCommands::showMemberValue() {
         return;
     loader_.onEngine([this, object = tree.text(tree.parent(item)), member = tree.text(item), engine = chosenEngine()] {
         transform::showMemberValue(object, member, engine, native_, chakra_, loader_.engineOutput());
+    });
+}
+
+}  // namespace quillbox::app
+
+namespace quillbox::app {
+
+void EngineCommands::transform(transform::Mode mode) {
+    ProjectStore& store = window_.store();
+    const int position = store.currentPagePosition();
+    Page* page = store.page(position);
+    if (!page || transforming_)
+        return;
+    transforming_ = true;
+    for (const char* name : {"按钮_压缩", "按钮_格式化代码"})
+        if (auto* button = window_.findChild<QAbstractButton*>(QString::fromUtf8(name)))
+            button->setEnabled(false);
+    // The page is found again by its module when the result is in: it may have gone.
+    tools_->post([this, job = transform::takeTransform(*page, mode), project = store.projectOfPage(position),
+                  module = store.moduleOfPage(position)] {
+        transform::TransformResult result = transform::runTransform(job.text, job.mode);
+        QMetaObject::invokeMethod(
+            this,
+            [this, job, result = std::move(result), project, module] {
+                transforming_ = false;
+                for (const char* name : {"按钮_压缩", "按钮_格式化代码"})
+                    if (auto* button = window_.findChild<QAbstractButton*>(QString::fromUtf8(name)))
+                        button->setEnabled(true);
+                Page* target = window_.store().page(window_.store().findPage(project, module));
+                if (!target) {
+                    window_.output().messageLine(transform::kTransformStale);
+                    return;
+                }
+                transform::applyTransform(*target, job, result, window_.output());
+            },
+            Qt::QueuedConnection);
     });
 }
 

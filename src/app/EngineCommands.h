@@ -13,6 +13,7 @@
 
 #include "core/engine/CodeLoader.h"
 #include "core/engine/EngineThread.h"
+#include "core/transform/Transform.h"
 
 namespace quillbox::app {
 
@@ -33,6 +34,10 @@ public:
     void evaluate();
     void runInBrowser();
     void showMemberValue();
+    // Compress or format the page in the editor. The library runs on a thread of its own, so
+    // a long file never stops the window; the result is written only onto the text it was
+    // made from.
+    void transform(transform::Mode mode);
     // The desktop's opener found nothing to open the target with, after it had started.
     void openFailed(const std::string& target);
     // Stops the script that runs, if any.
@@ -57,6 +62,9 @@ private:
     engine::CodeLoader loader_;
     // Declared after what its tasks use: it ends (and so do they) before those go.
     std::unique_ptr<engine::EngineThread> thread_;
+    // The program's own tools (compress, format): never the user's engines.
+    std::unique_ptr<engine::EngineThread> tools_;
+    bool transforming_ = false;
     bool running_ = false;
     engine::EngineKind runningEngine_ = engine::EngineKind::Native;
     QString what_;

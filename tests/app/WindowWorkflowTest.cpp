@@ -304,6 +304,30 @@ private slots:
         }
     }
 
+    // Compress and format never wait for the user's engines: the page is formatted while a
+    // script runs, and the script is still there to stop.
+    void formattingWorksWhileAScriptRuns() {
+        addProject("busy", {{"m", "function spin() { while (true) {} }"}});
+        window->store().selectNode(moduleNode("busy", "m"));
+        auto* output = child<QTextEdit>("编辑框_计算");
+        child<QComboBox>("组合框_默认Js引擎")->setCurrentIndex(0);
+        QTest::mouseClick(child<QToolButton>("按钮_加载"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(output->toPlainText().contains(QStringLiteral("busy_m.js：加载成功")), 20000);
+        QTRY_VERIFY(child<QToolButton>("按钮_加载")->isEnabled());
+        child<QLineEdit>("编辑框_函数")->setText(QStringLiteral("spin()"));
+        QTest::keyClick(child<QLineEdit>("编辑框_函数"), Qt::Key_Return);
+        auto* stop = child<QAbstractButton>("按钮_停止");
+        QVERIFY(stop->isVisible());
+        auto* format = child<QAbstractButton>("按钮_格式化代码");
+        format->click();
+        QTRY_COMPARE_WITH_TIMEOUT(window->currentPage()->getText(),
+                                  std::string("function spin() {\n    while (true) {}\n}"), 20000);
+        QTRY_VERIFY(format->isEnabled());
+        QVERIFY(stop->isVisible());
+        QTest::mouseClick(stop, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!stop->isVisible(), 20000);
+    }
+
     void theFirstEditorPageKeepsTheNativeWindow() {
         const WId before = window->winId();
         addProject("demo", {{"a", "var a = 1;"}});

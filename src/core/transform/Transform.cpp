@@ -30,23 +30,42 @@ TransformResult runTransform(const std::string& text, Mode mode) {
     return result;
 }
 
-bool transformPage(Page& page, Mode mode, Output& output) {
-    const SelectionRange range = page.selectionRange();
-    const bool whole = range.startRow == range.endRow;
-    const TransformResult result = runTransform(whole ? page.getText() : page.selectedText(), mode);
+TransformJob takeTransform(Page& page, Mode mode) {
+    TransformJob job;
+    job.mode = mode;
+    job.range = page.selectionRange();
+    job.whole = job.range.startRow == job.range.endRow;
+    job.revision = page.revision();
+    job.text = job.whole ? page.getText() : page.selectedText();
+    return job;
+}
+
+bool applyTransform(Page& page, const TransformJob& job, const TransformResult& result, Output& output) {
     if (!result.ok) {
         // Never write an empty result over the user's code.
         output.messageLine(std::string(kTransformFailed) + "：" + result.error);
         return false;
     }
-    if (whole) {
+    if (page.revision() != job.revision) {
+        output.messageLine(kTransformStale);
+        return false;
+    }
+    if (job.whole) {
         page.setText(result.text);
         const int last = page.lineCount();
         page.select(last, 999999, last, 999999);
     } else {
+        // The selection may have moved while the text stayed: the span taken is replaced.
+        const SelectionRange& r = job.range;
+        page.select(r.startRow, r.startColumn, r.endRow, r.endColumn);
         page.insert(result.text);
     }
     return true;
+}
+
+bool transformPage(Page& page, Mode mode, Output& output) {
+    const TransformJob job = takeTransform(page, mode);
+    return applyTransform(page, job, runTransform(job.text, mode), output);
 }
 
 bool showMemberValue(const ProjectTree& tree, engine::EngineKind engine, engine::JScript& native, engine::ChakraCore& chakra,

@@ -2,6 +2,7 @@
 // Compress and format: the transform library (JSMin and js-beautify) run on a fresh private
 // ChakraCore engine each time, so a transform never disturbs the code loaded for
 // evaluation. And the member-value display for a listed object member.
+#include <cstdint>
 #include <string>
 
 #include "core/engine/ChakraCore.h"
@@ -16,6 +17,8 @@ namespace quillbox::transform {
 enum class Mode { Compress, Format };
 
 inline constexpr const char* kTransformFailed = "转换失败";
+// Written instead of the result when the code changed while the library worked on it.
+inline constexpr const char* kTransformStale = "代码在转换期间被修改,转换结果未写入";
 
 struct TransformResult {
     bool ok = false;
@@ -31,6 +34,20 @@ TransformResult runTransform(const std::string& text, Mode mode);
 // selection is replaced. When the library throws, the page keeps its text and the message
 // line "转换失败：" and the exception text is written. True when the page was changed.
 bool transformPage(Page& page, Mode mode, Output& output);
+
+// The same command in two halves, for a caller that runs the library on another thread: what
+// to transform is taken from the page when the command is given, and the result is put back
+// only onto the text it was made from. A page edited in between keeps the edit, and
+// kTransformStale is written.
+struct TransformJob {
+    Mode mode = Mode::Format;
+    bool whole = true;
+    std::string text;
+    std::uint64_t revision = 0;
+    SelectionRange range;
+};
+TransformJob takeTransform(Page& page, Mode mode);
+bool applyTransform(Page& page, const TransformJob& job, const TransformResult& result, Output& output);
 
 // The member-value display: for the tree's current item when it is a listed object member
 // (node value 7), writes the message line "object.member:【JSON text】" from the engine the

@@ -87,6 +87,32 @@ TEST_F(TransformTest, AFailedTransformLeavesTheCodeAsItWas) {
     EXPECT_NE(output.texts()[0].find("Unterminated comment"), std::string::npos);
 }
 
+// The window runs the library on another thread while the user goes on typing.
+TEST_F(TransformTest, AResultIsPutBackOnlyOntoTheTextItWasMadeFrom) {
+    MemoryPage page("p_m.js", "var keep = 1;\nvar a = 1 ;\nvar b = 2 ;\n");
+    page.select(2, 1, 3, 12);
+    const TransformJob job = takeTransform(page, Mode::Compress);
+    const TransformResult result = runTransform(job.text, job.mode);
+    ASSERT_TRUE(result.ok);
+
+    // An edit in between keeps the edit and says why nothing was written.
+    page.gotoLine(1);
+    page.insert("// typed meanwhile\n");
+    const std::string edited = page.getText();
+    EXPECT_FALSE(applyTransform(page, job, result, output));
+    EXPECT_EQ(page.getText(), edited);
+    ASSERT_EQ(output.texts().size(), 1u);
+    EXPECT_NE(output.texts()[0].find(kTransformStale), std::string::npos);
+
+    // A cursor moved without an edit: the span that was taken is the one replaced.
+    MemoryPage moved("p_m.js", "var keep = 1;\nvar a = 1 ;\nvar b = 2 ;\n");
+    moved.select(2, 1, 3, 12);
+    const TransformJob taken = takeTransform(moved, Mode::Compress);
+    moved.gotoLine(1);
+    ASSERT_TRUE(applyTransform(moved, taken, runTransform(taken.text, taken.mode), output));
+    EXPECT_EQ(moved.getText(), "var keep = 1;\nvar a=1;var b=2;\n");
+}
+
 TEST_F(TransformTest, EachTransformUsesItsOwnEngine) {
     engine::ChakraCore loaded;
     loaded.New();
