@@ -20,13 +20,14 @@ namespace quillbox::app {
 EngineCommands::EngineCommands(MainWindow& window)
     : window_(window),
       loader_(window.store(), window.output(), native_, chakra_),
-      thread_(std::make_unique<engine::EngineThread>()),
+      threads_{std::make_unique<engine::EngineThread>(), std::make_unique<engine::EngineThread>()},
       tools_(std::make_unique<engine::EngineThread>()) {
     const std::size_t memoryLimit = config::engineMemoryLimit(window.ini());
     native_.ControlObject()->setMemoryLimit(memoryLimit);
     chakra_.setMemoryLimit(memoryLimit);
     // What the engine's side hands back runs here, in order, while this object lives.
-    loader_.setThreads([this](std::function<void()> task) { thread_->post(std::move(task)); },
+    loader_.setThreads([this](engine::EngineKind engine,
+                              std::function<void()> task) { threadOf(engine).post(std::move(task)); },
                        [this](std::function<void()> task) {
                            QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
                        });
@@ -41,13 +42,12 @@ EngineCommands::EngineCommands(MainWindow& window)
 
 EngineCommands::~EngineCommands() {
     // The script that runs is stopped, the engines are emptied where they live, and the
-    // thread ends; what it would still hand back is dropped with this object.
+    // threads end; what they would still hand back is dropped with this object.
     stop();
-    thread_->post([this] {
-        native_.Reset();
-        chakra_.Reset();
-    });
-    thread_.reset();
+    threadOf(engine::EngineKind::Native).post([this] { native_.Reset(); });
+    threadOf(engine::EngineKind::ChakraCore).post([this] { chakra_.Reset(); });
+    for (auto& thread : threads_)
+        thread.reset();
     tools_.reset();
     watch_.reset();
 }
@@ -95,6 +95,10 @@ void EngineCommands::showRunState() {
         return;
     window_.runState()->setText(
         QStringLiteral("%1 %2 s").arg(what_).arg(static_cast<double>(elapsed_.elapsed()) / 1000.0, 0, 'f', 1));
+}
+
+engine::EngineThread& EngineCommands::threadOf(engine::EngineKind engine) {
+    return *threads_[engine == engine::EngineKind::Native ? 0 : 1];
 }
 
 engine::EngineKind EngineCommands::chosenEngine() const {
@@ -186,7 +190,8 @@ void EngineCommands::showMemberValue() {
     const NodeId item = tree.selected();
     if (running_ || tree.value(item) != node_value::kMember)
         return;
-    loader_.onEngine([this, object = tree.text(tree.parent(item)), member = tree.text(item), engine = chosenEngine()] {
+    const engine::EngineKind engine = chosenEngine();
+    loader_.onEngine(engine, [this, object = tree.text(tree.parent(item)), member = tree.text(item), engine] {
         transform::showMemberValue(object, member, engine, native_, chakra_, loader_.engineOutput());
     });
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The commands that run the user's code: load the project into the engine the selector
 // names, evaluate the function box, run it in the browser, and show a listed member's
-// value. The two engines and the loader live here, the engines on their own thread: the
+// value. The two engines and the loader live here, each engine on a thread of its own: the
 // window draws and takes input while a script runs, shows what runs and for how long, and
 // offers the stop; the commands that need an engine wait until it is free.
 #include <QElapsedTimer>
@@ -48,6 +48,7 @@ public:
 private:
     std::function<void()> stopFor(engine::EngineKind engine);
     engine::EngineKind chosenEngine() const;
+    engine::EngineThread& threadOf(engine::EngineKind engine);
     void showCurrentListing();
     void sayNoBrowser(const std::string& page);
     // A run begins (what it is, for the state shown) and ends.
@@ -60,8 +61,9 @@ private:
     engine::JScript native_;
     engine::ChakraCore chakra_;
     engine::CodeLoader loader_;
-    // Declared after what its tasks use: it ends (and so do they) before those go.
-    std::unique_ptr<engine::EngineThread> thread_;
+    // Each engine's thread, by engine::EngineKind. Declared after what their tasks use: they
+    // end (and so do the tasks) before those go.
+    std::unique_ptr<engine::EngineThread> threads_[2];
     // The program's own tools (compress, format): never the user's engines.
     std::unique_ptr<engine::EngineThread> tools_;
     bool transforming_ = false;

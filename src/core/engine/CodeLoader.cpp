@@ -105,6 +105,7 @@ void PostedOutput::clear() {
 
 namespace {
 void runNow(std::function<void()> task) { task(); }
+void runNowFor(EngineKind, std::function<void()> task) { task(); }
 // markOnWindow shows the page and marks no line.
 constexpr int kNoMark = -1;
 }  // namespace
@@ -112,18 +113,19 @@ constexpr int kNoMark = -1;
 CodeLoader::CodeLoader(ProjectStore& store, Output& output, JScript& native, ChakraCore& chakra)
     : store_(store),
       output_(output),
-      toEngine_(runNow),
+      toEngine_(runNowFor),
       toWindow_(runNow),
       out_(output, toWindow_),
       native_(native),
       chakra_(chakra) {}
 
-void CodeLoader::setThreads(Poster toEngine, Poster toWindow) {
+void CodeLoader::setThreads(EnginePoster toEngine, Poster toWindow) {
     toEngine_ = std::move(toEngine);
     toWindow_ = std::move(toWindow);
 }
 
 void CodeLoader::rankWords(const std::string& code) {
+    std::lock_guard lock(listingMutex_);
     const auto isWordChar = [](char c) {
         return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '$' ||
                static_cast<unsigned char>(c) >= 0x80;
@@ -172,6 +174,7 @@ void CodeLoader::inLoadOrder(GlobalList& names) {
 }
 
 void CodeLoader::clearListing() {
+    std::lock_guard lock(listingMutex_);
     firstSeen_.clear();
     rankedSoFar_ = 0;
     listingLost_ = false;
@@ -200,7 +203,7 @@ bool CodeLoader::load(EngineKind engine, std::function<void(bool)> done) {
         return false;
     // Without threads the answer is in before this returns; with them, it says "started".
     const auto outcome = std::make_shared<bool>(true);
-    toEngine_([this, engine, request = loadRequest(store_.currentProject()), done, outcome] {
+    toEngine_(engine, [this, engine, request = loadRequest(store_.currentProject()), done, outcome] {
         const bool ok = loadProject(request, engine);
         toWindow_([this, ok, done, outcome] {
             *outcome = ok;
@@ -262,15 +265,21 @@ std::string CodeLoader::evalText(EngineKind engine, const std::string& script) {
     return text;
 }
 
-void CodeLoader::startListing(const LoadRequest&, EngineKind engine) {
+unsigned CodeLoader::startListing(const LoadRequest&, EngineKind engine) {
+    std::lock_guard lock(listingMutex_);
+    // Cleared again under the same hold: a load begun meanwhile in the other engine has
+    // a listing of its own number.
+    clearListing();
     listedEngine_ = engine;
     if (!listing_)
-        return;
+        return generation_;
     // ChakraCore's names are put in declaration order here anyway (inLoadOrder); the engine
     // under ours moves them about as others are added, which would make every module's
     // answer the whole list. Duktape keeps its own order, which the listing shows as it is.
+    const unsigned generation = generation_;
     addCode(engine, engine == EngineKind::Native ? std::string(kListingHelperScript)
                                                  : std::string(kListingHelperScript) + "QUILLBOX.listing.keepOrder = true;");
+    return generation;
 }
 
 // The helper's answer {"count": N, "changes": [[index, name, kind, id], ...]} applied to the
@@ -301,9 +310,16 @@ bool CodeLoader::applyListingChanges(const std::string& json, bool& changed) {
     return true;
 }
 
-void CodeLoader::listModule(const LoadRequest& request, const std::string& module, EngineKind engine) {
+void CodeLoader::listModule(const LoadRequest& request, const ModuleCode& code, EngineKind engine, unsigned generation) {
     if (!listing_)
         return;
+    std::lock_guard lock(listingMutex_);
+    // A load in the other engine has begun since: the tree shows its listing, not this one.
+    if (generation != generation_)
+        return;
+    const std::string& module = code.module;
+    if (engine == EngineKind::ChakraCore)
+        rankWords(code.text);
     const std::string answer = evalText(engine, listingLost_ ? kListingEverythingScript : kListingChangesScript);
     if (lastCallStopped(engine))
         return;  // the caller reports the stop
@@ -325,13 +341,14 @@ void CodeLoader::listModule(const LoadRequest& request, const std::string& modul
     listingsMade_ = false;
     const auto groups = request.groups.find(module);
     if (groups != request.groups.end())
-        toWindow_([this, groups = groups->second, globals = entry.globals] { putInTree(groups, globals); });
+        toWindow_([this, groups = groups->second, globals = entry.globals, engine] { putInTree(groups, globals, engine); });
     listed_.push_back(std::move(entry));
 }
 
 // The module's groups get their items when they are opened: a load makes two fillers per
 // module, not an item per name per module.
-void CodeLoader::putInTree(const ModuleGroups& groups, const std::shared_ptr<const GlobalList>& globals) {
+void CodeLoader::putInTree(const ModuleGroups& groups, const std::shared_ptr<const GlobalList>& globals,
+                           EngineKind engine) {
     ProjectTree& tree = store_.tree();
     const std::weak_ptr<char> alive = alive_;
     const bool anyFunction = std::any_of(globals->begin(), globals->end(), [](const auto& g) { return !g.isObject(); });
@@ -347,16 +364,16 @@ void CodeLoader::putInTree(const ModuleGroups& groups, const std::shared_ptr<con
     if (groups.properties == kNoNode || !anyObject)
         return;
     const unsigned generation = generation_;
-    tree.setLazyChildren(groups.properties, [this, alive, globals, generation](ProjectTree& t, NodeId group) {
+    tree.setLazyChildren(groups.properties, [this, alive, globals, generation, engine](ProjectTree& t, NodeId group) {
         if (alive.expired())
             return;
         for (const ListedGlobal& g : *globals) {
             if (!g.isObject())
                 continue;
             const NodeId object = t.add(group, g.name, node_image::kObject, node_image::kObject, node_value::kObject);
-            t.setLazyChildren(object, [this, alive, id = g.objectId, generation](ProjectTree&, NodeId node) {
+            t.setLazyChildren(object, [this, alive, id = g.objectId, generation, engine](ProjectTree&, NodeId node) {
                 if (!alive.expired())
-                    fillMembers(node, id, generation);
+                    fillMembers(node, id, generation, engine);
             });
         }
     });
@@ -364,11 +381,15 @@ void CodeLoader::putInTree(const ModuleGroups& groups, const std::shared_ptr<con
 
 // The members are read where the engine lives and put under the object on the window's
 // side, if the object is still there and the listing still the same.
-void CodeLoader::fillMembers(NodeId object, int objectId, unsigned generation) {
-    toEngine_([this, object, objectId, generation] {
-        if (generation != generation_)
-            return;
-        std::vector<std::string> members = membersOf(objectId);
+void CodeLoader::fillMembers(NodeId object, int objectId, unsigned generation, EngineKind engine) {
+    toEngine_(engine, [this, object, objectId, generation] {
+        std::vector<std::string> members;
+        {
+            std::lock_guard lock(listingMutex_);
+            if (generation != generation_)
+                return;
+            members = membersOf(objectId);
+        }
         toWindow_([this, object, generation, members = std::move(members)] {
             ProjectTree& tree = store_.tree();
             if (generation != generation_ || !tree.exists(object))
@@ -383,6 +404,7 @@ void CodeLoader::fillMembers(NodeId object, int objectId, unsigned generation) {
 
 // An object's members as listed: at most 30, then kTooManyMembers. Read once per load.
 const std::vector<std::string>& CodeLoader::membersOf(int objectId) {
+    std::lock_guard lock(listingMutex_);
     auto it = members_.find(objectId);
     if (it != members_.end())
         return it->second;
@@ -403,7 +425,10 @@ const std::vector<std::string>& CodeLoader::membersOf(int objectId) {
     return members_.emplace(objectId, std::move(listed)).first->second;
 }
 
-void CodeLoader::keepMembers() {
+void CodeLoader::keepMembers(unsigned generation) {
+    std::lock_guard lock(listingMutex_);
+    if (generation != generation_)
+        return;
     for (const ListedModule& module : listed_)
         for (const ListedGlobal& g : *module.globals)
             if (g.isObject())
@@ -411,6 +436,7 @@ void CodeLoader::keepMembers() {
 }
 
 const std::vector<ModuleListing>& CodeLoader::listings() {
+    std::lock_guard lock(listingMutex_);
     if (listingsMade_)
         return listings_;
     listings_.clear();
@@ -503,7 +529,7 @@ bool CodeLoader::loadProject(const LoadRequest& request, EngineKind engine) {
     addCode(engine, jsonSupportScript());
     if (engineStopped(engine))
         return false;
-    startListing(request, engine);
+    const unsigned listing = startListing(request, engine);
     if (engineStopped(engine))
         return false;
     std::size_t done = 0;
@@ -514,7 +540,7 @@ bool CodeLoader::loadProject(const LoadRequest& request, EngineKind engine) {
         if (failure) {
             reportFailure(code, *failure, engine);
             out_.chooseTab(0);
-            keepMembers();
+            keepMembers(listing);
             if (engine == EngineKind::Native)
                 native_.Reset();
             else
@@ -522,9 +548,7 @@ bool CodeLoader::loadProject(const LoadRequest& request, EngineKind engine) {
             return false;
         }
         out_.messageLine(code.name + kLoadedSuffix);
-        if (engine == EngineKind::ChakraCore && listing_)
-            rankWords(code.text);
-        listModule(request, code.module, engine);
+        listModule(request, code, engine, listing);
         if (engineStopped(engine))
             return false;
         progress(++done, request.modules.size());
@@ -616,13 +640,18 @@ bool CodeLoader::engineStopped(EngineKind engine) {
     // The engine has already been made anew, empty but usable: what was loaded is gone, and
     // the next evaluation runs against an empty engine rather than none.
     out_.messageLine(kStopped);
-    engineMadeAnew();
+    engineMadeAnew(engine);
     out_.chooseTab(0);
     return true;
 }
 
-void CodeLoader::engineMadeAnew() {
-    clearListing();
+void CodeLoader::engineMadeAnew(EngineKind engine) {
+    // The listing goes with the engine it came from; another engine's stays as it was.
+    {
+        std::lock_guard lock(listingMutex_);
+        if (listedEngine_ == engine)
+            clearListing();
+    }
     out_.messageLine(kLoadAgain);
 }
 
@@ -641,7 +670,7 @@ Evaluation CodeLoader::evaluate(const std::string& expression, EngineKind engine
     const int position = store_.currentPagePosition();
     ModuleCode code{store_.moduleOfPage(position), page->name(), position, page->getText()};
     const auto outcome = std::make_shared<Evaluation>(Evaluation::Nothing);
-    toEngine_([this, expression, engine, code = std::move(code), done, outcome] {
+    toEngine_(engine, [this, expression, engine, code = std::move(code), done, outcome] {
         const Evaluation result =
             engine == EngineKind::Native ? nativeEvaluate(expression, code) : chakraEvaluate(expression, code);
         toWindow_([this, result, done, outcome] {

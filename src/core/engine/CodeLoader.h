@@ -7,6 +7,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -67,6 +68,8 @@ enum class Evaluation {
 // runs where `toWindow` puts it, in the order posted. Without threads (the command line,
 // the tests) both run a task at once, so every call finishes before it returns.
 using Poster = std::function<void(std::function<void()>)>;
+// Each engine lives on a thread of its own: this puts a task on the given engine's.
+using EnginePoster = std::function<void(EngineKind, std::function<void()>)>;
 
 // The output of a loader whose engine part runs on another thread: each line is written on
 // the window's side, in order.
@@ -90,10 +93,13 @@ class CodeLoader {
 public:
     CodeLoader(ProjectStore& store, Output& output, JScript& native, ChakraCore& chakra);
 
-    // Puts the engine part on a thread of its own (the engines must then be used only there).
-    void setThreads(Poster toEngine, Poster toWindow);
-    // Runs a task where the engines live, after what is queued there.
-    void onEngine(std::function<void()> task) { toEngine_(std::move(task)); }
+    // Puts each engine's part on the thread `toEngine` names for it (each engine must then be
+    // used only there). What the two share (the syntax gate, the listing) is taken by one
+    // thread at a time; an engine's own code runs without holding anything, so a script
+    // running in one engine never holds up the other.
+    void setThreads(EnginePoster toEngine, Poster toWindow);
+    // Runs a task where the engine lives, after what is queued there.
+    void onEngine(EngineKind engine, std::function<void()> task) { toEngine_(engine, std::move(task)); }
     // The output to write to from the engine's side.
     Output& engineOutput() { return out_; }
 
@@ -157,14 +163,15 @@ private:
     // Listing after each module costs what the module changed: the helper in the engine
     // hands back changes, and each module keeps a shared list of what it shows. The tree's
     // items are made when their node is opened, and an object's members when first wanted.
-    void startListing(const LoadRequest& request, EngineKind engine);
-    void listModule(const LoadRequest& request, const std::string& module, EngineKind engine);
+    // Both give the listing's number: a load lists only while its listing is the tree's.
+    unsigned startListing(const LoadRequest& request, EngineKind engine);
+    void listModule(const LoadRequest& request, const ModuleCode& code, EngineKind engine, unsigned generation);
     bool applyListingChanges(const std::string& json, bool& changed);
-    void putInTree(const ModuleGroups& groups, const std::shared_ptr<const GlobalList>& globals);
-    void fillMembers(NodeId object, int objectId, unsigned generation);
+    void putInTree(const ModuleGroups& groups, const std::shared_ptr<const GlobalList>& globals, EngineKind engine);
+    void fillMembers(NodeId object, int objectId, unsigned generation, EngineKind engine);
     const std::vector<std::string>& membersOf(int objectId);
     // Before an engine is emptied: the members of what is listed are read while they exist.
-    void keepMembers();
+    void keepMembers(unsigned generation);
     std::string evalText(EngineKind engine, const std::string& script);
     void relayLog();
     void showFailure(const ModuleCode& code, int line);
@@ -172,7 +179,7 @@ private:
     bool engineStopped(EngineKind engine);
     bool lastCallStopped(EngineKind engine) const;
     // After a stop the engine is empty: the listing goes and the user is told to load again.
-    void engineMadeAnew();
+    void engineMadeAnew(EngineKind engine);
     // ChakraCore lists globals in declaration order; the engine under our ChakraCore does not.
     // Every word of the code loaded so far is ranked by where it first appears, and listed
     // names are put in that order.
@@ -181,7 +188,7 @@ private:
 
     ProjectStore& store_;
     Output& output_;  // the window's side
-    Poster toEngine_;
+    EnginePoster toEngine_;
     Poster toWindow_;
     PostedOutput out_;  // the engine's side
     JScript& native_;
@@ -192,6 +199,9 @@ private:
         std::string module;
         std::shared_ptr<const GlobalList> globals;
     };
+    // The listing is one for both engines (the tree shows the last load's): held while it is
+    // read or changed. Recursive: the listing's steps call one another.
+    std::recursive_mutex listingMutex_;
     bool listing_ = true;
     EngineKind listedEngine_ = EngineKind::Native;
     bool listingLost_ = false;  // the helper's last answer was unreadable: ask for everything

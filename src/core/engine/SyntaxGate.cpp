@@ -44,6 +44,7 @@ bool SyntaxGate::ready() {
 }
 
 SyntaxVerdict SyntaxGate::check(const std::string& code, SyntaxLevel level) {
+    std::lock_guard lock(mutex_);
     const std::size_t digest = std::hash<std::string_view>{}(code);
     for (auto it = remembered_.begin(); it != remembered_.end(); ++it) {
         if (it->digest == digest && it->size == code.size() && it->level == level) {
@@ -60,7 +61,10 @@ SyntaxVerdict SyntaxGate::check(const std::string& code, SyntaxLevel level) {
     return verdict;
 }
 
-SyntaxVerdict SyntaxGate::locateError(const std::string& code) { return parse(code, SyntaxLevel::ChakraCore, false); }
+SyntaxVerdict SyntaxGate::locateError(const std::string& code) {
+    std::lock_guard lock(mutex_);
+    return parse(code, SyntaxLevel::ChakraCore, false);
+}
 
 SyntaxVerdict SyntaxGate::parse(const std::string& code, SyntaxLevel level, bool quickScan) {
     SyntaxVerdict verdict;

@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <list>
 #include <memory>
+#include <mutex>
 #include <string>
 
 namespace quillbox::engine {
@@ -49,6 +50,7 @@ public:
     SyntaxGate(const SyntaxGate&) = delete;
     SyntaxGate& operator=(const SyntaxGate&) = delete;
 
+    // Both may be called from either engine's thread: one check runs at a time.
     SyntaxVerdict check(const std::string& code, SyntaxLevel level);
     // Where the parser places the syntax error of code that an engine refused without saying
     // where in the line (Kind::SyntaxError with line and column), always by a parse.
@@ -71,6 +73,7 @@ private:
     bool ready();
     SyntaxVerdict parse(const std::string& code, SyntaxLevel level, bool quickScan);
 
+    std::mutex mutex_;
     std::unique_ptr<ChakraCore> parser_;
     bool loaded_ = false;
     // Whether ChakraCore 1.11 lacks nothing but syntax after ES2017 by the table, so that code

@@ -56,17 +56,20 @@ private:
 class ThreadedLoaderTest : public test::LoaderFixture {
 protected:
     ThreadedLoaderTest() {
-        loader.setThreads([this](std::function<void()> t) { thread->post(std::move(t)); },
+        loader.setThreads([this](EngineKind e, std::function<void()> t) { threadOf(e).post(std::move(t)); },
                           [this](std::function<void()> t) { window.post(std::move(t)); });
     }
     ~ThreadedLoaderTest() override {
         native.ControlObject()->stop();
         chakra.stop();
-        thread.reset();  // before the engines and the loader go
+        nativeThread.reset();  // before the engines and the loader go
+        chakraThread.reset();
     }
+    EngineThread& threadOf(EngineKind engine) { return engine == kNativeEngine ? *nativeThread : *chakraThread; }
 
     WindowQueue window;
-    std::unique_ptr<EngineThread> thread = std::make_unique<EngineThread>();
+    std::unique_ptr<EngineThread> nativeThread = std::make_unique<EngineThread>();
+    std::unique_ptr<EngineThread> chakraThread = std::make_unique<EngineThread>();
 };
 
 TEST_F(ThreadedLoaderTest, ARunawayLoadHoldsNothingUpAndAStopEndsIt) {
@@ -82,7 +85,7 @@ TEST_F(ThreadedLoaderTest, ARunawayLoadHoldsNothingUpAndAStopEndsIt) {
         ASSERT_TRUE(loader.load(engine, [&](bool ok) { outcome = ok; }));
         EXPECT_FALSE(outcome) << "the call returns while the script runs";
         ASSERT_TRUE(window.runUntil([&] { return steps.size() == 2; }));
-        EXPECT_TRUE(thread->busy());
+        EXPECT_TRUE(threadOf(engine).busy());
         EXPECT_FALSE(outcome);
         // A stop asked before the script has begun does nothing: ask until it takes.
         const auto stop = [&] { return engine == kNativeEngine ? native.ControlObject()->stop() : chakra.stop(); };
@@ -127,6 +130,40 @@ TEST_F(ThreadedLoaderTest, MembersArriveWhenTheirNodeIsOpened) {
     ASSERT_TRUE(window.runUntil([&] { return tree.node(fresh)->children.size() == 2; }));
     window.runUntil([] { return true; });
     EXPECT_EQ(tree.node(fresh)->children.size(), 2u) << "each member once";
+}
+
+// Each engine has a thread of its own: a script that never ends in one engine holds up
+// nothing in the other, and its stop leaves the other engine's listing in the tree.
+TEST_F(ThreadedLoaderTest, ARunawayScriptInOneEngineHoldsUpNothingInTheOther) {
+    if (!ChakraCore::libraryLoaded())
+        GTEST_SKIP() << "libChakraCore.so not built";
+    addProject("spin", {{"m", "function spin() { while (true) {} }"}});
+    std::optional<bool> loaded;
+    loader.load(kNativeEngine, [&](bool ok) { loaded = ok; });
+    ASSERT_TRUE(window.runUntil([&] { return loaded.has_value(); }));
+    std::optional<Evaluation> spun;
+    loader.evaluate("spin()", kNativeEngine, [&](Evaluation e) { spun = e; });
+
+    addProject("other", {{"m", "var o = {x: 1};\nfunction twice(n) { return 2 * n; }"}});
+    loaded.reset();
+    loader.load(kChakraEngine, [&](bool ok) { loaded = ok; });
+    ASSERT_TRUE(window.runUntil([&] { return loaded.has_value(); }));
+    EXPECT_TRUE(*loaded);
+    std::optional<Evaluation> result;
+    loader.evaluate("twice(21)", kChakraEngine, [&](Evaluation e) { result = e; });
+    ASSERT_TRUE(window.runUntil([&] { return result.has_value(); }));
+    EXPECT_EQ(output.texts().back(), ">>[结果] 42");
+    EXPECT_FALSE(spun) << "the native engine still runs";
+    EXPECT_TRUE(threadOf(kNativeEngine).busy());
+
+    while (!native.ControlObject()->stop())
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(window.runUntil([&] { return spun.has_value(); }));
+    EXPECT_EQ(*spun, Evaluation::Stopped);
+    ProjectTree& tree = store.tree();
+    const NodeId methods = tree.node(store.moduleNode("other", "m"))->children[0];
+    ASSERT_EQ(tree.children(methods).size(), 1u) << "ChakraCore's listing stays";
+    EXPECT_EQ(tree.text(tree.children(methods)[0]), "twice");
 }
 
 }  // namespace
