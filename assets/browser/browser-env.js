@@ -169,7 +169,7 @@
             return 'null';
         if (t == 'string') {
             var s = v.length > 60 ? v.substring(0, 57) + '...' : v;
-            return '"' + s.replace(/\\/g, '\\\\').replace(/"/g, '\\"').replace(/\n/g, '\\n').replace(/\r/g, '\\r') + '"';
+            return '"' + s.replace(/\\/g, '\\\\').replace(/"/g, '\\"').replace(/\n/g, '\\n').replace(/\r/g, '\\r').replace(/\t/g, '\\t') + '"';
         }
         if (t == 'function')
             return 'function ' + (nativeName(v) || v.name || '');

@@ -202,10 +202,18 @@ std::vector<AccessRow> parseAccessLog(const std::string& json) {
 }
 
 std::string accessTableText(const std::vector<AccessRow>& rows) {
+    // A cell never breaks the table: its tabs and line ends are written as escapes.
+    const auto cell = [](const std::string& text) {
+        std::string out;
+        for (const char c : text)
+            out += c == '\t' ? std::string("\\t") : c == '\n' ? std::string("\\n") : c == '\r' ? std::string("\\r")
+                                                                                        : std::string(1, c);
+        return out;
+    };
     std::string out = "对象\t属性\t值\t次数\t首次位置\n";
     for (const AccessRow& row : rows)
-        out += row.object + "\t" + row.property + "\t" + row.value + "\t" + std::to_string(row.count) + "\t" +
-               row.where + "\n";
+        out += cell(row.object) + "\t" + cell(row.property) + "\t" + cell(row.value) + "\t" +
+               std::to_string(row.count) + "\t" + cell(row.where) + "\n";
     return out;
 }
 

@@ -308,6 +308,9 @@ TEST(BrowserAccessLog, RowsAreReadBackAndTabulatedInOrder) {
     EXPECT_EQ(accessTableText(rows),
               "对象\t属性\t值\t次数\t首次位置\nnavigator\tuserAgent\t\"Mozilla\"\t2\tmain:3\n"
               "window\tchrome\tundefined\t1\t求值:1\n");
+    // A property named with a tab or a line end stays on its own line, in its own cell.
+    EXPECT_EQ(accessTableText({{"navigator", "a\tb\nc", "undefined", 1, ""}}),
+              "对象\t属性\t值\t次数\t首次位置\nnavigator\ta\\tb\\nc\tundefined\t1\t\n");
     for (const char* unreadable : {"", "{}", "[[1,2]]", "not json"})
         EXPECT_TRUE(parseAccessLog(unreadable).empty()) << unreadable;
 }
