@@ -94,3 +94,15 @@ quillbox_embed(qb_assets
   lib/jsencrypt.js.LICENSE.txt ${qb_nm}/jsencrypt/LICENSE.txt
   lib/pako_inflate.js ${qb_nm}/pako/dist/pako_inflate.min.js
   lib/pako_inflate.js.LICENSE.txt ${qb_nm}/pako/LICENSE)
+# The browser environment: the module, the profile that ships (a desktop Chrome) and the
+# capture page that collects a profile in the user's browser.
+set(qb_browser_globals ${qb_js_dir}/browser-globals.json)
+add_custom_command(OUTPUT ${qb_browser_globals}
+  COMMAND ${QUILLBOX_NODE} ${PROJECT_SOURCE_DIR}/scripts/browser-globals.mjs ${qb_bcd} ${qb_browser_globals}
+  DEPENDS ${PROJECT_SOURCE_DIR}/scripts/browser-globals.mjs ${qb_bcd} VERBATIM)
+target_sources(qb_assets PRIVATE ${qb_browser_globals})
+quillbox_embed(qb_assets
+  browser/globals.json ${qb_browser_globals}
+  browser/browser-env.js ${PROJECT_SOURCE_DIR}/assets/browser/browser-env.js
+  browser/chrome-desktop.json ${PROJECT_SOURCE_DIR}/assets/browser/chrome-desktop.json
+  browser/capture.html ${PROJECT_SOURCE_DIR}/assets/browser/capture.html)

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
 #include <QGridLayout>
@@ -9,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QTableWidget>
 #include <QOpenGLWidget>
 #include <QPushButton>
 #include <QScreen>
@@ -20,6 +22,7 @@
 #include <QVBoxLayout>
 
 #include "app/AboutWindow.h"
+#include "app/BrowserControls.h"
 #include "app/CommandBindings.h"
 #include "app/Controls.h"
 #include "app/EditorView.h"
@@ -82,6 +85,7 @@ MainWindow::MainWindow(config::IniFile ini, QWidget* parent)
     clipboard_ = std::make_unique<QtClipboard>();
     engines_ = std::make_unique<EngineCommands>(*this);
     commands_ = new CommandBindings(*this, *engines_);
+    browser_ = new BrowserControls(browserBox_, outputTabs_, accessTable_, *store_, engines_->loader(), *clipboard_);
     ownShell_->openFailedLater = [this](const std::string& target) { engines_->openFailed(target); };
     online_ = new OnlineCommands(*this);
     online_->installMenus();
@@ -261,6 +265,8 @@ QWidget* MainWindow::buildFunctionPane(QWidget* parent) {
     engineSelector_ = named(new QComboBox(functionFrame), "组合框_默认Js引擎");
     engineSelector_->addItems({QStringLiteral("MSScriptControl"), QStringLiteral("ChakraCore")});
     row1->addWidget(engineSelector_);
+    browserBox_ = named(new QCheckBox(QStringLiteral("浏览器环境"), functionFrame), "选择框_浏览器环境");
+    row1->addWidget(browserBox_);
     functionLayout->addLayout(row1);
     // The command buttons wrap onto as many rows as the width needs.
     auto* buttons = new FlowLayout;
@@ -295,6 +301,8 @@ QWidget* MainWindow::buildOutputPane(QWidget* parent) {
     }
     outputTabs_->addTab(outputBox_, QStringLiteral("运行"));
     outputTabs_->addTab(consoleBox_, QStringLiteral("输出"));
+    accessTable_ = named(new QTableWidget(outputTabs_), "表格_访问记录");
+    outputTabs_->addTab(accessTable_, QStringLiteral("访问记录"));
     outputTabs_->setCornerWidget(pictureButton(outputTabs_, "按钮_清除", QStringLiteral("✖")));
     outputLayout->addWidget(outputTabs_);
     return outputFrame;
@@ -410,6 +418,8 @@ void MainWindow::followShownPage() {
     const int position = store_->currentPagePosition();
     const Page* shown = store_->page(position);
     setTitleProject(shown ? q(shown->name()) : QString());
+    if (browser_)
+        browser_->refresh();
     if (shown == shownPage_)
         return;
     shownPage_ = shown;

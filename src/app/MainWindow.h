@@ -18,6 +18,7 @@
 
 class QAction;
 class QAbstractButton;
+class QCheckBox;
 class QComboBox;
 class QGridLayout;
 class QLabel;
@@ -25,6 +26,7 @@ class QLineEdit;
 class QMenu;
 class QSplitter;
 class QTabWidget;
+class QTableWidget;
 class QTextEdit;
 class QToolButton;
 class QTreeWidget;
@@ -40,6 +42,7 @@ class CodeLoader;
 
 namespace quillbox::app {
 
+class BrowserControls;
 class CommandBindings;
 class EditorView;
 class EngineCommands;
@@ -90,6 +93,7 @@ public:
     QTreeWidgetItem* itemOf(NodeId node) const;
     QLineEdit* functionBox() const { return functionBox_; }
     QComboBox* engineSelector() const { return engineSelector_; }
+    BrowserControls* browserControls() const { return browser_; }
     // Shown while a script runs: what runs and for how long, and the stop.
     QLabel* runState() const { return runState_; }
     QAbstractButton* stopButton() const { return stopButton_; }
@@ -188,6 +192,9 @@ private:
     EditorView* editorView_ = nullptr;
     QLineEdit* functionBox_ = nullptr;
     QComboBox* engineSelector_ = nullptr;
+    QCheckBox* browserBox_ = nullptr;
+    QTableWidget* accessTable_ = nullptr;
+    BrowserControls* browser_ = nullptr;
     QLabel* runState_ = nullptr;
     QAbstractButton* stopButton_ = nullptr;
     QTabWidget* outputTabs_ = nullptr;

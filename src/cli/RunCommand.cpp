@@ -5,8 +5,10 @@
 
 #include "cli/Command.h"
 #include "cli/CommandSupport.h"
+#include "core/engine/BrowserEnvironment.h"
 #include "core/engine/CodeLoader.h"
 #include "core/engine/MemoryLimit.h"
+#include "core/platform/FileIO.h"
 
 namespace quillbox::cli {
 namespace {
@@ -19,7 +21,16 @@ int runRun(const std::vector<std::string>& args) {
     engine::EngineKind engineIndex = engine::kChakraEngine;
     double timeout = 0;
     std::size_t memoryLimit = engine::kDefaultMemoryLimit;
+    bool browser = false;
+    bool logAccess = false;
+    std::string profilePath;
+    bool profileGiven = false;
     const auto onOption = [&](const std::string& option, const std::string& value) {
+        if (option == "--browser" || option == "--log-access" || option == "--profile") {
+            (option == "--browser" ? browser : option == "--log-access" ? logAccess : profileGiven) = true;
+            profilePath = option == "--profile" ? value : profilePath;
+            return kOk;
+        }
         if (option == "--engine")
             return parseEngineOption(kName, value, engineIndex);
         if (option == "-e") {
@@ -44,17 +55,38 @@ int runRun(const std::vector<std::string>& args) {
         return kOk;
     };
     if (const int status = parseArguments(
-            kName, args, {{"--engine", true}, {"-e", true}, {"--timeout", true}, {"--memory", true}}, onOption, operands);
+            kName, args, {{"--engine", true},
+                     {"-e", true},
+                     {"--timeout", true},
+                     {"--memory", true},
+                     {"--browser"},
+                     {"--profile", true},
+                     {"--log-access"}}, onOption, operands);
         status != kOk)
         return status;
     if (const int status = requireOneFile(kName, operands); status != kOk)
         return status;
     if (const int status = requireEngine(kName, engineIndex); status != kOk)
         return status;
+    if ((profileGiven || logAccess) && !browser)
+        return usage(kName, std::string(profileGiven ? "--profile" : "--log-access") + " needs --browser");
+    if (logAccess && engineIndex != engine::kChakraEngine)
+        return usage(kName, "--log-access needs the chakra engine: the native engine has no Proxy to watch reads with");
+    std::string profile = engine::defaultBrowserProfile();
+    if (profileGiven) {
+        std::string error;
+        if (!files::readAll(profilePath, profile, &error))
+            return fail(kName, "cannot read the profile " + profilePath + ": " + error);
+        if (!engine::checkBrowserProfile(profile, &error))
+            return fail(kName, profilePath + ": " + error);
+    }
 
     CommandProject project;
     if (!project.load(kName, operands[0], true))
         return kFailed;
+    if (browser &&
+        !engine::putBrowserModuleFirst(project.store(), project.name(), engine::browserModuleText(profile)))
+        return fail(kName, "cannot put the browser environment into the project");
 
     RecordingOutput output(&std::cout);
     engine::JScript native;
@@ -70,8 +102,23 @@ int runRun(const std::vector<std::string>& args) {
     }
     engine::CodeLoader loader(project.store(), output, native, chakra);
     loader.setListing(false);  // nobody sees it here
-    if (!loader.load(engineIndex))
+    std::vector<engine::AccessRow> accessLog;
+    bool accessLogged = false;
+    loader.setBrowserLog(logAccess);
+    if (logAccess)
+        loader.onAccessLog = [&](std::vector<engine::AccessRow> rows) {
+            accessLog = std::move(rows);
+            accessLogged = true;
+        };
+    // The table of the reads once everything has run, on standard output after the lines.
+    const auto printAccessLog = [&] {
+        if (accessLogged)
+            std::cout << "访问记录:\n" << engine::accessTableText(accessLog) << std::flush;
+    };
+    if (!loader.load(engineIndex)) {
+        printAccessLog();
         return kFailed;
+    }
     bool allResults = true;
     for (const std::string& expression : expressions) {
         const engine::Evaluation outcome = loader.evaluate(expression, engineIndex);
@@ -81,6 +128,7 @@ int runRun(const std::vector<std::string>& args) {
         if (outcome != engine::Evaluation::Result)
             allResults = false;
     }
+    printAccessLog();
     return allResults ? kOk : kFailed;
 }
 
@@ -88,7 +136,7 @@ const CommandRegistration registration({
     kName,
     "load a project into an engine and evaluate expressions",
     "Usage: quillbox-cli run FILE [--engine native|chakra] [-e EXPR]... [--timeout SECONDS]\n"
-    "                        [--memory MIB]\n"
+    "                        [--memory MIB] [--browser [--profile FILE] [--log-access]]\n"
     "\n"
     "Loads FILE as the load command does, then evaluates each EXPR in order as the evaluate\n"
     "command does. FILE is a project script file, or any other JavaScript file taken as a\n"
@@ -102,6 +150,16 @@ const CommandRegistration registration({
     "  --memory MIB            the memory the script may use (default 1024, 16 to 1048576);\n"
     "                          a script that passes it fails with an error naming the limit\n"
     "                          and leaves the engine empty\n"
+    "  --browser               load the browser environment (window, document, navigator,\n"
+    "                          location, storage, timers...) before the project's modules,\n"
+    "                          as the project property \"浏览器环境\" does; its timers run\n"
+    "                          after the load and after each expression\n"
+    "  --profile FILE          the browser profile (JSON from the capture page, see the\n"
+    "                          capture command) instead of the desktop Chrome one built in\n"
+    "  --log-access            chakra only: after everything has run, print the table of\n"
+    "                          every browser property read and every missing global read\n"
+    "                          (object, property, value given, count, first module:line),\n"
+    "                          tab-separated, in order of first use\n"
     "\n"
     "Every message line is printed as \">>\" and its text, every console line as \">>[type] \"\n"
     "and its message, in the order written. A failed load stops before the expressions; a\n"

@@ -61,6 +61,8 @@ struct ChakraException {
 
 class ChakraCore {
 public:
+    // The source name scripts run under unless they are given one.
+    static constexpr const char* kScriptName = "Zorvan";
     // (type name, text) for each argument of console.log or console.warn.
     using ConsoleCallback = std::function<void(const std::string& type, const std::string& text)>;
 
@@ -73,7 +75,9 @@ public:
     // disposed first.
     void New();
     // Runs the script; true when no exception is pending afterwards.
-    bool AddCode(const std::string& script);
+    // `sourceName` names the script in stack traces ("name:line"); the default is the
+    // name every other script of the program runs under.
+    bool AddCode(const std::string& script, const std::string& sourceName = kScriptName);
     // Calls the global function with the texts as string arguments; "" on exception.
     std::string Call(const std::string& name, const std::vector<std::string>& arguments);
     // The completion value of the script as text; "" on exception.

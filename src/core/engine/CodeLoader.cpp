@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "core/editor/MemoryPage.h"
+#include "core/engine/BrowserEnvironment.h"
 #include "core/engine/SupportScripts.h"
 #include "core/json/JsonDocument.h"
 #include "core/text/Text.h"
@@ -529,6 +530,17 @@ bool CodeLoader::loadProject(const LoadRequest& request, EngineKind engine) {
     addCode(engine, jsonSupportScript());
     if (engineStopped(engine))
         return false;
+    const bool holdsBrowser = std::any_of(request.modules.begin(), request.modules.end(),
+                                          [](const ModuleCode& code) { return code.module == kBrowserModuleName; });
+    if (browserLog_ && holdsBrowser && engine == EngineKind::ChakraCore) {
+        std::vector<std::string> codes;
+        for (const ModuleCode& code : request.modules)
+            if (code.module != kBrowserModuleName)
+                codes.push_back(code.text);
+        addCode(engine, browserLogScript(codes));
+        if (engineStopped(engine))
+            return false;
+    }
     const unsigned listing = startListing(request, engine);
     if (engineStopped(engine))
         return false;
@@ -563,13 +575,42 @@ bool CodeLoader::loadProject(const LoadRequest& request, EngineKind engine) {
         out_.consoleLine(request.project, kLoaded);
         out_.chooseTab(1);
     }
-    return true;
+    return afterRun(engine);
 }
 
-bool CodeLoader::addCode(EngineKind engine, const std::string& code) {
+bool CodeLoader::addCode(EngineKind engine, const std::string& code, const std::string& sourceName) {
     if (engine == EngineKind::Native)
         return native_.ControlObject()->AddCode(code);
-    return chakra_.AddCode(code);
+    return sourceName.empty() ? chakra_.AddCode(code) : chakra_.AddCode(code, sourceName);
+}
+
+// Where the project holds the browser environment: what the code wrote is taken in and the
+// timers that fell due run, as a page's would once its script has finished; then the access
+// log, when it is kept, goes to onAccessLog. Nothing happens in an engine without it.
+bool CodeLoader::afterRun(EngineKind engine) {
+    const bool native = engine == EngineKind::Native;
+    const std::string present = evalText(engine, kBrowserPresentScript);
+    if (engineStopped(engine))
+        return false;
+    if (present != "1")
+        return true;
+    if (native)
+        native_.AddCode("QUILLBOX.log=[]");
+    evalText(engine, kBrowserSettleScript);
+    if (engineStopped(engine))
+        return false;
+    if (native)
+        relayLog();
+    if (!onAccessLog || native)
+        return true;
+    std::vector<AccessRow> rows = parseAccessLog(evalText(engine, kBrowserAccessLogScript));
+    if (engineStopped(engine))
+        return false;
+    toWindow_([this, rows = std::move(rows)] {
+        if (onAccessLog)
+            onAccessLog(rows);
+    });
+    return true;
 }
 
 // Runs the module's code past the gate; what failed, or nothing. Success is the engine's
@@ -585,7 +626,7 @@ std::optional<CodeLoader::ModuleFailure> CodeLoader::loadModule(const ModuleCode
         failure.description = native ? verdict.message : "SyntaxError: " + verdict.message;
         return failure;
     }
-    const bool ok = addCode(engine, code.text);
+    const bool ok = addCode(engine, code.text, code.module);
     if (lastCallStopped(engine))
         return std::nullopt;  // the caller reports the stop
     if (native) {
@@ -673,6 +714,8 @@ Evaluation CodeLoader::evaluate(const std::string& expression, EngineKind engine
     toEngine_(engine, [this, expression, engine, code = std::move(code), done, outcome] {
         const Evaluation result =
             engine == EngineKind::Native ? nativeEvaluate(expression, code) : chakraEvaluate(expression, code);
+        if (result != Evaluation::Stopped && result != Evaluation::Nothing)
+            afterRun(engine);
         toWindow_([this, result, done, outcome] {
             *outcome = result;
             if (done)

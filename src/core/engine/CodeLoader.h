@@ -13,6 +13,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/engine/BrowserEnvironment.h"
 #include "core/engine/ChakraCore.h"
 #include "core/engine/EngineKind.h"
 #include "core/engine/JScript.h"
@@ -112,6 +113,12 @@ public:
     // The evaluate command against the current page, as load.
     Evaluation evaluate(const std::string& expression, EngineKind engine, std::function<void(Evaluation)> done = {});
 
+    // Whether ChakraCore loads keep the browser environment's access log (see
+    // browserLogScript); onAccessLog is then told, on the window's side after a load or an
+    // evaluation in an engine that holds the environment, the log's rows in order of first use.
+    void setBrowserLog(bool on) { browserLog_ = on; }
+    std::function<void(std::vector<AccessRow>)> onAccessLog;
+
     // Told on the window's side after each module a load has finished with: (done, total).
     std::function<void(std::size_t, std::size_t)> onProgress;
 
@@ -149,7 +156,8 @@ private:
     LoadRequest loadRequest(const std::string& project) const;
     struct ModuleFailure;
     bool loadProject(const LoadRequest& request, EngineKind engine);
-    bool addCode(EngineKind engine, const std::string& code);
+    bool addCode(EngineKind engine, const std::string& code, const std::string& sourceName = {});
+    bool afterRun(EngineKind engine);
     std::optional<ModuleFailure> loadModule(const ModuleCode& code, EngineKind engine);
     void reportFailure(const ModuleCode& code, const ModuleFailure& failure, EngineKind engine);
     Evaluation nativeEvaluate(const std::string& expression, const ModuleCode& code);
@@ -203,6 +211,7 @@ private:
     // read or changed. Recursive: the listing's steps call one another.
     std::recursive_mutex listingMutex_;
     bool listing_ = true;
+    bool browserLog_ = false;
     EngineKind listedEngine_ = EngineKind::Native;
     bool listingLost_ = false;  // the helper's last answer was unreadable: ask for everything
     bool unranked_ = false;     // a listed name no code loaded so far spells out
