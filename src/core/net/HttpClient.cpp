@@ -552,8 +552,13 @@ bool HttpClient::setContentType(std::string_view type) { return setHeader("Conte
 bool HttpClient::setAjax() { return setHeader("x-requested-with", "XMLHttpRequest"); }
 
 bool HttpClient::setClientAddress(std::string_view address) {
-    if (!hasRequest() || text::hasLineBreakOrNul(address))
+    if (!hasRequest())
         return false;
+    if (text::hasLineBreakOrNul(address)) {
+        lastError_ = HttpError::InvalidHeader;
+        lastErrorText_ = "client address refused: CR, LF or NUL in it";
+        return false;
+    }
     bool ok = true;
     for (const char* name : {"X-Forwarded-For", "CLIENT_IP", "VIA", "REMOTE_ADDR"})
         ok = setHeader(name, address) && ok;

@@ -68,8 +68,7 @@ TEST(HttpInjection, HeaderAndCookieTextsThatWouldAddLinesAreRefused) {
         HttpClient http(HttpTransport::WinInet);
         ASSERT_TRUE(http.open(server.url("/")));
         EXPECT_FALSE(c.set(http));
-        EXPECT_EQ(http.lastError(), c.name == std::string("CR LF in a client address") ? HttpError::None
-                                                                                         : HttpError::InvalidHeader);
+        EXPECT_EQ(http.lastError(), HttpError::InvalidHeader);
         ASSERT_TRUE(http.send());
         const LoopbackRequest r = server.requests().back();
         EXPECT_FALSE(r.hasHeader("X-Injected"));
