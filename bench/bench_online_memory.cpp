@@ -131,6 +131,7 @@ struct Measured {
 // Runs `work` in a child; its exit status is what work returned.
 Measured inChild(const std::function<int()>& work) {
     const auto start = std::chrono::steady_clock::now();
+    std::fflush(stdout);  // the child must not print our buffered lines again
     const pid_t pid = ::fork();
     if (pid == 0)
         ::_exit(work());

@@ -216,6 +216,19 @@ struct RequestCallbacks {
                 return 0;
             }
         }
+        if (request->received == 0 && owner.bodyFd_ < 0) {
+            // A body of known length gets its room in one piece.
+            curl_off_t announced = -1;
+            if (curl_easy_getinfo(request->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced) == CURLE_OK &&
+                announced > 0 && (cap <= 0 || announced <= cap)) {
+                try {
+                    owner.body_.reserve(static_cast<size_t>(announced));
+                } catch (const std::bad_alloc&) {
+                    request->outOfMemory = true;
+                    return 0;
+                }
+            }
+        }
         if (cap > 0 && request->received + static_cast<long long>(n) > cap) {
             request->tooLarge = true;
             return 0;
@@ -235,7 +248,14 @@ struct RequestCallbacks {
             return n;
         }
         try {
-            owner.body_.append(data, n);
+            // Past 1 MiB the room for the whole cap is taken at once: pages the body never
+            // reaches are never touched, and the copies that doubling leaves behind in the
+            // heap (as much again as the body) are not made.
+            std::string& body = owner.body_;
+            const size_t needed = body.size() + n;
+            if (cap > 0 && needed > body.capacity())
+                body.reserve(needed <= (1u << 20) ? std::max(body.capacity() * 2, needed) : static_cast<size_t>(cap));
+            body.append(data, n);
         } catch (const std::bad_alloc&) {
             request->outOfMemory = true;
             return 0;

@@ -14,7 +14,15 @@ namespace quillbox::engine {
 using namespace chakra;
 
 void* ChakraCore::ajaxHandler(void*, bool, void** args, unsigned short argc, void* state) {
-    return static_cast<ChakraCore*>(state)->ajax(args, argc);
+    // Nothing may unwind into the engine: a failed allocation anywhere on this path (a huge
+    // request body, say) is an answer the script sees, not the end of the program.
+    auto* engine = static_cast<ChakraCore*>(state);
+    try {
+        return engine->ajax(args, argc);
+    } catch (const std::bad_alloc&) {
+        const Api* js = api();
+        return js ? makeString(*js, "out of memory") : nullptr;
+    }
 }
 
 void* ChakraCore::ajax(void** args, unsigned short argc) {
@@ -125,10 +133,18 @@ void* ChakraCore::ajax(void** args, unsigned short argc) {
         if (stopRequested_)
             http->abort();
     }
-    const bool sent = http->send(data);
+    // The stop must never reach a request that is gone, however the send ends.
+    struct Detach {
+        ChakraCore& engine;
+        ~Detach() {
+            std::lock_guard lock(engine.stopMutex_);
+            engine.activeRequest_ = nullptr;
+        }
+    };
+    bool sent = false;
     {
-        std::lock_guard lock(stopMutex_);
-        activeRequest_ = nullptr;
+        Detach detach{*this};
+        sent = http->send(data);
     }
     // What went wrong, for the error callback's second argument: the exchange's failure
     // (time-out, size cap, malformed head, no connection) or a malformed header line.
