@@ -95,7 +95,7 @@ private slots:
             {"-14", 20},
             {"1e1", 20},
             {"", 20},
-            {" 16", 20},
+            {"16 px", 20},
         };
         for (const auto& [value, size] : cases) {
             ini.write("code", "fontszie", value);
