@@ -112,6 +112,9 @@ bool CookieJar::takeResponse(std::string_view rawHeaders, const CookieScope& sco
         entry.value = std::string(pair.substr(equals + 1));
         entry.domain = scope.host;
         entry.path = defaultPath(scope.path);
+        // A cookie that came over https goes back only over https: a redirect from https to
+        // http carries none of them.
+        entry.secure = scope.secure;
         bool deletion = isDeletionValue(entry.value);
         bool refused = false;
         std::string_view attributes = semicolon == std::string_view::npos ? std::string_view() : line.substr(semicolon + 1);

@@ -4,7 +4,8 @@
 // Each cookie belongs to the host that set it, as in a browser: a cookie from 127.0.0.1 is
 // never sent to 127.0.0.2, nor to any other host a redirect leads to. A Domain attribute
 // widens it to that domain and its subdomains (only when the setting host lies inside it),
-// Path limits it to a path, Secure to https. Cookies set by hand before any request belong
+// Path limits it to a path, Secure to https; a cookie set by an https response is sent only
+// over https whatever its attributes, so a redirect from https to http carries none. Cookies set by hand before any request belong
 // to the host of the next one. The jar also keeps the old flat view of itself, "; a=1; b=2; "
 // (entries in the order they came, a replaced cookie keeping its place), for cookies().
 //

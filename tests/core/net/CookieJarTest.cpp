@@ -97,6 +97,9 @@ TEST(CookieJarScope, EachCookieGoesOnlyWhereABrowserWouldSendIt) {
         // Secure: https only.
         {"a=1; Secure", cookieScope("127.0.0.1", "/", true),
          {{cookieScope("127.0.0.1", "/", true), true}, {first, false}}},
+        // Anything set over https stays on https; over http it goes to both.
+        {"a=1", cookieScope("127.0.0.1", "/", true), {{cookieScope("127.0.0.1", "/", true), true}, {first, false}}},
+        {"a=1", first, {{cookieScope("127.0.0.1", "/", true), true}, {first, true}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.setCookie);
