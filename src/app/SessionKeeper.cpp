@@ -26,9 +26,11 @@ SessionKeeper::~SessionKeeper() {
 
 session::StartResult SessionKeeper::restore() {
     if (path_.empty()) {
+        // No file can be claimed (a read-only home): what the last run left is still read.
         keep_ = false;
         window_.output().messageLine("会话文件无法使用(" + claim_->error() + "),本次运行不保存会话");
-        return {false, 0, false, {}};
+        return session::restoreAtStart(window_.store(), window_.output(), session::firstSessionPath(),
+                                       window_.menuState().rememberCode, false);
     }
     const session::StartResult result =
         session::restoreAtStart(window_.store(), window_.output(), path_, window_.menuState().rememberCode);

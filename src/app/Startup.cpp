@@ -1,9 +1,11 @@
 #include "app/Startup.h"
 
 #include <filesystem>
+#include <iostream>
 #include <system_error>
 
 #include "core/crash/CrashHandler.h"
+#include "core/config/Settings.h"
 #include "core/net/Addresses.h"
 #include "core/platform/Assets.h"
 #include "core/platform/Dialogs.h"
@@ -18,17 +20,26 @@ namespace fs = std::filesystem;
 namespace {
 
 using addresses::kBrowserDownloadPage;
-const char* const kFontExpression = "(window.fontsize||14)";
+// The editor page's settings block: its content is replaced by the settings as JSON.
+const char* const kSettingsOpen = "<script type=\"application/json\" id=\"quillbox-settings\">";
+const char* const kSettingsClose = "</script>";
 
 std::vector<std::string>& stages() {
     static std::vector<std::string> list;
     return list;
 }
 
-std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
-    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
-        text.replace(at, from.size(), to);
-    return text;
+// The page with its settings block holding `settings`; empty when the page has no block.
+std::string withSettings(std::string page, const std::string& settings) {
+    const std::size_t open = page.find(kSettingsOpen);
+    if (open == std::string::npos)
+        return {};
+    const std::size_t start = open + std::string_view(kSettingsOpen).size();
+    const std::size_t close = page.find(kSettingsClose, start);
+    if (close == std::string::npos)
+        return {};
+    page.replace(start, close - start, settings);
+    return page;
 }
 
 }  // namespace
@@ -55,8 +66,12 @@ bool deployEditorAssets(const config::IniFile& settings) {
     fs::create_directories(fs::path(root) / "Editor_files", error);
     bool ok = true;
     if (auto page = assets::find("editor/QUILLBOX_666BYZORVAN.html")) {
-        const std::string size = settings.read("code", "fontszie", "20");
-        ok = files::writeAtomically(editorPagePath(), replaceAll(std::string(*page), kFontExpression, size)) && ok;
+        std::string problem;
+        const int size = config::editorFontSize(settings, &problem);
+        if (!problem.empty())
+            std::cerr << "quillbox: " << problem << '\n';
+        const std::string text = withSettings(std::string(*page), config::editorPageSettings(size));
+        ok = !text.empty() && files::writeAtomically(editorPagePath(), text) && ok;
     } else {
         ok = false;
     }
@@ -66,6 +81,17 @@ bool deployEditorAssets(const config::IniFile& settings) {
     }
     settings.write("code", "init", "false");
     return ok;
+}
+
+std::string missingBuiltInFiles() {
+    std::vector<std::string> missing = assets::missingOrEmpty(assets::coreAssets());
+    for (std::string_view name : {std::string_view("editor/QUILLBOX_666BYZORVAN.html")})
+        if (auto bytes = assets::find(name); !bytes || bytes->empty())
+            missing.emplace_back(name);
+    for (const EditorAsset& asset : editorAssets())
+        if (auto bytes = assets::find(asset.assetName); !bytes || bytes->empty())
+            missing.emplace_back(asset.assetName);
+    return assets::missingAssetsMessage(missing);
 }
 
 bool deployEditorAssetsIfNeeded(const config::IniFile& settings) {

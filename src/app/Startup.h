@@ -31,6 +31,10 @@ const std::vector<EditorAsset>& editorAssets();
 // the six Ace files, then `[code] init` = "false". False when a file could not be written.
 bool deployEditorAssets(const config::IniFile& settings);
 
+// The start-up error for built-in files that are missing or empty (the core's and the
+// editor page's); "" when every one is there.
+std::string missingBuiltInFiles();
+
 // The start-up rule: deploy when `[update] ver` is not "1.30" (and then record "1.30"),
 // when `[code] init` is "true", or when one of the three checked paths is missing.
 // Returns whether the assets were written.

@@ -36,6 +36,13 @@ int main(int argc, char** argv) {
 
     {
         quillbox::app::QtDialogs dialogs(nullptr);
+        // A missing or empty built-in file is an error at start, not a feature that
+        // silently stops working (code loaded without its syntax check, say).
+        if (const std::string problem = quillbox::app::missingBuiltInFiles(); !problem.empty()) {
+            std::cerr << "quillbox: " << problem << '\n';
+            dialogs.messageBox(problem, "错误", quillbox::MessageIcon::Error, quillbox::MessageButtons::Ok);
+            return 1;
+        }
         quillbox::app::QtShell shell;
         if (!quillbox::engine::checkEngineLibrary(dialogs, shell))
             return 1;

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 
@@ -54,12 +55,18 @@ int site(const std::vector<std::string>& args) {
             spec.notes.push_back(value);
         else if (option == "--lib")
             spec.libraryDirectory = value;
-        else
+        else if (option == "--lib-seq") {
+            char* end = nullptr;
+            spec.librarySequence = std::strtoll(value.c_str(), &end, 10);
+            if (value.empty() || *end != '\0' || spec.librarySequence <= 0)
+                return usage(kName, "--lib-seq takes a whole number above 0");
+        } else
             spec.url = value;
         return kOk;
     };
-    const std::vector<Option> options = {{"--key", true},  {"--version", true}, {"--binary", true}, {"--size", true},
-                                         {"--note", true}, {"--lib", true},     {"--url", true}};
+    const std::vector<Option> options = {{"--key", true},  {"--version", true}, {"--binary", true},
+                                         {"--size", true}, {"--note", true},    {"--lib", true},
+                                         {"--url", true},  {"--lib-seq", true}};
     if (const int status = parseArguments(kName, args, options, onOption, operands); status != kOk)
         return status;
     if (operands.size() != 2)
@@ -96,24 +103,28 @@ const CommandRegistration registration({
     "Usage: quillbox-cli release keygen KEYFILE\n"
     "       quillbox-cli release site OUTDIR --key KEYFILE --version VER --binary FILE\n"
     "                                 [--size TEXT] [--note TEXT]... [--lib DIR] [--url URL]\n"
+    "                                 [--lib-seq N]\n"
     "\n"
     "keygen writes a new Ed25519 release key to KEYFILE (created readable by its owner\n"
     "only; an existing file is never replaced) and prints its public key, the value the\n"
     "program is built with (-DQUILLBOX_UPDATE_PUBLIC_KEY=...).\n"
     "\n"
     "site writes under OUTDIR what the update server serves for release VER:\n"
-    "  Quillbox/Quillbox_config.txt      the version file, with the program's SHA-256 and\n"
-    "                                    its signature by the key\n"
+    "  Quillbox/Quillbox_config.txt      the version file: the release's version, address,\n"
+    "                                    size, SHA-256 and notes, signed by the key\n"
     "  Quillbox/download/VER/NAME        the program FILE\n"
     "  Quillbox/lib/lib.json, .sig, ...  the module library of DIR (its lib.json and files;\n"
     "                                    the starter library without --lib), with the\n"
-    "                                    files' digests, the index signed by the key\n"
+    "                                    files' digests and sizes and a sequence number,\n"
+    "                                    the index signed by the key\n"
     "  Quillbox/Quillbox_config_all.txt  the change log, this release's notes put first\n"
     "\n"
     "  --size TEXT  the size shown before the download (default: computed)\n"
     "  --note TEXT  one change note; repeat for more\n"
     "  --url URL    where the program will be served (default: the update server's\n"
     "               /Quillbox/download/VER/NAME)\n"
+    "  --lib-seq N  the library's sequence number (default: the time, in seconds since\n"
+    "               1970); programs refuse an index numbered below the one they have\n"
     "\n"
     "Exit status: 0 written; 1 a file cannot be read or written, or KEYFILE holds no key;\n"
     "2 bad usage.\n",

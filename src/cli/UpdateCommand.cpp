@@ -54,8 +54,15 @@ int runUpdate(const std::vector<std::string>& args) {
         context.program = program;
     // The command line puts the new program in place; starting it is left to the user.
     context.startProgram = nullptr;
-    switch (online::runUpdateCheck(context)) {
+    online::LibraryUpdateResult library;
+    switch (online::runUpdateCheck(context, &library)) {
     case online::UpdateOutcome::UpToDate:
+        // The library update is a step of its own: its failure is the command's.
+        if (online::libraryUpdateFailed(library.outcome)) {
+            std::cerr << "quillbox-cli update: the module library was not updated (see the lines above)\n";
+            return kFailed;
+        }
+        return kOk;
     case online::UpdateOutcome::Declined:
         return kOk;
     case online::UpdateOutcome::Replaced:
@@ -73,18 +80,22 @@ const CommandRegistration registration({
     "\n"
     "Asks the update server ($QUILLBOX_UPDATE_SERVER, else the built-in address) for the\n"
     "newest version and prints every log line and message box as the workbench shows them.\n"
-    "When the version is the same, brings the module library (lib/ in the home directory)\n"
-    "up to date. When a new version is offered, --yes accepts it and --no (the default)\n"
-    "declines it. An accepted version is downloaded only when its digest and its signature\n"
-    "by the release key verify, and then replaces the desktop program beside this command\n"
+    "Only a signed, strictly newer version is offered. When the version is the same (or\n"
+    "the server's is older), brings the module library (lib/ in the home directory) up to\n"
+    "date. When a new version is offered, --yes accepts it and --no (the default) declines\n"
+    "it. An accepted version is downloaded only up to its signed size and used only when\n"
+    "its digest is the signed one; it then replaces the desktop program beside this command\n"
     "(or FILE) in one rename; it is not started.\n"
     "\n"
     "  --yes           answer the update question with yes\n"
     "  --no            answer it with no (the default)\n"
     "  --program FILE  the program file a new version replaces\n"
     "\n"
-    "Exit status: 0 current, declined or replaced; 1 the server could not be reached, the\n"
-    "download was refused, or the program's directory is not writable; 2 bad usage.\n",
+    "Exit status: 0 current (library current or updated), declined or replaced; 1 the\n"
+    "server could not be reached or its answer was refused (a bad signature, an older\n"
+    "version or library index, a size past its cap, a time-out), the download was\n"
+    "refused, the module library was not updated whole, or the program's directory is\n"
+    "not writable; 2 bad usage.\n",
     runUpdate,
 });
 

@@ -11,6 +11,7 @@
 #include "core/config/Version.h"
 #include "core/crash/CrashHandler.h"
 #include "core/crash/Faults.h"
+#include "core/platform/Assets.h"
 #include "core/platform/FileIO.h"
 
 namespace quillbox::cli {
@@ -175,6 +176,11 @@ int main(int argc, char** argv) {
             std::cerr << ' ' << kind;
         std::cerr << std::endl;
         return kUsage;
+    }
+    // A build that lacks a built-in file would run, for one, without its syntax gate.
+    if (const auto missing = quillbox::assets::missingOrEmpty(quillbox::assets::coreAssets()); !missing.empty()) {
+        std::cerr << "quillbox-cli: " << quillbox::assets::missingAssetsMessage(missing) << '\n';
+        return kFailed;
     }
     const Command* command = findCommand(name);
     if (!command) {

@@ -12,6 +12,9 @@
 #include "core/config/IniFile.h"
 #include "core/platform/Dialogs.h"
 #include "core/platform/Shell.h"
+#include "core/session/SessionFile.h"
+
+#include <filesystem>
 
 using namespace quillbox;
 using quillbox::app::MainWindow;
@@ -123,6 +126,30 @@ private slots:
             window->store().deleteProject();
             QVERIFY(window->requestClose());
         }
+    }
+
+    // No session file can be claimed (as in a read-only home): the last run's session is
+    // read all the same, the output box says this run keeps none, and nothing is written.
+    void anUnclaimableSessionIsStillRead() {
+        const std::string first = session::firstSessionPath();
+        session::Session last;
+        last.projects.push_back(session::SessionProject{"kept", {session::SessionModule{"m", "var kept = 1;"}}});
+        std::string error;
+        QVERIFY2(session::writeSession(first, last, &error), error.c_str());
+        const std::string before = apptest::readBytes(first);
+        std::filesystem::create_directories(first + ".lock");  // the lock cannot be opened
+        QVERIFY(apptest::openWindow(window, config::IniFile(dir + "/Quillbox_config.ini"), dialogs, shell));
+        keeper = std::make_unique<SessionKeeper>(*window);
+        keeper->restore();
+        keeper->start();
+        QCOMPARE(window->store().projectNames(), std::vector<std::string>{"kept"});
+        QCOMPARE(codes(), std::vector<std::string>{"kept/m: var kept = 1;"});
+        QVERIFY2(outputText().contains(QStringLiteral("本次运行不保存会话")), qPrintable(outputText()));
+        QVERIFY(!keeper->store());
+        keeper.reset();
+        window.reset();
+        QCOMPARE(apptest::readBytes(first), before);
+        std::filesystem::remove_all(first + ".lock");
     }
 };
 

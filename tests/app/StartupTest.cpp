@@ -35,8 +35,7 @@ private slots:
     void firstStartWritesEveryAssetAndRecordsTheVersion() {
         QVERIFY(app::deployEditorAssetsIfNeeded(ini));
         const std::string page = apptest::readBytes(app::editorPagePath());
-        QVERIFY(page.find("editor.setFontSize(20)") != std::string::npos);
-        QVERIFY(page.find("(window.fontsize||14)") == std::string::npos);
+        QVERIFY(page.find(">{\"fontSize\":20}</script>") != std::string::npos);
         for (const auto& asset : app::editorAssets()) {
             const std::string path = app::editorDirectory() + "/" + asset.fileName;
             QVERIFY2(fs::exists(path), path.c_str());
@@ -81,12 +80,33 @@ private slots:
         QCOMPARE(ini.read("code", "init", ""), std::string("false"));
     }
 
-    void fontSizeReplacesTheFontExpression() {
-        ini.write("code", "fontszie", "16");
-        app::deployEditorAssets(ini);
-        const std::string page = apptest::readBytes(app::editorPagePath());
-        QVERIFY(page.find("editor.setFontSize(16)") != std::string::npos);
-        QVERIFY(page.find("window.fontsize") == std::string::npos);
+    // The size reaches the page as JSON data; a value that is not a whole number in range
+    // (a hand-edited file, an attack on the page) gives the default and changes no code.
+    void fontSizeReachesThePageAsDataOnly() {
+        const std::pair<const char*, int> cases[] = {
+            {"16", 16},
+            {"014", 14},
+            {"72", 72},
+            {"14px;}</style><script>document.title='owned'</script>", 20},
+            {"14px", 20},
+            {"16</script><script>alert(1)//", 20},
+            {"7", 20},
+            {"73", 20},
+            {"-14", 20},
+            {"1e1", 20},
+            {"", 20},
+            {"16 px", 20},
+        };
+        for (const auto& [value, size] : cases) {
+            ini.write("code", "fontszie", value);
+            app::deployEditorAssets(ini);
+            const std::string page = apptest::readBytes(app::editorPagePath());
+            const std::string block = "<script type=\"application/json\" id=\"quillbox-settings\">{\"fontSize\":" +
+                                      std::to_string(size) + "}</script>";
+            QVERIFY2(page.find(block) != std::string::npos, value);
+            QVERIFY2(page.find("owned") == std::string::npos && page.find("alert") == std::string::npos, value);
+            QVERIFY(page.find("editor.setFontSize(__settings.fontSize)") != std::string::npos);
+        }
     }
 
     void browserCheckWarnsOnlyOutsideQtWebEngine() {

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 
 #include "support/LoopbackHttpServer.h"
 #include "support/TestSupport.h"
@@ -66,6 +67,66 @@ TEST(UpdateCli, ReleaseSiteServedToTheUpdateCommand) {
     // The change log keeps both releases, newest first.
     const std::string log = readFile(dir + "/site/Quillbox/Quillbox_config_all.txt");
     EXPECT_LT(log.find("1.30\r\n"), log.find("1.31\r\n"));
+    ::unsetenv("QUILLBOX_UPDATE_SERVER");
+    ::unsetenv("QUILLBOX_UPDATE_PUBLIC_KEY");
+}
+
+// Every failed step of the library update is a failed command.
+TEST(UpdateCli, AFailedLibraryUpdateIsExitStatusOne) {
+    const std::string dir = freshDirectory("update-cli-lib");
+    const ProcessResult keygen = cli({"release", "keygen", dir + "/release.key"});
+    ASSERT_EQ(keygen.status, 0) << keygen.err;
+    LoopbackHttpServer server(serveDirectory(dir + "/site"));
+    ::setenv("QUILLBOX_UPDATE_SERVER", server.url("").c_str(), 1);
+    ::setenv("QUILLBOX_UPDATE_PUBLIC_KEY", trimmed(keygen.out).c_str(), 1);
+    const std::string home = std::getenv("QUILLBOX_HOME") ? std::getenv("QUILLBOX_HOME") : "";
+    ::setenv("QUILLBOX_HOME", (dir + "/home").c_str(), 1);
+    writeFile(dir + "/quillbox", "#!/bin/sh\n");
+    auto publish = [&](const std::string& seq) {
+        ASSERT_EQ(cli({"release", "site", dir + "/site", "--key", dir + "/release.key", "--version", "1.30",
+                       "--binary", dir + "/quillbox", "--lib-seq", seq})
+                      .status,
+                  0);
+    };
+    publish("200");
+    ProcessResult update = cli({"update"});
+    EXPECT_EQ(update.status, 0) << update.out << update.err;
+    EXPECT_NE(update.out.find(">>[lib]更新完成"), std::string::npos) << update.out;
+    EXPECT_EQ(cli({"update"}).status, 0) << "current";
+
+    struct Case {
+        const char* name;
+        std::function<void()> arrange;
+        const char* line;
+    };
+    const std::vector<Case> cases = {
+        {"an older index", [&] { publish("100"); }, "比本地的(序号200)旧"},
+        {"an index without its signature",
+         [&] {
+             publish("300");
+             std::filesystem::remove(dir + "/site/Quillbox/lib/lib.json.sig");
+         },
+         "请求[lib]更新服务器错误"},
+        {"a file missing on the server",
+         [&] {
+             publish("300");
+             std::filesystem::remove(dir + "/site/Quillbox/lib/md5.js");
+         },
+         "1个文件被拒绝"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.arrange();
+        update = cli({"update"});
+        EXPECT_EQ(update.status, 1) << update.out;
+        EXPECT_NE(update.out.find(c.line), std::string::npos) << update.out;
+        EXPECT_NE(update.err.find("module library was not updated"), std::string::npos) << update.err;
+    }
+    EXPECT_EQ(cli({"release", "site", dir + "/site", "--key", dir + "/release.key", "--version", "1.30", "--binary",
+                   dir + "/quillbox", "--lib-seq", "x"})
+                  .status,
+              2);
+    ::setenv("QUILLBOX_HOME", home.c_str(), 1);
     ::unsetenv("QUILLBOX_UPDATE_SERVER");
     ::unsetenv("QUILLBOX_UPDATE_PUBLIC_KEY");
 }

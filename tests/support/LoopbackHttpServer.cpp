@@ -1,5 +1,6 @@
 #include "support/LoopbackHttpServer.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cctype>
 #include <chrono>
@@ -33,11 +34,11 @@ std::string_view trim(std::string_view s) {
     return s;
 }
 
-sockaddr_in loopbackAddress(int port) {
+sockaddr_in loopbackAddress(int port, const char* host = "127.0.0.1") {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    inet_pton(AF_INET, host, &address.sin_addr);
     return address;
 }
 
@@ -156,10 +157,13 @@ LoopbackResponse LoopbackResponse::redirect(std::string location, int status) {
 
 // ---- server ----
 
-LoopbackHttpServer::LoopbackHttpServer(Handler handler) : handler_(std::move(handler)) {
+LoopbackHttpServer::LoopbackHttpServer(Handler handler) : LoopbackHttpServer(std::move(handler), "127.0.0.1") {}
+
+LoopbackHttpServer::LoopbackHttpServer(Handler handler, const std::string& address)
+    : address_(address), handler_(std::move(handler)) {
     listenFd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const sockaddr_in address = loopbackAddress(0);
-    if (listenFd_ < 0 || bind(listenFd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+    const sockaddr_in bound = loopbackAddress(0, address_.c_str());
+    if (listenFd_ < 0 || bind(listenFd_, reinterpret_cast<const sockaddr*>(&bound), sizeof bound) != 0 ||
         listen(listenFd_, 64) != 0) {
         if (listenFd_ >= 0)
             ::close(listenFd_);
@@ -186,7 +190,7 @@ LoopbackHttpServer::~LoopbackHttpServer() {
         ::close(listenFd_);
 }
 
-std::string LoopbackHttpServer::host() const { return "127.0.0.1:" + std::to_string(port_); }
+std::string LoopbackHttpServer::host() const { return address_ + ":" + std::to_string(port_); }
 
 std::string LoopbackHttpServer::url(std::string_view path) const {
     return "http://" + host() + std::string(path);
@@ -297,7 +301,10 @@ void LoopbackHttpServer::serve(int fd, int connection) {
                 head += name + ": " + value + "\r\n";
             switch (response.framing) {
             case LoopbackResponse::Framing::ContentLength:
-                head += "Content-Length: " + std::to_string(response.body.size()) + "\r\n";
+                if (response.announcedLength >= 0)
+                    head += "Content-Length: " + std::to_string(response.announcedLength) + "\r\n";
+                else if (!response.endless)
+                    head += "Content-Length: " + std::to_string(response.body.size()) + "\r\n";
                 break;
             case LoopbackResponse::Framing::Chunked:
                 head += "Transfer-Encoding: chunked\r\n";
@@ -312,6 +319,32 @@ void LoopbackHttpServer::serve(int fd, int connection) {
             head += "\r\n";
             bool ok = writeAll(head);
             sleepBounded(response.stallAfterHeadersMs);
+            // Sends body bytes, in trickles when asked, counting them.
+            auto sendBody = [&](std::string_view bytes) {
+                if (response.trickleMs <= 0) {
+                    const bool sent = writeAll(bytes);
+                    if (sent)
+                        bodyBytesSent_ += static_cast<long long>(bytes.size());
+                    return sent;
+                }
+                const std::size_t step = std::max<std::size_t>(response.trickleBytes, 1);
+                for (std::size_t at = 0; at < bytes.size(); at += step) {
+                    if (stopping_ || !writeAll(bytes.substr(at, step)))
+                        return false;
+                    bodyBytesSent_ += static_cast<long long>(std::min(step, bytes.size() - at));
+                    sleepBounded(response.trickleMs);
+                }
+                return true;
+            };
+            if (ok && request.method != "HEAD" && response.endless && !response.body.empty()) {
+                const bool chunked = response.framing == LoopbackResponse::Framing::Chunked;
+                char size[32];
+                std::snprintf(size, sizeof size, "%zx\r\n", response.body.size());
+                while (ok && !stopping_)
+                    ok = chunked ? writeAll(size) && sendBody(response.body) && writeAll("\r\n") : sendBody(response.body);
+                closeAfter = true;
+                break;
+            }
             if (ok && request.method != "HEAD") {
                 if (response.framing == LoopbackResponse::Framing::Chunked) {
                     constexpr std::size_t kChunk = 8192;
@@ -319,11 +352,11 @@ void LoopbackHttpServer::serve(int fd, int connection) {
                         const std::string_view piece = std::string_view(response.body).substr(at, kChunk);
                         char size[32];
                         std::snprintf(size, sizeof size, "%zx\r\n", piece.size());
-                        ok = writeAll(size) && writeAll(piece) && writeAll("\r\n");
+                        ok = writeAll(size) && sendBody(piece) && writeAll("\r\n");
                     }
                     ok = ok && writeAll("0\r\n\r\n");
                 } else {
-                    ok = writeAll(response.body);
+                    ok = sendBody(response.body);
                 }
             }
             if (!ok || response.close) {

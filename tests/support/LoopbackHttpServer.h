@@ -49,6 +49,14 @@ struct LoopbackResponse {
     bool drop = false;     // reset the connection without answering
     bool close = false;    // close the connection after answering
     std::string raw;       // when not empty: written as it is instead, then closed
+    // The body is sent again and again until the client stops reading or the server stops
+    // (a Content-Length framing then announces `announcedLength`, else no length at all).
+    bool endless = false;
+    // Wait this long after each piece of `trickleBytes` body bytes: a server that trickles.
+    int trickleMs = 0;
+    std::size_t trickleBytes = 1;
+    // When not negative: the Content-Length sent, whatever the body's real length.
+    long long announcedLength = -1;
 
     static LoopbackResponse text(std::string body, int status = 200);
     static LoopbackResponse redirect(std::string location, int status = 302);
@@ -62,12 +70,16 @@ public:
 
     // The default handler answers 200 with the body "ok".
     explicit LoopbackHttpServer(Handler handler = {});
+    // Listens on another loopback address, "127.0.0.2" say: another host to a client.
+    LoopbackHttpServer(Handler handler, const std::string& address);
     ~LoopbackHttpServer();
     LoopbackHttpServer(const LoopbackHttpServer&) = delete;
     LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;
 
     int port() const { return port_; }
     std::string host() const;                      // "127.0.0.1:port"
+    // Body bytes written to clients so far (for tests that watch an endless body).
+    long long bodyBytesSent() const { return bodyBytesSent_; }
     std::string url(std::string_view path = "/") const;  // "http://127.0.0.1:port" + path
     void setHandler(Handler handler);
 
@@ -83,12 +95,14 @@ private:
 
     int listenFd_ = -1;
     int port_ = 0;
+    std::string address_ = "127.0.0.1";
     std::atomic<bool> stopping_{false};
     std::thread acceptThread_;
 
     mutable std::mutex mutex_;
     Handler handler_;
     std::vector<LoopbackRequest> requests_;
+    std::atomic<long long> bodyBytesSent_{0};
     std::vector<std::string> preludes_;
     std::vector<std::thread> connectionThreads_;
     std::vector<int> openFds_;

@@ -141,14 +141,7 @@ bool fail(std::string* error, std::string message) {
 // The settings are a regular file: anything else in its place (a FIFO, which would hold
 // the program at its first read until something writes to it; a device) is not read.
 bool readRegular(const std::string& path, std::string& bytes, std::string* error) {
-    struct stat info;
-    if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
-        bytes.clear();
-        if (error)
-            *error = path + ": " + (S_ISDIR(info.st_mode) ? std::strerror(EISDIR) : "not a regular file");
-        return false;
-    }
-    return files::readAll(path, bytes, error);
+    return files::readRegularFile(path, bytes, error);
 }
 
 bool load(const std::string& path, std::string& bytes, std::string* error) {

@@ -7,6 +7,7 @@
 #include "core/platform/Dialogs.h"
 #include "core/platform/Output.h"
 #include "core/platform/Paths.h"
+#include "core/text/Text.h"
 
 namespace quillbox::config {
 namespace {
@@ -107,6 +108,20 @@ bool chooseCallStyle(MenuState& menu, int clickedStyle, const IniFile& ini, Outp
     write(ini, keys::saveMethod, std::to_string(clickedStyle));
     return true;
 }
+
+int editorFontSize(const IniFile& ini, std::string* problem) {
+    const std::string text = read(ini, keys::codeFontSize);
+    const bool digits = !text.empty() && text.size() <= 3 && text.find_first_not_of("0123456789") == std::string::npos;
+    const int size = digits ? std::stoi(text) : 0;
+    if (digits && size >= kMinFontSize && size <= kMaxFontSize)
+        return size;
+    if (problem)
+        *problem = "字体大小设置无效(" + text::escapeControls(text.substr(0, 40)) + "),使用默认值" +
+                   std::to_string(kDefaultFontSize);
+    return kDefaultFontSize;
+}
+
+std::string editorPageSettings(int fontSize) { return "{\"fontSize\":" + std::to_string(fontSize) + "}"; }
 
 void setFontSize(const IniFile& ini, Dialogs& dialogs) {
     const auto answer = dialogs.inputBox("请输入字体大小（14-24）最佳", "", "");

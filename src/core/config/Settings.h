@@ -126,6 +126,17 @@ bool chooseCallStyle(MenuState& menu, int clickedStyle, const IniFile& ini, Outp
 // then `problem` (when given) says what was wrong with the value, and the file is not changed.
 std::size_t engineMemoryLimit(const IniFile& ini, std::string* problem = nullptr);
 
+// The editor's font size in pixels as the page gets it: the setting when it is a whole
+// number (digits only) from kMinFontSize to kMaxFontSize, else kDefaultFontSize and, in
+// `problem`, why the setting was not used. Hand-edited files may hold anything.
+inline constexpr int kMinFontSize = 8;
+inline constexpr int kMaxFontSize = 72;
+inline constexpr int kDefaultFontSize = 20;
+int editorFontSize(const IniFile& ini, std::string* problem = nullptr);
+
+// The settings the editor page reads, as JSON data (never as code): {"fontSize":N}.
+std::string editorPageSettings(int fontSize);
+
 // The font-size command: asks for a size of 14 to 24 and stores it for the next start.
 void setFontSize(const IniFile& ini, Dialogs& dialogs);
 

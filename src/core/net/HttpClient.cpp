@@ -2,14 +2,19 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <cstdlib>
 #include <curl/curl.h>
 #include <mutex>
 #include <new>
 
-#include "core/net/CookieString.h"
+#include <unistd.h>
+
+#include "core/net/CookieJar.h"
 #include "core/net/HttpUrl.h"
+#include "core/text/Ascii.h"
 #include "core/text/Text.h"
 
 namespace quillbox::net {
@@ -25,34 +30,41 @@ void initialiseLibcurl() {
 
 CURLSH* asShare(void* share) { return static_cast<CURLSH*>(share); }
 
-std::string lowerAscii(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
+using text::equalsNoCaseAscii;
+using text::lowerAscii;
+using text::trimBlanks;
 
-bool equalsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && lowerAscii(a) == lowerAscii(b);
-}
+// Every preset of a transport, in one place.
+struct TransportPreset {
+    int cookieMode;
+    bool cacheControlHeader;       // "Cache-Control: no-cache" among the default headers
+    int resolveMs, connectMs, sendMs, receiveMs;
+    bool zeroTimeoutMeansDefault;  // setTimeouts(0) gives the default, not "none"
+    HttpError droppedConnection;   // the error a dropped connection reports (and is retried on)
+    bool alwaysIgnoreCertificates;
+    bool forgiveCertificateNames;
+    long long maxResponseBytes;
+    int overallMs;
+};
 
-std::string_view trimSpaces(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    return text;
-}
-
-bool isTokenChar(unsigned char c) {
-    return std::isalnum(c) || std::string_view("!#$%&'*+-.^_`|~").find(static_cast<char>(c)) !=
-                                  std::string_view::npos;
-}
-
-bool isToken(std::string_view text) {
-    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
-        return isTokenChar(static_cast<unsigned char>(c));
-    });
+const TransportPreset& presetOf(HttpTransport transport) {
+    static constexpr TransportPreset kWinHttp{0, true, 10000, 15000, 120000, 300000, false,
+                                              HttpError::ConnectionError, false, false, kDefaultMaxResponseBytes,
+                                              600000};
+    static constexpr TransportPreset kWinInet{1, false, 0, 15000, 120000, 300000, true,
+                                              HttpError::ConnectionReset, false, true, kDefaultMaxResponseBytes,
+                                              300000};
+    static constexpr TransportPreset kRequestObject{0, false, 0, 60000, 30000, 30000, false,
+                                                    HttpError::ConnectionError, true, false, 1 << 20, 30000};
+    switch (transport) {
+    case HttpTransport::WinInet:
+        return kWinInet;
+    case HttpTransport::RequestObject:
+        return kRequestObject;
+    case HttpTransport::WinHttp:
+        break;
+    }
+    return kWinHttp;
 }
 
 // The value of the first header line "name:" (compared without case) of a raw block, up
@@ -68,7 +80,7 @@ std::string headerValue(std::string_view raw, std::string_view name, bool& found
         const std::string_view line = raw.substr(lineStart, lineEnd - lineStart);
         if (line.size() >= lowerName.size() && lowerAscii(line.substr(0, lowerName.size())) == lowerName) {
             found = true;
-            return std::string(trimSpaces(line.substr(lowerName.size())));
+            return std::string(trimBlanks(line.substr(lowerName.size())));
         }
         lineStart = lineEnd + 2;
     }
@@ -184,18 +196,71 @@ struct HttpClient::Request {
     bool connected = false;
     bool timedOut = false;
     bool outOfMemory = false;
+    bool tooLarge = false;
+    bool writeFailed = false;
+    long long received = 0;  // body bytes of this attempt
 };
 
 struct RequestCallbacks {
     static size_t onBody(char* data, size_t size, size_t count, void* user) {
         auto* request = static_cast<HttpClient::Request*>(user);
+        HttpClient& owner = request->owner;
+        const size_t n = size * count;
+        const long long cap = owner.maxResponseBytes_;
+        if (request->received == 0 && cap > 0) {
+            // A body announced larger than the cap is refused before a byte of it is kept.
+            curl_off_t announced = -1;
+            if (curl_easy_getinfo(request->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced) == CURLE_OK &&
+                announced > cap) {
+                request->tooLarge = true;
+                return 0;
+            }
+        }
+        if (request->received == 0 && owner.bodyFd_ < 0) {
+            // A body of known length gets its room in one piece.
+            curl_off_t announced = -1;
+            if (curl_easy_getinfo(request->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced) == CURLE_OK &&
+                announced > 0 && (cap <= 0 || announced <= cap)) {
+                try {
+                    owner.body_.reserve(static_cast<size_t>(announced));
+                } catch (const std::bad_alloc&) {
+                    request->outOfMemory = true;
+                    return 0;
+                }
+            }
+        }
+        if (cap > 0 && request->received + static_cast<long long>(n) > cap) {
+            request->tooLarge = true;
+            return 0;
+        }
+        request->received += static_cast<long long>(n);
+        if (owner.bodyFd_ >= 0) {
+            for (const char* p = data, *end = data + n; p < end;) {
+                const ssize_t written = ::write(owner.bodyFd_, p, static_cast<size_t>(end - p));
+                if (written < 0 && errno == EINTR)
+                    continue;
+                if (written <= 0) {
+                    request->writeFailed = true;
+                    return 0;
+                }
+                p += written;
+            }
+            return n;
+        }
         try {
-            request->owner.body_.append(data, size * count);
+            // Past 1 MiB the room for the whole cap is taken at once: pages the body never
+            // reaches are never touched, and the copies that doubling leaves behind in the
+            // heap (as much again as the body) are not made.
+            std::string& body = owner.body_;
+            const size_t needed = body.size() + n;
+            if (cap > 0 && needed > body.capacity())
+                body.reserve(needed <= (1u << 20) ? std::max(body.capacity() * 2, needed) : static_cast<size_t>(cap));
+            body.append(data, n);
         } catch (const std::bad_alloc&) {
             request->outOfMemory = true;
             return 0;
         }
-        return size * count;
+        return n;
     }
 
     static size_t onHeader(char* data, size_t size, size_t count, void* user) {
@@ -204,10 +269,31 @@ struct RequestCallbacks {
         std::string& raw = request->owner.rawHeaders_;
         // A new status line starts a new response (interim answers, followed redirects):
         // the stored block is always the last response's.
-        if (line.starts_with("HTTP/"))
+        const bool statusLine = line.starts_with("HTTP/");
+        if (statusLine) {
             raw.clear();
+            request->owner.responseProblem_.clear();
+        }
         while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
             line.remove_suffix(1);
+        // A header line is a token, a colon and a value. Anything else (no colon, a name with
+        // spaces, a folded continuation line) is left out, as browsers leave it out, and the
+        // response is marked malformed for the caller to report.
+        if (!statusLine && !line.empty()) {
+            const std::size_t colon = line.find(':');
+            if (colon == std::string_view::npos || !text::isHttpToken(line.substr(0, colon)) ||
+                line.find('\0') != std::string_view::npos) {
+                std::string& problem = request->owner.responseProblem_;
+                if (problem.empty())
+                    problem = "malformed response header line: \"" +
+                              text::escapeControls(text::replaceInvalidUtf8(line.substr(0, 80))) + "\"";
+                return size * count;
+            }
+        }
+        if (raw.size() + line.size() > kMaxHeaderBytes) {
+            request->tooLarge = true;
+            return 0;
+        }
         try {
             raw.append(line).append("\r\n");
         } catch (const std::bad_alloc&) {
@@ -229,6 +315,10 @@ struct RequestCallbacks {
         auto* request = static_cast<HttpClient::Request*>(user);
         const HttpClient& owner = request->owner;
         if (owner.abortRequested_) {
+            request->timedOut = true;
+            return 1;
+        }
+        if (owner.deadlineSet_ && Clock::now() >= owner.deadline_) {
             request->timedOut = true;
             return 1;
         }
@@ -271,13 +361,17 @@ bool HttpClient::create(std::string_view userAgent) {
     curl_share_setopt(share, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
     share_ = share;
 
-    userAgent_ = text::toGb18030(userAgent);
+    // A user agent that could end its header line early is not used.
+    userAgent_ = text::toGb18030(text::hasLineBreakOrNul(userAgent) ? kDefaultUserAgent : userAgent);
+    const TransportPreset& preset = presetOf(transport_);
     autoHeaders_ = true;
-    cookieMode_ = transport_ == HttpTransport::WinInet ? 1 : 0;
+    cookieMode_ = preset.cookieMode;
     noAutoRedirect_ = false;
     redirectCount_ = 0;
-    cookieString_ = std::string(kEmptyCookieString);
+    cookieJar_.clear();
     transportCookies_.clear();
+    maxResponseBytes_ = preset.maxResponseBytes;
+    overallTimeoutMs_ = preset.overallMs;
     ignoreCertificateErrors_ = true;
     proxy_.clear();
     proxyBypass_.clear();
@@ -314,31 +408,22 @@ void HttpClient::clearSystemCookies() { SystemCookieStore::instance().clear(); }
 void HttpClient::setCookieMode(int mode) { cookieMode_ = mode >= 0 && mode <= 2 ? mode : 0; }
 
 void HttpClient::resetTimeouts() {
-    switch (transport_) {
-    case HttpTransport::WinHttp:
-        resolveTimeoutMs_ = 10000;
-        connectTimeoutMs_ = 15000;
-        sendTimeoutMs_ = 120000;
-        receiveTimeoutMs_ = 300000;
-        break;
-    case HttpTransport::WinInet:
-        resolveTimeoutMs_ = 0;
-        connectTimeoutMs_ = 15000;
-        sendTimeoutMs_ = 120000;
-        receiveTimeoutMs_ = 300000;
-        break;
-    case HttpTransport::RequestObject:
-        resolveTimeoutMs_ = 0;
-        connectTimeoutMs_ = 60000;
-        sendTimeoutMs_ = 30000;
-        receiveTimeoutMs_ = 30000;
-        break;
-    }
+    const TransportPreset& preset = presetOf(transport_);
+    resolveTimeoutMs_ = preset.resolveMs;
+    connectTimeoutMs_ = preset.connectMs;
+    sendTimeoutMs_ = preset.sendMs;
+    receiveTimeoutMs_ = preset.receiveMs;
 }
+
+void HttpClient::setMaxResponseBytes(long long bytes) {
+    maxResponseBytes_ = bytes < 0 ? presetOf(transport_).maxResponseBytes : bytes;
+}
+
+void HttpClient::setOverallTimeout(int ms) { overallTimeoutMs_ = ms < 0 ? presetOf(transport_).overallMs : ms; }
 
 void HttpClient::setTimeouts(int resolveMs, int connectMs, int sendMs, int receiveMs) {
     resetTimeouts();  // an omitted time-out takes its default
-    const bool zeroMeansDefault = transport_ == HttpTransport::WinInet;
+    const bool zeroMeansDefault = presetOf(transport_).zeroTimeoutMeansDefault;
     auto pick = [&](int given, int& field) {
         if (given > 0 || (given == 0 && !zeroMeansDefault))
             field = given;
@@ -363,7 +448,14 @@ void HttpClient::setProxyCredentials(std::string_view user, std::string_view pas
 // ---- open ----
 
 bool HttpClient::open(std::string_view method, std::string_view url) {
-    return openBytes(text::toGb18030(method), text::toGb18030(url));
+    // A stop belongs to the request it was meant for; the redirects of that request (which
+    // open again through openBytes) keep it.
+    abortRequested_ = false;
+    if (!openBytes(text::toGb18030(method), text::toGb18030(url)))
+        return false;
+    if (cookieMode_ == 1)
+        cookieJar_.bindUnscoped(connectedHost_);
+    return true;
 }
 
 bool HttpClient::openBytes(std::string_view method, std::string_view url) {
@@ -373,7 +465,6 @@ bool HttpClient::openBytes(std::string_view method, std::string_view url) {
     serverUser_.clear();
     serverPassword_.clear();
     resetResponse();
-    abortRequested_ = false;
     lastError_ = HttpError::None;
     lastErrorText_.clear();
     if (!share_) {
@@ -383,7 +474,7 @@ bool HttpClient::openBytes(std::string_view method, std::string_view url) {
     }
 
     // The method goes into the request line as it is: it must be one token.
-    if (!method.empty() && !isToken(method)) {
+    if (!method.empty() && !text::isHttpToken(method)) {
         lastError_ = HttpError::Other;
         lastErrorText_ = "invalid method";
         return false;
@@ -409,6 +500,7 @@ bool HttpClient::openBytes(std::string_view method, std::string_view url) {
     secure_ = cracked.secure;
     connectedHost_ = cracked.host;
     connectedPort_ = cracked.port;
+    requestPath_ = cracked.path;
     method_ = method.empty() ? "GET" : std::string(method);
     for (char& c : method_)
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -420,7 +512,7 @@ bool HttpClient::openBytes(std::string_view method, std::string_view url) {
 // ---- headers ----
 
 bool HttpClient::setHeaderBytes(const std::string& name, const std::string& value, HeaderMode mode) {
-    auto sameName = [&](const Header& h) { return equalsNoCase(h.name, name); };
+    auto sameName = [&](const Header& h) { return equalsNoCaseAscii(h.name, name); };
     const bool exists = std::any_of(headers_.begin(), headers_.end(), sameName);
     switch (mode) {
     case HeaderMode::AddIfNew:
@@ -448,41 +540,19 @@ bool HttpClient::setHeader(std::string_view name, std::string_view value, Header
     if (!hasRequest())
         return false;
     const std::string nameBytes = text::toGb18030(name);
-    if (!isToken(nameBytes))
-        return false;
-
-    // A value may carry further "Name:value" lines after CR LF, as one header block. Check
-    // them all before changing anything, so a bad block is refused whole.
-    std::vector<Header> block;
-    std::string_view rest;
     const std::string valueBytes = text::toGb18030(value);
-    std::string_view all(valueBytes);
-    const std::size_t firstBreak = all.find_first_of("\r\n");
-    block.push_back({nameBytes, std::string(all.substr(0, firstBreak))});
-    if (firstBreak != std::string_view::npos)
-        rest = all.substr(firstBreak);
-    while (!rest.empty()) {
-        while (!rest.empty() && (rest.front() == '\r' || rest.front() == '\n'))
-            rest.remove_prefix(1);
-        if (rest.empty())
-            break;
-        const std::size_t lineEnd = rest.find_first_of("\r\n");
-        const std::string_view line = rest.substr(0, lineEnd);
-        rest.remove_prefix(lineEnd == std::string_view::npos ? rest.size() : lineEnd);
-        const std::size_t colon = line.find(':');
-        if (colon == std::string_view::npos || !isToken(trimSpaces(line.substr(0, colon))))
-            return false;
-        block.push_back({std::string(trimSpaces(line.substr(0, colon))), std::string(line.substr(colon + 1))});
+    // One header is one line: a value with CR, LF or NUL could add headers of its own, or a
+    // second request, so it is refused, as a name that is not a token is.
+    if (!text::isHttpToken(nameBytes) || text::hasLineBreakOrNul(valueBytes)) {
+        lastError_ = HttpError::InvalidHeader;
+        lastErrorText_ = "header \"" + text::escapeControls(std::string(name)) +
+                         "\" refused: the name must be a token and the value one line without NUL";
+        return false;
     }
-
-    bool ok = true;
-    for (const Header& header : block) {
-        // Setting a Cookie header by hand means the caller manages cookies for this request.
-        if (cookieMode_ == 0 && equalsNoCase(header.name, "cookie"))
-            disableTransportCookies_ = true;
-        ok = setHeaderBytes(header.name, header.value, mode) && ok;
-    }
-    return ok;
+    // Setting a Cookie header by hand means the caller manages cookies for this request.
+    if (cookieMode_ == 0 && equalsNoCaseAscii(nameBytes, "cookie"))
+        disableTransportCookies_ = true;
+    return setHeaderBytes(nameBytes, valueBytes, mode);
 }
 
 bool HttpClient::removeHeader(std::string_view name) {
@@ -502,8 +572,17 @@ bool HttpClient::setContentType(std::string_view type) { return setHeader("Conte
 bool HttpClient::setAjax() { return setHeader("x-requested-with", "XMLHttpRequest"); }
 
 bool HttpClient::setClientAddress(std::string_view address) {
-    const std::string a(address);
-    return setHeader("X-Forwarded-For", a + "\r\nCLIENT_IP:" + a + "\r\nVIA:" + a + "\r\nREMOTE_ADDR:" + a);
+    if (!hasRequest())
+        return false;
+    if (text::hasLineBreakOrNul(address)) {
+        lastError_ = HttpError::InvalidHeader;
+        lastErrorText_ = "client address refused: CR, LF or NUL in it";
+        return false;
+    }
+    bool ok = true;
+    for (const char* name : {"X-Forwarded-For", "CLIENT_IP", "VIA", "REMOTE_ADDR"})
+        ok = setHeader(name, address) && ok;
+    return ok;
 }
 
 bool HttpClient::setCredentials(std::string_view user, std::string_view password) {
@@ -518,9 +597,15 @@ bool HttpClient::setCredentials(std::string_view user, std::string_view password
 
 bool HttpClient::setCookies(std::string_view cookieText) {
     const std::string pairs = text::toGb18030(cookieText);
+    if (text::hasLineBreakOrNul(pairs)) {
+        lastError_ = HttpError::InvalidHeader;
+        lastErrorText_ = "cookies refused: CR, LF or NUL in the cookie text";
+        return false;
+    }
     switch (cookieMode_) {
     case 1:
-        mergeCookiePairs(cookieString_, pairs);
+        // Before any request they wait for the host of the next one.
+        cookieJar_.takePairs(pairs, hasRequest() ? std::string_view(connectedHost_) : std::string_view());
         return true;
     case 2: {
         if (!hasRequest())
@@ -530,7 +615,7 @@ bool HttpClient::setCookies(std::string_view cookieText) {
         std::string_view rest(pairs);
         while (!rest.empty()) {
             const std::size_t semicolon = rest.find(';');
-            const std::string_view pair = trimSpaces(rest.substr(0, semicolon));
+            const std::string_view pair = trimBlanks(rest.substr(0, semicolon));
             rest.remove_prefix(semicolon == std::string_view::npos ? rest.size() : semicolon + 1);
             const std::size_t equals = pair.find('=');
             if (equals == std::string_view::npos || equals == 0)
@@ -546,7 +631,9 @@ bool HttpClient::setCookies(std::string_view cookieText) {
     }
 }
 
-std::string HttpClient::cookies() const { return text::fromGb18030(cookieString_); }
+std::string HttpClient::cookies() const { return text::fromGb18030(cookieJar_.text()); }
+
+CookieScope HttpClient::currentCookieScope() const { return cookieScope(connectedHost_, requestPath_, secure_); }
 
 // ---- send ----
 
@@ -556,6 +643,9 @@ bool HttpClient::send(std::string_view body, bool retry, int retryCount) {
         lastErrorText_ = "no request is open";
         return false;
     }
+    deadlineSet_ = overallTimeoutMs_ > 0;
+    if (deadlineSet_)
+        deadline_ = Clock::now() + std::chrono::milliseconds(overallTimeoutMs_);
     if (!sendRequest(text::toGb18030(body), retry, retryCount))
         return false;
     return followRedirects();
@@ -570,14 +660,15 @@ void HttpClient::prepareRequest(const std::string& body, const std::vector<std::
     if (autoHeaders_) {
         setHeaderBytes("Accept", "*/*", HeaderMode::AddIfNew);
         setHeaderBytes("Accept-Language", "zh-cn", HeaderMode::AddIfNew);
-        if (transport_ == HttpTransport::WinHttp)
+        if (presetOf(transport_).cacheControlHeader)
             setHeaderBytes("Cache-Control", "no-cache", HeaderMode::AddIfNew);
         if (isPost_ || hasBody)
             setHeaderBytes("Content-Type", "application/x-www-form-urlencoded", HeaderMode::AddIfNew);
     }
     if (cookieMode_ == 1) {
-        // An empty cookie string leaves a Cookie header set by the caller alone.
-        const std::string value = cookieHeaderValue(cookieString_);
+        // Only the cookies of this request's host, path and scheme; none leaves a Cookie
+        // header set by the caller alone.
+        const std::string value = cookieJar_.headerFor(currentCookieScope());
         if (!value.empty())
             setHeaderBytes("Cookie", value, HeaderMode::AddAndReplace);
     }
@@ -634,14 +725,14 @@ void HttpClient::prepareRequest(const std::string& body, const std::vector<std::
 
     // Certificates: every transport may ignore all errors on its first request; the
     // request object always does; the script transport always forgives name mismatches.
-    bool ignoreAll = transport_ == HttpTransport::RequestObject;
+    bool ignoreAll = presetOf(transport_).alwaysIgnoreCertificates;
     if (ignoreCertificateErrors_) {
         ignoreAll = true;
         ignoreCertificateErrors_ = false;
     }
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, ignoreAll ? 0L : 1L);
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST,
-                     ignoreAll || transport_ == HttpTransport::WinInet ? 0L : 2L);
+                     ignoreAll || presetOf(transport_).forgiveCertificateNames ? 0L : 2L);
 
     // Redirects: the transport follows them itself only while it also keeps the cookies.
     const bool transportFollows = cookieMode_ == 0 && !noAutoRedirect_;
@@ -649,20 +740,20 @@ void HttpClient::prepareRequest(const std::string& body, const std::vector<std::
     curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 10L);
 
     // Cookies kept by the transport (mode 0) or by the process (mode 2).
-    const CookieJar jar = cookieJar();
-    if (jar != CookieJar::None) {
+    const CookieKeeper jar = cookieKeeper();
+    if (jar != CookieKeeper::None) {
         curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");
-        for (const std::string& line : jar == CookieJar::System ? storeLines : transportCookies_)
+        for (const std::string& line : jar == CookieKeeper::System ? storeLines : transportCookies_)
             curl_easy_setopt(easy, CURLOPT_COOKIELIST, line.c_str());
     }
     // With the shared store, cookies set by hand join the stored ones in the one Cookie
     // header a request may carry.
-    const bool joinHandCookies = jar == CookieJar::System;
+    const bool joinHandCookies = jar == CookieKeeper::System;
     std::string handCookies;
     if (joinHandCookies)
         for (const Header& h : headers_)
-            if (equalsNoCase(h.name, "Cookie") && !trimSpaces(h.value).empty())
-                handCookies += (handCookies.empty() ? "" : "; ") + std::string(trimSpaces(h.value));
+            if (equalsNoCaseAscii(h.name, "Cookie") && !trimBlanks(h.value).empty())
+                handCookies += (handCookies.empty() ? "" : "; ") + std::string(trimBlanks(h.value));
     if (!handCookies.empty())
         curl_easy_setopt(easy, CURLOPT_COOKIE, handCookies.c_str());
 
@@ -673,12 +764,12 @@ void HttpClient::prepareRequest(const std::string& body, const std::vector<std::
     auto add = [&](const std::string& line) { r.headerList = curl_slist_append(r.headerList, line.c_str()); };
     bool hasAccept = false, hasContentType = false;
     for (const Header& h : headers_) {
-        if (equalsNoCase(h.name, "Content-Length") || (joinHandCookies && equalsNoCase(h.name, "Cookie")))
+        if (equalsNoCaseAscii(h.name, "Content-Length") || (joinHandCookies && equalsNoCaseAscii(h.name, "Cookie")))
             continue;
-        hasAccept |= equalsNoCase(h.name, "Accept");
-        hasContentType |= equalsNoCase(h.name, "Content-Type");
+        hasAccept |= equalsNoCaseAscii(h.name, "Accept");
+        hasContentType |= equalsNoCaseAscii(h.name, "Content-Type");
         // libcurl drops "Name:" with an empty value; "Name;" sends it empty.
-        add(h.value.empty() || trimSpaces(h.value).empty() ? h.name + ";" : h.name + ":" + h.value);
+        add(h.value.empty() || trimBlanks(h.value).empty() ? h.name + ";" : h.name + ":" + h.value);
     }
     if (!hasAccept)
         add("Accept:");
@@ -698,7 +789,7 @@ bool HttpClient::sendRequest(const std::string& body, bool retry, int retryCount
     // What the request starts from in the shared store: afterwards only its own changes
     // are written back.
     const std::vector<std::string> storeBefore =
-        cookieJar() == CookieJar::System ? SystemCookieStore::instance().snapshot() : std::vector<std::string>();
+        cookieKeeper() == CookieKeeper::System ? SystemCookieStore::instance().snapshot() : std::vector<std::string>();
     prepareRequest(body, storeBefore);
     const int attempts = (retry ? std::max(retryCount, 0) : 0) + 1;
     for (int attempt = 0; attempt < attempts; ++attempt) {
@@ -706,11 +797,12 @@ bool HttpClient::sendRequest(const std::string& body, bool retry, int retryCount
             afterResponse(storeBefore);
             return true;
         }
-        const bool retryable =
-            lastError_ == HttpError::CannotConnect ||
-            lastError_ == (transport_ == HttpTransport::WinInet ? HttpError::ConnectionReset
-                                                                : HttpError::ConnectionError);
-        if (!retryable)
+        const bool retryable = lastError_ == HttpError::CannotConnect ||
+                               lastError_ == presetOf(transport_).droppedConnection;
+        if (!retryable || abortRequested_)
+            break;
+        // A retry starts the body again.
+        if (bodyFd_ >= 0 && (::ftruncate(bodyFd_, 0) != 0 || ::lseek(bodyFd_, 0, SEEK_SET) != 0))
             break;
     }
     resetResponse();
@@ -724,8 +816,29 @@ bool HttpClient::performOnce() {
     r.connected = false;
     r.timedOut = false;
     r.outOfMemory = false;
+    r.tooLarge = false;
+    r.writeFailed = false;
+    r.received = 0;
     r.lastDownloaded = r.lastUploaded = 0;
     r.lastProgress = Clock::now();
+
+    // The overall deadline covers every attempt and redirect of the send.
+    long remainingMs = 0;
+    if (deadlineSet_) {
+        remainingMs = static_cast<long>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now()).count());
+        if (remainingMs <= 0) {
+            lastError_ = HttpError::Timeout;
+            lastErrorText_ = "the request took longer than its deadline of " + std::to_string(overallTimeoutMs_) + " ms";
+            return false;
+        }
+    }
+    if (abortRequested_) {
+        lastError_ = HttpError::Timeout;
+        lastErrorText_ = "the request was stopped";
+        return false;
+    }
+    curl_easy_setopt(r.easy, CURLOPT_TIMEOUT_MS, remainingMs);
 
     const CURLcode code = curl_easy_perform(r.easy);
     if (code == CURLE_OK) {
@@ -736,7 +849,34 @@ bool HttpClient::performOnce() {
     }
 
     lastErrorText_ = r.errorBuffer[0] ? r.errorBuffer : curl_easy_strerror(code);
-    const bool droppedError = transport_ == HttpTransport::WinInet;
+    // libcurl's own timer may fire a moment before ours would.
+    const bool pastDeadline = deadlineSet_ && Clock::now() + std::chrono::milliseconds(100) >= deadline_;
+    if (r.tooLarge) {
+        lastError_ = HttpError::TooLarge;
+        lastErrorText_ = "the response is larger than " + std::to_string(maxResponseBytes_) + " bytes";
+        return false;
+    }
+    if (r.outOfMemory) {
+        lastError_ = HttpError::Other;
+        lastErrorText_ = "out of memory for the response";
+        return false;
+    }
+    if (r.writeFailed) {
+        lastError_ = HttpError::Other;
+        lastErrorText_ = std::string("cannot write the response: ") + std::strerror(errno);
+        return false;
+    }
+    if (abortRequested_) {
+        lastError_ = HttpError::Timeout;
+        lastErrorText_ = "the request was stopped";
+        return false;
+    }
+    if (pastDeadline && (code == CURLE_OPERATION_TIMEDOUT || code == CURLE_ABORTED_BY_CALLBACK)) {
+        lastError_ = HttpError::Timeout;
+        lastErrorText_ = "the request took longer than its deadline of " + std::to_string(overallTimeoutMs_) + " ms";
+        return false;
+    }
+    const HttpError droppedError = presetOf(transport_).droppedConnection;
     switch (code) {
     case CURLE_COULDNT_CONNECT:
         lastError_ = HttpError::CannotConnect;
@@ -756,7 +896,7 @@ bool HttpClient::performOnce() {
     case CURLE_RECV_ERROR:
     case CURLE_GOT_NOTHING:
     case CURLE_PARTIAL_FILE:  // the connection ended before the whole body
-        lastError_ = droppedError ? HttpError::ConnectionReset : HttpError::ConnectionError;
+        lastError_ = droppedError;
         break;
     case CURLE_SSL_CONNECT_ERROR:
     case CURLE_PEER_FAILED_VERIFICATION:
@@ -768,6 +908,10 @@ bool HttpClient::performOnce() {
         break;
     case CURLE_TOO_MANY_REDIRECTS:
         lastError_ = HttpError::TooManyRedirects;
+        break;
+    case CURLE_WEIRD_SERVER_REPLY:
+        lastError_ = HttpError::MalformedResponse;
+        lastErrorText_ = "malformed response: " + lastErrorText_;
         break;
     case CURLE_URL_MALFORMAT:
     case CURLE_UNSUPPORTED_PROTOCOL:
@@ -790,20 +934,20 @@ void HttpClient::afterResponse(const std::vector<std::string>& storeBefore) {
         contentLength_ = std::strtoll(length.c_str(), nullptr, 10);
 
     if (cookieMode_ == 1)
-        mergeSetCookieHeaders(cookieString_, rawHeaders_);
-    else if (cookieJar() == CookieJar::System)
+        cookieJar_.takeResponse(rawHeaders_, currentCookieScope());
+    else if (cookieKeeper() == CookieKeeper::System)
         SystemCookieStore::instance().update(storeBefore, readCookieLines(request_->easy));
-    else if (cookieJar() == CookieJar::Object)
+    else if (cookieKeeper() == CookieKeeper::Object)
         transportCookies_ = readCookieLines(request_->easy);
 }
 
-HttpClient::CookieJar HttpClient::cookieJar() const {
+HttpClient::CookieKeeper HttpClient::cookieKeeper() const {
     if (cookieMode_ == 1 || (cookieMode_ == 0 && disableTransportCookies_))
-        return CookieJar::None;
+        return CookieKeeper::None;
     // The script transport's own cookie handling is the system's store, as mode 2.
     if (cookieMode_ == 2 || transport_ == HttpTransport::WinInet)
-        return CookieJar::System;
-    return CookieJar::Object;
+        return CookieKeeper::System;
+    return CookieKeeper::Object;
 }
 
 bool HttpClient::followRedirects() {
@@ -818,6 +962,13 @@ bool HttpClient::followRedirects() {
             break;
         if (++redirectCount_ > kMaxManualRedirects)
             break;
+        // A stop between two hops ends the whole request.
+        if (abortRequested_) {
+            lastError_ = HttpError::Timeout;
+            lastErrorText_ = "the request was stopped";
+            ok = false;
+            break;
+        }
         if (!openBytes("", target) || !sendRequest(std::string(), false, 0)) {
             ok = false;
             break;
@@ -831,6 +982,7 @@ bool HttpClient::followRedirects() {
 
 void HttpClient::resetResponse() {
     body_.clear();
+    responseProblem_.clear();
     rawHeaders_.clear();
     contentLength_ = -1;
     status_ = 0;

@@ -26,11 +26,14 @@
 // Threads: an object belongs to one thread at a time; only abort() may be called from
 // another thread.
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include "core/net/CookieJar.h"
 
 namespace quillbox::net {
 
@@ -39,16 +42,17 @@ enum class HttpTransport {
     // The update check and downloads. Cookie mode 0 (the transport keeps its own cookies and
     // follows redirects itself), adds "Cache-Control:no-cache" among the default headers,
     // ignores certificate errors on the first request only. Time-outs: resolve 10 s,
-    // connect 15 s, send 120 s, receive 300 s. Retries on "cannot connect" and "connection
-    // error".
+    // connect 15 s, send 120 s, receive 300 s; 600 s for a whole send. Retries on "cannot
+    // connect" and "connection error". Bodies up to 64 MiB.
     WinHttp,
-    // Scripts' $$.ajax. Cookie mode 1 (the object's cookie string; redirects followed by the
+    // Scripts' $$.ajax. Cookie mode 1 (the object's cookie jar; redirects followed by the
     // manual rule below), ignores certificate errors on the first request and name and date
-    // errors always. Time-outs: connect 15 s, send 120 s, receive 300 s. Retries on "cannot
-    // connect" and "connection reset".
+    // errors always. Time-outs: connect 15 s, send 120 s, receive 300 s; 300 s for a whole
+    // send. Retries on "cannot connect" and "connection reset". Bodies up to 64 MiB.
     WinInet,
     // The usage-count request. Cookie mode 0, follows redirects itself, ignores certificate
-    // errors on every request. Time-outs: resolve none, connect 60 s, send 30 s, receive 30 s.
+    // errors on every request. Time-outs: resolve none, connect 60 s, send 30 s, receive 30 s;
+    // 30 s for a whole send. Bodies up to 1 MiB.
     RequestObject,
 };
 
@@ -64,6 +68,9 @@ enum class HttpError {
     NoRequest = 12019,          // send without a successful open
     SecureFailure = 12175,      // TLS handshake or certificate
     TooManyRedirects = 12156,   // the transport's own redirects (modes 0) passed its limit
+    InvalidHeader = 12150,      // a header or cookie text that is not one line, or a bad name
+    TooLarge = 12151,           // the response passed the size cap (setMaxResponseBytes)
+    MalformedResponse = 12152,  // a response head libcurl cannot read (a header line without ":")
     Other = 12000,
 };
 
@@ -80,6 +87,10 @@ inline constexpr std::string_view kDefaultUserAgent =
 
 // The longest chain of redirects the manual redirect rule follows in a row.
 inline constexpr int kMaxManualRedirects = 20;
+
+// The default cap on a response body (setMaxResponseBytes), and the cap on its headers.
+inline constexpr long long kDefaultMaxResponseBytes = 64LL << 20;
+inline constexpr std::size_t kMaxHeaderBytes = 256 << 10;
 
 class HttpClient {
 public:
@@ -114,6 +125,19 @@ public:
     // time-out for the other two. Send and receive count time without progress. The
     // resolve time-out is added to the connect time-out (name look-up is part of connecting).
     void setTimeouts(int resolveMs = -1, int connectMs = -1, int sendMs = -1, int receiveMs = -1);
+    // The most body bytes a response may have; a longer one (or one announced longer) fails
+    // the send with HttpError::TooLarge and keeps nothing. 0: no cap; negative: the
+    // transport's default.
+    void setMaxResponseBytes(long long bytes);
+    long long maxResponseBytes() const { return maxResponseBytes_; }
+    // The longest a whole send may take, its retries and redirects included, in ms; past
+    // it the send fails with HttpError::Timeout. 0: no limit; negative: the transport's default.
+    void setOverallTimeout(int ms);
+    int overallTimeout() const { return overallTimeoutMs_; }
+    // Writes the body of the following responses to the open file `fd` instead of keeping it
+    // (responseBytes() is then empty); a retry truncates the file first. -1: keep it again.
+    // The caller owns the descriptor.
+    void setResponseFile(int fd) { bodyFd_ = fd; }
     // Proxy for the following requests ("host:port"); bypass is a comma-separated host list.
     // An empty proxy means none (the default; environment proxies are never used).
     void setProxy(std::string_view proxy, std::string_view bypass = {});
@@ -127,8 +151,9 @@ public:
     bool open(std::string_view method, std::string_view url);
     bool open(std::string_view url) { return open("GET", url); }
 
-    // Request headers. False without a request or with an invalid name. A value holding
-    // CR LF adds the following "Name:value" lines as headers of their own.
+    // Request headers. False (HttpError::InvalidHeader, lastErrorText() says why) without a
+    // request, with a name that is not a token, or with CR, LF or NUL in the value: a header
+    // is one line.
     bool setHeader(std::string_view name, std::string_view value,
                    HeaderMode mode = HeaderMode::AddAndReplace);
     bool removeHeader(std::string_view name);
@@ -148,7 +173,9 @@ public:
     // (leading spaces dropped, pairs without "=" skipped; a known name takes the new value,
     // a new one is appended). Mode 2 stores them in the process-wide store for the request
     // URL's host. Mode 0 turns the transport's cookies off for this request and sends the
-    // text as the Cookie header. False when mode 0 or 2 has no request to apply it to.
+    // text as the Cookie header. False when mode 0 or 2 has no request to apply it to, or
+    // when the text holds CR, LF or NUL. In mode 1 the cookies belong to the request's host
+    // (before any request: the next request's host), and are sent only there.
     bool setCookies(std::string_view cookieText);
 
     // Sends the request with the body (as GB18030 bytes) and receives the whole response.
@@ -157,7 +184,8 @@ public:
     // setNoAutoRedirect) the result and the response are those of the last request made.
     bool send(std::string_view body = {}, bool retry = false, int retryCount = 0);
 
-    // Stops a send running on another thread; it fails with HttpError::Timeout.
+    // Stops a send running on another thread, at whatever redirect or retry it is; it fails
+    // with HttpError::Timeout within about a second. The next open() clears the stop.
     void abort() { abortRequested_ = true; }
 
     // ---- results ----
@@ -166,10 +194,14 @@ public:
     std::string responseText() const;         // body read as GB18030 ("" on failure)
     std::string responseTextUtf8() const;     // body read as UTF-8 (byte-order mark dropped)
     std::string responseHeaders() const;      // status line and headers, CR LF separated
+    // Why the last response is malformed ("" when it is not): a header line whose name is
+    // not a token, or a folded line, was left out of responseHeaders(), as browsers leave it
+    // out. (A line without any ":" fails the send with HttpError::MalformedResponse.)
+    std::string responseProblem() const { return hasRequest() ? responseProblem_ : std::string(); }
     long long contentLength() const { return hasRequest() ? contentLength_ : -1; }
     // "Location:" of the response, trimmed; resolved against the request when absolute.
     std::string redirectTarget(bool absolute = true) const;
-    // The object's cookie string: "; " then entries "name=value; ".
+    // The object's cookie jar in its flat form: "; " then entries "name=value; " (every host).
     std::string cookies() const;
     HttpError lastError() const { return lastError_; }
     std::string lastErrorText() const { return lastErrorText_; }
@@ -191,8 +223,9 @@ private:
     bool hasRequest() const { return request_ != nullptr; }
     // Where the cookies libcurl handles for a request live: nowhere (the object's string or
     // a hand-set header), in this object, or in the process-wide store.
-    enum class CookieJar { None, Object, System };
-    CookieJar cookieJar() const;
+    enum class CookieKeeper { None, Object, System };
+    CookieKeeper cookieKeeper() const;
+    CookieScope currentCookieScope() const;
     bool openBytes(std::string_view method, std::string_view url);
     bool sendRequest(const std::string& body, bool retry, int retryCount);
     bool performOnce();
@@ -212,6 +245,7 @@ private:
     std::string connectedHost_;
     int connectedPort_ = 0;
     std::string requestUrl_;                 // wire bytes, after the scheme rule
+    std::string requestPath_ = "/";
     bool secure_ = false;
     bool isPost_ = false;
     std::string method_;
@@ -220,6 +254,7 @@ private:
 
     std::string body_;
     std::string rawHeaders_;                 // status line and headers, CR LF separated
+    std::string responseProblem_;
     long long contentLength_ = -1;
     long status_ = 0;
 
@@ -227,7 +262,7 @@ private:
     int cookieMode_ = 0;
     bool noAutoRedirect_ = false;
     int redirectCount_ = 0;
-    std::string cookieString_{"; "};         // wire bytes
+    net::CookieJar cookieJar_;               // cookie mode 1
     std::vector<std::string> transportCookies_;  // cookie mode 0: libcurl's cookie lines
 
     std::string proxy_;
@@ -243,6 +278,11 @@ private:
     int connectTimeoutMs_ = 0;
     int sendTimeoutMs_ = 0;
     int receiveTimeoutMs_ = 0;
+    long long maxResponseBytes_ = kDefaultMaxResponseBytes;
+    int overallTimeoutMs_ = 0;
+    bool deadlineSet_ = false;
+    std::chrono::steady_clock::time_point deadline_;
+    int bodyFd_ = -1;
 
     HttpError lastError_ = HttpError::None;
     std::string lastErrorText_;

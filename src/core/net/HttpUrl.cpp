@@ -72,6 +72,10 @@ CrackedUrl crackUrl(std::string_view encodedUrl) {
     if (curl_url_get(url.get(), CURLUPART_PORT, &part, CURLU_DEFAULT_PORT) != CURLUE_OK)
         return cracked;
     cracked.port = std::atoi(takeCurlString(part).c_str());
+    if (curl_url_get(url.get(), CURLUPART_PATH, &part, 0) == CURLUE_OK)
+        cracked.path = takeCurlString(part);
+    if (cracked.path.empty())
+        cracked.path = "/";
     cracked.secure = scheme == "https";
     cracked.ok = !cracked.host.empty() && cracked.port > 0;
     return cracked;

@@ -18,6 +18,7 @@ struct CrackedUrl {
     bool secure = false;  // https
     std::string host;     // as in the URL; IPv6 in brackets
     int port = 0;         // the scheme's default when the URL has none
+    std::string path = "/";  // without the query
 };
 // Cracks an absolute http or https URL (after encodeUrlBytes).
 CrackedUrl crackUrl(std::string_view encodedUrl);

@@ -5,6 +5,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <thread>
 
@@ -32,6 +34,34 @@ bool canReplaceProgram(const std::string& program) {
 
 bool replaceProgram(const std::string& program, const std::string& bytes, std::string* error) {
     return files::writeAtomically(program, bytes, error, {.mode = 0755});
+}
+
+bool installDownload(const std::string& program, const std::string& download, int fd, std::string* error) {
+    auto failed = [&](const std::string& why) {
+        ::close(fd);
+        ::unlink(download.c_str());
+        if (error)
+            *error = why;
+        return false;
+    };
+    struct stat existing {};
+    const mode_t mode = ::stat(program.c_str(), &existing) == 0 ? (existing.st_mode & 07777) | 0111 : 0755;
+    if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0)
+        return failed(download + ": " + std::strerror(errno));
+    if (::close(fd) != 0) {
+        ::unlink(download.c_str());
+        if (error)
+            *error = download + ": " + std::strerror(errno);
+        return false;
+    }
+    if (::rename(download.c_str(), program.c_str()) != 0) {
+        const int code = errno;
+        ::unlink(download.c_str());
+        if (error)
+            *error = program + ": " + std::strerror(code);
+        return false;
+    }
+    return true;
 }
 
 bool startDetached(const std::string& program) {

@@ -1,11 +1,13 @@
 #include "core/online/ReleaseSite.h"
 
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <optional>
 #include <system_error>
 
 #include "core/json/JsonDocument.h"
+#include "core/online/ReleaseManifest.h"
 #include "core/online/Signing.h"
 #include "core/online/StarterLibrary.h"
 #include "core/online/UpdateCheck.h"
@@ -46,15 +48,26 @@ std::string versionFileText(const ReleaseSpec& spec, const std::string& url, con
     update.setMember("", "data", stringArray(spec.notes));
     update.setMember("", "sha256", JsonDocument::makeString(sha256Hex(binary)));
     update.setMember("", "sig", JsonDocument::makeString(signMessage(updateSignedMessage(spec.version, binary), secretKey)));
+    SignedRelease release;
+    release.version = spec.version;
+    release.url = url;
+    release.bytes = static_cast<long long>(binary.size());
+    release.sha256 = sha256Hex(binary);
+    release.sizeText = size;
+    release.notes = spec.notes;
+    const std::string signedText = signedReleaseText(release);
+    update.setMember("", "signed", JsonDocument::makeString(signedText));
+    update.setMember("", "signature", JsonDocument::makeString(signMessage(releaseSignedMessage(signedText), secretKey)));
     JsonDocument file = JsonDocument::makeObject();
     file.setMember("", "Ver", JsonDocument::makeString(spec.version));
     file.setMember("", "Update", update);
-    return file.toJson("", true, false);
+    // Escaped: a note with a quote, a backslash or a line break stays valid JSON.
+    return file.toJson("", true, true);
 }
 
 // Copies the library's files into target and writes its index with their digests, signed.
 bool publishLibrary(const std::string& source, const fs::path& target, const std::string& secretKey,
-                    std::string* error) {
+                    long long sequence, std::string* error) {
     std::string bytes;
     if (!files::readAll(paths::join(source, "lib.json"), bytes, error))
         return false;
@@ -64,6 +77,7 @@ bool publishLibrary(const std::string& source, const fs::path& target, const std
     std::vector<std::string> names;
     index.memberNames("data", names);
     JsonDocument digests = JsonDocument::makeObject();
+    JsonDocument sizes = JsonDocument::makeObject();
     for (std::size_t i = 0; i < names.size(); ++i) {
         const std::string file = index.at("data", i).string();
         if (file.empty() || file.find('/') != std::string::npos || file.front() == '.')
@@ -78,9 +92,12 @@ bool publishLibrary(const std::string& source, const fs::path& target, const std
             !writeFile(target / (file + ".LICENSE.txt"), licence, error))
             return false;
         digests.setMember("", file, JsonDocument::makeString(sha256Hex(code)));
+        sizes.setMember("", file, JsonDocument::makeInteger(static_cast<std::int64_t>(code.size())));
     }
     index.setMember("", "sha256", digests);
-    const std::string indexBytes = text::toGb18030(index.toJson("", true, false));
+    index.setMember("", "bytes", sizes);
+    index.setMember("", "seq", JsonDocument::makeInteger(sequence > 0 ? sequence : static_cast<std::int64_t>(std::time(nullptr))));
+    const std::string indexBytes = text::toGb18030(index.toJson("", true, true));
     return writeFile(target / "lib.json", indexBytes, error) &&
            writeFile(target / "lib.json.sig", signMessage(indexBytes, secretKey), error);
 }
@@ -135,7 +152,7 @@ bool writeReleaseSite(const ReleaseSpec& spec, std::string* error) {
             return false;
         library = starter.string();
     }
-    const bool published = publishLibrary(library, root / "lib", key->secretKey, error);
+    const bool published = publishLibrary(library, root / "lib", key->secretKey, spec.librarySequence, error);
     std::error_code ignored;
     fs::remove_all(starter, ignored);
     if (!published)

@@ -2,6 +2,9 @@
 
 #include <sodium.h>
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstring>
 
 namespace quillbox::online {
@@ -32,6 +35,31 @@ std::string sha256Hex(std::string_view bytes) {
     char hex[crypto_hash_sha256_BYTES * 2 + 1];
     sodium_bin2hex(hex, sizeof hex, digest, sizeof digest);
     return hex;
+}
+
+std::optional<std::string> sha256HexOfFile(int fd) {
+    sodiumReady();
+    if (::lseek(fd, 0, SEEK_SET) != 0)
+        return std::nullopt;
+    crypto_hash_sha256_state state;
+    crypto_hash_sha256_init(&state);
+    unsigned char buffer[1 << 16];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n == 0)
+            break;
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return std::nullopt;
+        }
+        crypto_hash_sha256_update(&state, buffer, static_cast<unsigned long long>(n));
+    }
+    unsigned char digest[crypto_hash_sha256_BYTES];
+    crypto_hash_sha256_final(&state, digest);
+    char hex[crypto_hash_sha256_BYTES * 2 + 1];
+    sodium_bin2hex(hex, sizeof hex, digest, sizeof digest);
+    return std::string(hex);
 }
 
 std::string toBase64(std::string_view bytes) {

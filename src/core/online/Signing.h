@@ -12,6 +12,9 @@ namespace quillbox::online {
 
 // Lower-case hex of the SHA-256 digest of the bytes.
 std::string sha256Hex(std::string_view bytes);
+// The same for the whole content of an open file, read from its start in pieces; nothing
+// when it cannot be read.
+std::optional<std::string> sha256HexOfFile(int fd);
 
 std::string toBase64(std::string_view bytes);
 // Nothing when the text is not standard base64 (surrounding white space is ignored).
@@ -32,8 +35,9 @@ std::string signMessage(std::string_view message, std::string_view secretKeyBase
 // True only when the signature is a valid signature of message by the public key.
 bool verifyMessage(std::string_view message, std::string_view signatureBase64, std::string_view publicKeyBase64);
 
-// What the signature of a new program version covers: "quillbox-update", NUL, the version,
-// NUL, the executable's bytes.
+// What the older signature of a new program version covers: "quillbox-update", NUL, the
+// version, NUL, the executable's bytes. Still written for programs that know only it; this
+// program checks the signed release text instead (ReleaseManifest.h).
 std::string updateSignedMessage(std::string_view version, std::string_view executable);
 
 }  // namespace quillbox::online

@@ -132,13 +132,9 @@ bool replaceRegular(const std::string& path, const std::string& bytes, std::stri
 
 }  // namespace
 
-bool readAll(const std::string& path, std::string& bytes, std::string* error) {
-    bytes.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        setError(error, path, errno);
-        return false;
-    }
+namespace {
+
+bool readFrom(int fd, const std::string& path, std::string& bytes, std::string* error) {
     struct stat st {};
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
         bytes.reserve(static_cast<std::size_t>(st.st_size));  // one allocation for a large file
@@ -159,6 +155,38 @@ bool readAll(const std::string& path, std::string& bytes, std::string* error) {
     }
     ::close(fd);
     return true;
+}
+
+}  // namespace
+
+bool readAll(const std::string& path, std::string& bytes, std::string* error) {
+    bytes.clear();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        setError(error, path, errno);
+        return false;
+    }
+    return readFrom(fd, path, bytes, error);
+}
+
+bool readRegularFile(const std::string& path, std::string& bytes, std::string* error) {
+    bytes.clear();
+    // O_NONBLOCK: opening a FIFO must not wait for a writer; fstat then tells what it is.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        setError(error, path, errno);
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const int code = errno;
+        ::close(fd);
+        if (error)
+            *error = path + ": " + (S_ISDIR(st.st_mode) ? std::strerror(EISDIR) : st.st_mode ? "not a regular file" : std::strerror(code));
+        return false;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return readFrom(fd, path, bytes, error);
 }
 
 bool writeAtomically(const std::string& path, const std::string& bytes, std::string* error, WriteOptions options) {

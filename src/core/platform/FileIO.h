@@ -7,6 +7,11 @@ namespace quillbox::files {
 // Reads the whole file; false (and `error` set) when it cannot be read.
 bool readAll(const std::string& path, std::string& bytes, std::string* error = nullptr);
 
+// Reads the whole file only when it is a regular file (a symbolic link to one counts). A
+// FIFO, a device or a socket in its place is refused at once, without waiting for a writer
+// ("PATH: not a regular file"): files the program keeps for itself are read with this.
+bool readRegularFile(const std::string& path, std::string& bytes, std::string* error = nullptr);
+
 struct WriteOptions {
     // Wait for the disk before the new file takes the old one's place. Exports and settings
     // do; writers of many files that can be made again (unpack) may not.

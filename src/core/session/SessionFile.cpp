@@ -202,7 +202,8 @@ ReadResult readSession(const std::string& path) {
         return result;
     }
     std::string bytes;
-    if (!files::readAll(path, bytes, &result.error)) {
+    // Only a regular file: a FIFO in its place would hold the start until something wrote to it.
+    if (!files::readRegularFile(path, bytes, &result.error)) {
         result.status = ReadStatus::Unreadable;
         return result;
     }

@@ -52,14 +52,20 @@ int restoreSession(ProjectStore& store, Output& output, const Session& session) 
     return restored;
 }
 
-StartResult restoreAtStart(ProjectStore& store, Output& output, const std::string& path, bool memoryText) {
+StartResult restoreAtStart(ProjectStore& store, Output& output, const std::string& path, bool memoryText,
+                           bool writable) {
     StartResult result;
+    result.keepSession = writable;
     ReadResult read = readSession(path);
     switch (read.status) {
     case ReadStatus::Missing:
         return result;
     case ReadStatus::Unreadable:
     case ReadStatus::Unparsable: {
+        if (!writable) {
+            output.messageLine("会话文件无法读取(" + read.error + "),本次运行不保存会话: " + path);
+            return result;
+        }
         std::string error;
         result.movedTo = moveAside(path, &error);
         if (result.movedTo.empty()) {

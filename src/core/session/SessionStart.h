@@ -29,7 +29,12 @@ struct StartResult {
     std::string movedTo;
 };
 
-StartResult restoreAtStart(ProjectStore& store, Output& output, const std::string& path, bool memoryText);
+//
+// With `writable` false (no session file could be claimed: a read-only home, say) the file
+// is only read: its projects come back by the same rules, nothing is moved or written, and
+// the output box says this run keeps no session.
+StartResult restoreAtStart(ProjectStore& store, Output& output, const std::string& path, bool memoryText,
+                           bool writable = true);
 
 // Adds the session's projects to the store, in order, each module with its code, and shows
 // the module that was shown. A project whose name is taken is skipped. A module name that

@@ -262,6 +262,59 @@ TEST_F(ChakraCoreAjax, AnExceptionInTheSuccessCallbackReachesTheScript) {
               "in callback");
 }
 
+// A script's data cannot add lines to the request, an answer cannot grow without end, and
+// what went wrong reaches the error callback as its second argument.
+TEST_F(ChakraCoreAjax, HeaderAndCookieTextsWithLineBreaksAreRefusedAndNothingIsSent) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"headers: {'X-A': '1\\r\\nX-Injected: 1'}", "header refused: \"X-A\""},
+        {"headers: {'X-A': '1\\nX-Injected: 1'}", "header refused: \"X-A\""},
+        {"headers: {'X-A': 'a\\u0000b'}", "header refused: \"X-A\""},
+        {"headers: {'X A': '1'}", "header refused: \"X A\""},
+        {"cookies: 'sid=1\\r\\nX-Injected: 1'", "cookies refused"},
+    };
+    for (const auto& [options, answer] : cases) {
+        const std::string got = engine.Eval("$$.ajax({url: '" + url("/h") + "', " + options + "})");
+        EXPECT_EQ(got.rfind(answer, 0), 0u) << options << " -> " << got;
+    }
+    EXPECT_EQ(server.requestCount(), 0);
+}
+
+TEST_F(ChakraCoreAjax, FailuresReachTheErrorCallbackWithWhy) {
+    server.setHandler([](const test::LoopbackRequest& r) {
+        test::LoopbackResponse response = test::LoopbackResponse::text(std::string(64 * 1024, 'x'));
+        if (r.target == "/endless") {
+            response.endless = true;
+            response.framing = test::LoopbackResponse::Framing::CloseDelimited;
+        } else if (r.target == "/trickle") {
+            response.endless = true;
+            response.trickleMs = 100;
+            response.framing = test::LoopbackResponse::Framing::Chunked;
+        } else if (r.target == "/malformed") {
+            response.raw = "HTTP/1.1 200 OK\r\nBad Name: 1\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok";
+        }
+        return response;
+    });
+    ASSERT_TRUE(engine.AddCode("var seen = [];"
+                               "function ok(t) { seen.push('success:' + t.length); }"
+                               "function failed(t, why) { seen.push('error:' + t.length + ':' + why); }"));
+    const std::pair<std::string, std::string> cases[] = {
+        {"url: '" + url("/endless") + "', maxBytes: 100000", "error:0:the response is larger than 100000 bytes"},
+        {"url: '" + url("/endless") + "'", "error:0:the response is larger than 67108864 bytes"},
+        {"url: '" + url("/trickle") + "', timeout: 500", "error:0:the request took longer than its deadline of 500 ms"},
+        {"url: '" + url("/malformed") + "'", "error:2:malformed response header line: \"Bad Name: 1\""},
+        {"url: '" + url("/fine") + "', maxBytes: 65536", "success:65536"},
+    };
+    for (const auto& [options, outcome] : cases) {
+        engine.Eval("seen = []; $$.ajax({" + options + ", success: ok, error: failed})");
+        EXPECT_EQ(engine.Eval("seen.join('|')"), outcome) << options;
+    }
+    const std::pair<const char*, const char*> bad[] = {
+        {"maxBytes: 'x'", "maxBytes error"}, {"maxBytes: -1", "maxBytes error"},
+        {"maxBytes: 1.5", "maxBytes error"}, {"timeout: {}", "timeout error"}};
+    for (const auto& [option, answer] : bad)
+        EXPECT_EQ(engine.Eval("$$.ajax({url: 'u', " + std::string(option) + "})"), answer) << option;
+}
+
 // ---------------------------------------------------------------- stopping
 
 TEST_F(ChakraCoreTest, TimeLimitStopsAnEndlessLoadAndTheEngineGoesOn) {

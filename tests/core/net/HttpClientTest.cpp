@@ -226,7 +226,7 @@ TEST(HttpHeaders, HeadersBelongToOneRequest) {
     EXPECT_FALSE(exchange(http, server).hasHeader("X-Once"));
 }
 
-TEST(HttpHeaders, ClientAddressIsOneBlockOfFourHeaders) {
+TEST(HttpHeaders, ClientAddressSetsFourHeaders) {
     LoopbackHttpServer server;
     HttpClient http;
     ASSERT_TRUE(http.open(server.url("/")));
@@ -234,18 +234,6 @@ TEST(HttpHeaders, ClientAddressIsOneBlockOfFourHeaders) {
     const LoopbackRequest r = exchange(http, server);
     for (const char* name : {"X-Forwarded-For", "CLIENT_IP", "VIA", "REMOTE_ADDR"})
         EXPECT_EQ(r.header(name), "10.1.2.3") << name;
-}
-
-TEST(HttpHeaders, ABadLineInABlockRefusesTheWholeBlock) {
-    LoopbackHttpServer server;
-    HttpClient http;
-    ASSERT_TRUE(http.open(server.url("/")));
-    EXPECT_FALSE(http.setHeader("X-A", "1\r\nno colon here"));
-    EXPECT_FALSE(http.setHeader("X-B", "1\r\nBad Name: 2"));
-    const LoopbackRequest r = exchange(http, server);
-    EXPECT_FALSE(r.hasHeader("X-A"));
-    EXPECT_FALSE(r.hasHeader("X-B"));
-    EXPECT_EQ(r.head.find("no colon"), std::string::npos);
 }
 
 TEST(HttpHeaders, TheBodyLengthIsAlwaysTheRealOne) {

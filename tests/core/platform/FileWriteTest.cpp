@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 
 #include "core/platform/FileIO.h"
@@ -115,4 +116,28 @@ TEST(FileWrite, LongestNameTheFileSystemTakesCanBeWritten) {
     ASSERT_TRUE(files::writeAtomically(path, "long", &error)) << error;  // the temporary name is cut to fit
     EXPECT_EQ(readFile(path), "long");
     EXPECT_EQ(entries(dir).size(), 1u);
+}
+
+// The reader of the program's own files takes only regular files, and never waits on a FIFO.
+TEST(FileRead, OnlyRegularFilesAreReadAndNothingElseBlocks) {
+    const std::string dir = freshDirectory("read-regular");
+    writeFile(dir + "/file", "text");
+    fs::create_symlink(dir + "/file", dir + "/link");
+    ASSERT_EQ(::mkfifo((dir + "/fifo").c_str(), 0600), 0);
+    fs::create_directories(dir + "/dir");
+    const std::vector<std::tuple<std::string, bool, const char*>> cases = {
+        {dir + "/file", true, ""},
+        {dir + "/link", true, ""},
+        {dir + "/fifo", false, "not a regular file"},
+        {"/dev/null", false, "not a regular file"},
+        {dir + "/dir", false, "Is a directory"},
+        {dir + "/missing", false, "No such file"},
+    };
+    for (const auto& [path, readable, why] : cases) {
+        std::string bytes = "old";
+        std::string error;
+        EXPECT_EQ(files::readRegularFile(path, bytes, &error), readable) << path;
+        EXPECT_EQ(bytes, readable ? "text" : "") << path;
+        EXPECT_NE(error.find(why), std::string::npos) << path << ": " << error;
+    }
 }

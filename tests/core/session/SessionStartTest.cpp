@@ -2,7 +2,10 @@
 // session file that cannot be used.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
+#include <functional>
 
 #include "core/editor/MemoryPage.h"
 #include "core/platform/Output.h"
@@ -128,6 +131,51 @@ TEST_F(SessionStartTest, RepeatedModuleNamesAndTakenProjectsLoseNoCode) {
     EXPECT_TRUE(dialogs.records.empty()) << "no module was refused with a warning";
     EXPECT_EQ(messages(), (std::vector<std::string>{">>项目[p]中模块[m]重名,恢复为[m (2)]", ">>项目[taken]已存在,未恢复",
                                                     ">>上次运行未正常结束,已恢复1个项目"}));
+}
+
+// Something other than a file at the session's path (a FIFO, a directory) never holds the
+// start: it is refused at once and moved aside like any unusable file.
+TEST_F(SessionStartTest, ANonRegularFileInThePlaceOfTheSessionIsRefusedAtOnce) {
+    const std::vector<std::pair<const char*, std::function<void()>>> makers = {
+        {"FIFO", [&] { ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0); }},
+        {"directory", [&] { std::filesystem::create_directories(path); }},
+    };
+    for (const auto& [name, make] : makers) {
+        SCOPED_TRACE(name);
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+        make();
+        RecordingOutput said;
+        const StartResult result = restoreAtStart(store, said, path, true);
+        EXPECT_EQ(result.restored, 0);
+        ASSERT_EQ(said.texts().size(), 1u);
+        EXPECT_NE(said.texts()[0].find(name == std::string("FIFO") ? "not a regular file" : "directory"),
+                  std::string::npos)
+            << said.texts()[0];
+        if (!result.movedTo.empty())
+            std::filesystem::remove_all(result.movedTo);
+        std::filesystem::remove_all(path);
+    }
+}
+
+// When no session file can be claimed (a read-only home), the last run's session is read
+// all the same, and nothing is moved or written.
+TEST_F(SessionStartTest, WithoutAWritableFileTheLastSessionIsStillRead) {
+    leave(lastRun(false));
+    const std::string before = test::readFile(path);
+    StartResult result = restoreAtStart(store, output, path, false, false);
+    EXPECT_FALSE(result.keepSession);
+    EXPECT_EQ(result.restored, 2);
+    EXPECT_EQ(store.projectNames(), (std::vector<std::string>{"one", "two"}));
+    EXPECT_EQ(test::readFile(path), before);
+
+    RecordingOutput said;
+    test::writeFile(path, "not a session");
+    result = restoreAtStart(store, said, path, true, false);
+    EXPECT_FALSE(result.keepSession);
+    EXPECT_TRUE(result.movedTo.empty());
+    EXPECT_EQ(test::readFile(path), "not a session") << "left where it is";
+    ASSERT_EQ(said.texts().size(), 1u);
+    EXPECT_NE(said.texts()[0].find("本次运行不保存会话"), std::string::npos);
 }
 
 }  // namespace

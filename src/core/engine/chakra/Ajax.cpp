@@ -1,17 +1,28 @@
 // `$$.ajax(options)`: a synchronous HTTP request through HttpClient with the options' checks
 // and texts, ended by the engine's stop while it waits.
+#include <cstdlib>
 #include <memory>
+#include <new>
 
 #include "core/engine/ChakraCore.h"
 #include "core/engine/chakra/Values.h"
 #include "core/net/HttpClient.h"
+#include "core/text/Text.h"
 
 namespace quillbox::engine {
 
 using namespace chakra;
 
 void* ChakraCore::ajaxHandler(void*, bool, void** args, unsigned short argc, void* state) {
-    return static_cast<ChakraCore*>(state)->ajax(args, argc);
+    // Nothing may unwind into the engine: a failed allocation anywhere on this path (a huge
+    // request body, say) is an answer the script sees, not the end of the program.
+    auto* engine = static_cast<ChakraCore*>(state);
+    try {
+        return engine->ajax(args, argc);
+    } catch (const std::bad_alloc&) {
+        const Api* js = api();
+        return js ? makeString(*js, "out of memory") : nullptr;
+    }
 }
 
 void* ChakraCore::ajax(void** args, unsigned short argc) {
@@ -65,12 +76,39 @@ void* ChakraCore::ajax(void** args, unsigned short argc) {
     std::string code = "gbk";
     if (!optionalText("code", code))
         return refuse("string error");
+    // Optional whole numbers: the body cap in bytes (maxBytes) and the deadline of the whole
+    // request in milliseconds (timeout); absent means the transport's default.
+    auto optionalCount = [&](const char* name, long long& out) {
+        bool present = false;
+        JsValueRef value = member(name, "number", present);
+        if (!present)
+            return true;
+        if (!value)
+            return false;
+        const std::string digits = toText(*js, value);
+        char* end = nullptr;
+        const long long n = std::strtoll(digits.c_str(), &end, 10);
+        if (digits.empty() || !end || *end != '\0' || n < 0)
+            return false;
+        out = n;
+        return true;
+    };
+    long long maxBytes = -1;
+    if (!optionalCount("maxBytes", maxBytes))
+        return refuse("maxBytes error");
+    long long timeoutMs = -1;
+    if (!optionalCount("timeout", timeoutMs) || timeoutMs > 24LL * 3600 * 1000)
+        return refuse("timeout error");
 
     auto http = std::make_unique<net::HttpClient>(net::HttpTransport::WinInet);
     http->setAutoHeaders();
+    http->setMaxResponseBytes(maxBytes);
+    http->setOverallTimeout(static_cast<int>(timeoutMs));
     http->open(method, toText(*js, url));
-    if (!cookies.empty())
-        http->setCookies(cookies);
+    // A header or cookie text that would add lines of its own to the request is refused, and
+    // nothing is sent.
+    if (!cookies.empty() && !http->setCookies(cookies))
+        return refuse("cookies refused: CR, LF or NUL in the cookie text");
     if (headers) {
         JsValueRef names = nullptr;
         js->JsGetOwnPropertyNames(headers, &names);
@@ -83,7 +121,10 @@ void* ChakraCore::ajax(void** args, unsigned short argc) {
             const std::string value = toText(*js, getProperty(*js, headers, name));
             if (name.empty() || name == "undefined" || value.empty() || value == "undefined")
                 break;
-            http->setHeader(name, value);
+            if (!http->setHeader(name, value) && http->lastError() == net::HttpError::InvalidHeader)
+                return refuse(("header refused: \"" + text::escapeControls(name) +
+                               "\" (a name must be a token, a value one line without CR, LF or NUL)")
+                                  .c_str());
         }
     }
     {
@@ -92,36 +133,58 @@ void* ChakraCore::ajax(void** args, unsigned short argc) {
         if (stopRequested_)
             http->abort();
     }
-    http->send(data);
+    // The stop must never reach a request that is gone, however the send ends.
+    struct Detach {
+        ChakraCore& engine;
+        ~Detach() {
+            std::lock_guard lock(engine.stopMutex_);
+            engine.activeRequest_ = nullptr;
+        }
+    };
+    bool sent = false;
     {
-        std::lock_guard lock(stopMutex_);
-        activeRequest_ = nullptr;
+        Detach detach{*this};
+        sent = http->send(data);
     }
+    // What went wrong, for the error callback's second argument: the exchange's failure
+    // (time-out, size cap, malformed head, no connection) or a malformed header line.
+    std::string problem = sent ? http->responseProblem() : http->lastErrorText();
 
     std::string response;
-    if (code == "gbk") {
-        response = http->responseText();
-    } else if (code == "byte") {
-        const std::string bytes = http->responseBytes();
-        response.reserve(bytes.size() * 4 + 2);
-        response.push_back('[');
-        for (size_t k = 0; k < bytes.size(); ++k) {
-            if (k)
-                response.push_back(',');
-            response.append(std::to_string(static_cast<unsigned char>(bytes[k])));
+    try {
+        if (code == "gbk") {
+            response = http->responseText();
+        } else if (code == "byte") {
+            const std::string bytes = http->responseBytes();
+            response.reserve(bytes.size() * 4 + 2);
+            response.push_back('[');
+            for (size_t k = 0; k < bytes.size(); ++k) {
+                if (k)
+                    response.push_back(',');
+                response.append(std::to_string(static_cast<unsigned char>(bytes[k])));
+            }
+            response.push_back(']');
+        } else {
+            response = http->responseTextUtf8();
         }
-        response.push_back(']');
-    } else {
-        response = http->responseTextUtf8();
+    } catch (const std::bad_alloc&) {
+        response = std::string();
+        response.shrink_to_fit();
+        problem = "out of memory for the response";
     }
     const int status = http->statusCode();
     http.reset();
 
-    JsValueRef callback = status == 200 ? success : failure;
+    JsValueRef callback = status == 200 && problem.empty() ? success : failure;
     if (callback) {
-        JsValueRef call[] = {global_, makeString(*js, response)};
+        JsValueRef text = makeString(*js, response);
+        if (!text) {  // the engine could not hold the text
+            text = makeString(*js, "");
+            problem = "out of memory for the response";
+        }
+        JsValueRef call[] = {global_, text, makeString(*js, problem)};
         JsValueRef result = nullptr;
-        js->JsCallFunction(callback, call, 2, &result);
+        js->JsCallFunction(callback, call, 3, &result);
     }
     return undefinedValue(*js);
 }
