@@ -169,6 +169,7 @@ void ChakraCore::afterStop() {
         return;
     }
     js->JsEnableRuntimeExecution(runtime_);
+    ++stops_;
     Reset();
     New();
 }

@@ -102,6 +102,9 @@ public:
     // Whether the last AddCode, Eval or Call was stopped. A stopped call leaves the engine
     // reset and made anew (empty, with the console callbacks kept), so work goes on.
     bool lastCallStopped() const { return lastCallStopped_; }
+    // How many calls a stop has ended: a caller that makes several calls for one command
+    // sees a stop that landed in any of them.
+    unsigned stops() const { return stops_; }
 
     // ---- the memory limit ----
     // What a runtime may use (kDefaultMemoryLimit unless set; 0: no limit). Runtimes made
@@ -149,6 +152,7 @@ private:
     net::HttpClient* activeRequest_ = nullptr;
     int depth_ = 0;
     bool lastCallStopped_ = false;
+    unsigned stops_ = 0;
     std::chrono::milliseconds timeLimit_{0};
     std::unique_ptr<chakra::Watchdog> watchdog_;
 

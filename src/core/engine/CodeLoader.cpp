@@ -205,6 +205,7 @@ bool CodeLoader::load(EngineKind engine, std::function<void(bool)> done) {
     // Without threads the answer is in before this returns; with them, it says "started".
     const auto outcome = std::make_shared<bool>(true);
     toEngine_(engine, [this, engine, request = loadRequest(store_.currentProject()), done, outcome] {
+        noteStops(engine);
         const bool ok = loadProject(request, engine);
         toWindow_([this, ok, done, outcome] {
             *outcome = ok;
@@ -383,7 +384,8 @@ void CodeLoader::putInTree(const ModuleGroups& groups, const std::shared_ptr<con
 // The members are read where the engine lives and put under the object on the window's
 // side, if the object is still there and the listing still the same.
 void CodeLoader::fillMembers(NodeId object, int objectId, unsigned generation, EngineKind engine) {
-    toEngine_(engine, [this, object, objectId, generation] {
+    toEngine_(engine, [this, object, objectId, generation, engine] {
+        noteStops(engine);
         std::vector<std::string> members;
         {
             std::lock_guard lock(listingMutex_);
@@ -671,15 +673,22 @@ void CodeLoader::reportFailure(const ModuleCode& code, const ModuleFailure& fail
     out_.messageLine("错误代码：" + codeLine);
 }
 
-bool CodeLoader::lastCallStopped(EngineKind engine) const {
-    return engine == EngineKind::Native ? native_.ControlObject()->lastCallStopped() : chakra_.lastCallStopped();
+// Whether a stop has ended a call of this engine since the command began (noteStops): a
+// command makes several calls, and a stop that lands in any of them ends the command.
+bool CodeLoader::lastCallStopped(EngineKind engine) const { return stopsOf(engine) != stopsSeen_[index(engine)]; }
+
+unsigned CodeLoader::stopsOf(EngineKind engine) const {
+    return engine == EngineKind::Native ? native_.ControlObject()->stops() : chakra_.stops();
 }
+
+void CodeLoader::noteStops(EngineKind engine) { stopsSeen_[index(engine)] = stopsOf(engine); }
 
 bool CodeLoader::engineStopped(EngineKind engine) {
     if (!lastCallStopped(engine))
         return false;
     // The engine has already been made anew, empty but usable: what was loaded is gone, and
     // the next evaluation runs against an empty engine rather than none.
+    noteStops(engine);
     out_.messageLine(kStopped);
     engineMadeAnew(engine);
     out_.chooseTab(0);
@@ -712,6 +721,7 @@ Evaluation CodeLoader::evaluate(const std::string& expression, EngineKind engine
     ModuleCode code{store_.moduleOfPage(position), page->name(), position, page->getText()};
     const auto outcome = std::make_shared<Evaluation>(Evaluation::Nothing);
     toEngine_(engine, [this, expression, engine, code = std::move(code), done, outcome] {
+        noteStops(engine);
         const Evaluation result =
             engine == EngineKind::Native ? nativeEvaluate(expression, code) : chakraEvaluate(expression, code);
         if (result != Evaluation::Stopped && result != Evaluation::Nothing)
@@ -735,7 +745,8 @@ Evaluation CodeLoader::nativeEvaluate(const std::string& expression, const Modul
     Value value;
     if (!verdict.refused()) {
         native_.AddCode("QUILLBOX.log=[]");
-        value = control->Eval(expression);
+        if (!lastCallStopped(kNativeEngine))  // a stop in the prelude leaves an empty engine
+            value = control->Eval(expression);
     }
     if (!verdict.refused() && engineStopped(kNativeEngine))
         return Evaluation::Stopped;

@@ -186,6 +186,10 @@ private:
     // After an engine call: when it was stopped, writes kStopped and says so.
     bool engineStopped(EngineKind engine);
     bool lastCallStopped(EngineKind engine) const;
+    unsigned stopsOf(EngineKind engine) const;
+    // Where each command's engine task begins: stops before it are not its own.
+    void noteStops(EngineKind engine);
+    static std::size_t index(EngineKind engine) { return engine == EngineKind::Native ? 0 : 1; }
     // After a stop the engine is empty: the listing goes and the user is told to load again.
     void engineMadeAnew(EngineKind engine);
     // ChakraCore lists globals in declaration order; the engine under our ChakraCore does not.
@@ -210,6 +214,8 @@ private:
     // The listing is one for both engines (the tree shows the last load's): held while it is
     // read or changed. Recursive: the listing's steps call one another.
     std::recursive_mutex listingMutex_;
+    // Each engine's stop count when its current task began; that engine's thread only.
+    unsigned stopsSeen_[2] = {0, 0};
     bool listing_ = true;
     bool browserLog_ = false;
     EngineKind listedEngine_ = EngineKind::Native;

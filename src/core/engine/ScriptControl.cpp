@@ -477,6 +477,7 @@ bool ScriptControl::execute(Mode mode, const std::string& code, const std::strin
             *result = Value();
         Reset();
         lastCallStopped_ = true;
+        ++stops_;
         error_ = {error_number::kEngineReset, kRuntimeSource, "the script was stopped; the engine was made anew and all added code is gone",
                   0, 0, ""};
         return false;

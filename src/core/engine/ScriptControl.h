@@ -96,6 +96,9 @@ public:
     // Whether the last call was stopped. A stopped call leaves the engine made anew, as
     // after Reset, and Error says so (Number 5); the next call runs normally.
     bool lastCallStopped() const { return lastCallStopped_; }
+    // How many calls a stop has ended since the engine was made: a caller that makes several
+    // calls for one command sees a stop that landed in any of them.
+    unsigned stops() const { return stops_; }
 
     // ---- the memory limit ----
     // What the scripts may use (0: no limit); takes effect at once (the owner's thread only,
@@ -134,6 +137,7 @@ private:
     bool running_ = false;
     std::atomic<bool> stopRequested_{false};
     bool lastCallStopped_ = false;
+    unsigned stops_ = 0;
     bool lastCallOutOfMemory_ = false;
     std::chrono::milliseconds timeLimit_{0};
 };
