@@ -12,6 +12,7 @@
 
 #include <duktape.h>
 
+#include "core/engine/ConditionalCompilation.h"
 #include "core/engine/SupportScripts.h"
 #include "core/text/Text.h"
 
@@ -226,7 +227,7 @@ duk_ret_t execStep(duk_context* ctx, void* udata) {
     duk_uint_t flags = d->mode == 1 ? DUK_COMPILE_EVAL : 0;
     // The profile's functions stand for JScript's built-ins: toString shows them as native.
     if (d->library)
-        flags |= DUK_COMPILE_NOFUNCSOURCE;
+        flags |= DUK_COMPILE_LIBRARY;
     if (duk_pcompile_lstring_filename(ctx, flags, d->code, d->codeLength) != 0) {
         d->phase = 1;
         return 1;
@@ -495,7 +496,9 @@ bool ScriptControl::run(Mode mode, const std::string& code, const std::string& n
     duk_set_top(ctx, 0);
     heap_->refusedAllocation = false;
 
-    const std::string source = toCesu8(code);
+    // Conditional compilation (/*@cc_on ... @*/) is applied to the text the engine compiles;
+    // lines and columns stay those of the user's text.
+    const std::string source = toCesu8(mode == Mode::Call ? code : applyConditionalCompilation(code));
     const std::string target = mode == Mode::Call ? toCesu8(name) : name;
     std::vector<std::string> argTexts;
     argTexts.reserve(args.size());

@@ -8,6 +8,7 @@
 
 #include "core/engine/JScript.h"
 #include "core/engine/ScriptControl.h"
+#include "core/engine/SupportScripts.h"
 
 using quillbox::engine::ScriptControl;
 
@@ -133,6 +134,90 @@ TEST(NativeFidelity, TheControlsErrorTextNamesLineAndColumn) {
     EXPECT_TRUE(js.Run("f").isEmpty());
     const std::string text = js.ErrorText();
     EXPECT_NE(text.find("【第2 行，第25列 错误】"), std::string::npos) << text;
+}
+
+// JScript 5.x's documented departures from ES3, which user code meets in the native engine.
+// Sources: Microsoft's JScript documentation (learn.microsoft.com, "Windows Scripting -
+// JScript": unshift Method, @cc_on Statement, Conditional Compilation, Conditional Compilation
+// Variables, @if...@elif...@else...@end Statement, @set Statement, JScript run-time error 5028)
+// and Microsoft's "JScript Deviations from ES3" (the JScript team, 2007), whose sections are
+// named below.
+TEST(NativeFidelity, JScriptDeviationsFromES3AreWhatCodeMeets) {
+    ScriptControl sc;
+    expectAll(sc, {
+        // Deviations, "Array initialiser": a trailing comma adds an element.
+        {"[1, 2,].length + ':' + [1, 2].length + ':' + [, 1].length", "3:2:2"},
+        // Deviations, "String literals": "\v" is the letter v, not a vertical tab.
+        {"'\\v' === 'v' && '\\v'.length", "1"},
+        // unshift Method / Deviations "Array.prototype.unshift": the result is undefined.
+        {"var a = [1]; typeof a.unshift(0) + ':' + a.join()", "undefined:0,1"},
+        // Deviations "Array.prototype.splice": no delete count deletes nothing.
+        {"var b = [1, 2, 3]; b.splice(1).length + ':' + b.join() + ':' + b.splice(1, 1).join()", "0:1,2,3:2"},
+        // Deviations "Array.prototype.join": an undefined separator is the text "undefined".
+        {"[1, 2].join(undefined) + ':' + [1, 2].join() + ':' + [1, 2].join('-') + ':' + String([1, [2, 3]])",
+         "1undefined2:1,2:1-2:1,2,3"},
+        // Deviations "The try statement": the catch variable is visible in the enclosing scope.
+        {"(function () { try { throw 5; } catch (e) {} return typeof e + e; })()", "number5"},
+        {"(function () { var e = 1; try { throw 2; } catch (e) { e = 3; } return e; })()", "3"},
+        {"(function () { var r = []; try { throw 'x'; } catch (e) { r.push(function () { return e; }); } return r[0](); })()",
+         "x"},
+        // Deviations "Named function expressions": the name is declared in the enclosing scope,
+        // as a function of its own, hoisted.
+        {"(function () { var f = function g() { return 1; }; return typeof g + (f === g); })()", "functionfalse"},
+        {"(function () { var early = typeof h; var f = function h() {}; return early; })()", "function"},
+        {"(function () { var f = function fact(n) { return n < 2 ? 1 : n * fact(n - 1); }; return f(5); })()", "120"},
+        // Deviations "Function.prototype.apply": only an array or an arguments object (run-time
+        // error 5028, "Array or arguments object expected").
+        {"(function () { try { Math.max.apply(null, {length: 1, 0: 5}); return 'taken'; } catch (e) {"
+         " return (e instanceof TypeError) + ' ' + (e.number & 0xFFFF); } })()",
+         "true 5028"},
+        {"Math.max.apply(null, [1, 3]) + (function () { return Math.max.apply(null, arguments); })(4, 2)"
+         " + Math.max.apply(null) + Math.max.apply(null, null)",
+         "-Infinity"},
+        {"String(Math.max.apply(null, [1, 3])) + (function () { return Math.max.apply(null, arguments); })(4, 2)", "34"},
+        // Deviations "Date.parse": no ISO 8601 format.
+        {"isNaN(Date.parse('2020-01-02')) + ':' + isNaN(new Date('2020-01-02T03:04:05Z'))", "true:true"},
+        {"new Date(2020, 0, 2).getDate() + ':' + new Date(0).getTime() + ':' + Date.UTC(2000, 0, 1) + ':' + typeof Date()"
+         " + ':' + (new Date() instanceof Date) + ':' + (new Date(5).constructor === Date)",
+         "2:0:946684800000:string:true:true"},
+        // Functions have no name property.
+        {"typeof (function f() {}).name + typeof function () {}.name", "undefinedundefined"},
+    });
+}
+
+// Conditional compilation, as the documentation's own examples use it.
+TEST(NativeFidelity, ConditionalCompilationRunsAsJScriptDoes) {
+    ScriptControl sc;
+    expectAll(sc, {
+        // @cc_on Statement / Conditional Compilation: the guarded comment is code.
+        {"/*@cc_on @*/\n/*@if (@_jscript_version >= 5)\n'JScript 5 or better';\n@else @*/\n'other';\n/*@end @*/",
+         "JScript 5 or better"},
+        {"/*@cc_on 'on: ' + @_jscript_version + ' ' + @_jscript + ' ' + @_win32 + ' ' + @_mac @*/", "on: 5.8 true true NaN"},
+        {"/*@cc_on @*/ /*@if (@_win16) 'w16' @elif (@_win32 && !@_mac) 'w32' @else 'other' @end @*/", "w32"},
+        // @set Statement.
+        {"/*@cc_on @set @level = 3 @*/ /*@if (@level > 2) 'high' @else 'low' @end @*/", "high"},
+        // Without @cc_on the comments stay comments, and a string holding directives is text.
+        {"/*@if (@_jscript) 'cc' @end @*/ 'plain'", "plain"},
+        {"'/*@cc_on @*/ /*@if (@_jscript) x @end @*/'.length", "41"},
+    });
+    // Lines and columns of an error are the user's.
+    EXPECT_FALSE(sc.AddCode("/*@cc_on @*/\n/*@if (@_jscript)\n  null.boom;\n@end @*/"));
+    EXPECT_EQ(sc.Error().Line, 3);
+    EXPECT_EQ(sc.Error().Text, "  null.boom;");
+}
+
+// Our own support scripts run under the same profile: the JSON support script and the
+// listing helper keep working with JScript's arrays, catch and function expressions.
+TEST(NativeFidelity, TheSupportScriptsStillWorkUnderJScriptsRules) {
+    ScriptControl sc;
+    ASSERT_TRUE(sc.AddCode(quillbox::engine::jsonSupportScript())) << sc.Error().Description;
+    expectAll(sc, {
+        {"QUILLBOX.JSON.stringify({a: [1, 2, {b: 'v\\u000b'}], c: null, d: new Date(0) > 0})",
+         "{\"a\":[1,2,{\"b\":\"v\\u000b\"}],\"c\":null,\"d\":false}"},
+        {"QUILLBOX.JSON.parse('{\"x\":[1,\"2\",{\"y\":true}]}').x[2].y", "true"},
+        {"(function () { try { QUILLBOX.JSON.parse('{bad'); return 'parsed'; } catch (e) { return 'refused'; } })()",
+         "refused"},
+    });
 }
 
 }  // namespace
