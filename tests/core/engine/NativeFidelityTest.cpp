@@ -180,6 +180,9 @@ TEST(NativeFidelity, JScriptDeviationsFromES3AreWhatCodeMeets) {
         {"new Date(2020, 0, 2).getDate() + ':' + new Date(0).getTime() + ':' + Date.UTC(2000, 0, 1) + ':' + typeof Date()"
          " + ':' + (new Date() instanceof Date) + ':' + (new Date(5).constructor === Date)",
          "2:0:946684800000:string:true:true"},
+        // Deviations "String indexing": a string has no index properties.
+        {"typeof 'abc'[1] + ':' + typeof new String('ab')[0] + ':' + 'abc'.charAt(1) + 'abc'.length + ('abc'[5] === undefined)",
+         "undefined:undefined:b3true"},
         // Functions have no name property.
         {"typeof (function f() {}).name + typeof function () {}.name", "undefinedundefined"},
     });
