@@ -185,6 +185,32 @@
     for (var t = 0; t < tags.length; t++)
         hide(String.prototype, tags[t][0], tag(tags[t][1], tags[t][2]));
 
+    // The statics of the last successful match (patch 0011 keeps it on the constructor):
+    // RegExp.$1-$9, input/$_, lastMatch, lastParen, leftContext, rightContext, index and
+    // lastIndex. Before any match the texts are empty and the positions -1.
+    var NativeRegExp = RegExp, lastMatchKey = '\x01lastMatch';
+    function lastMatch() { return NativeRegExp[lastMatchKey]; }
+    function matchStatic(name, read) {
+        defineProperty(NativeRegExp, name, {
+            get: function () { var m = lastMatch(); return m ? read(m) : read(null); },
+            enumerable: false, configurable: true
+        });
+    }
+    function group(n) {
+        return function (m) { return m && m[n] !== undefined ? m[n] : ''; };
+    }
+    for (var g = 1; g <= 9; g++)
+        matchStatic('$' + g, group(g));
+    function input(m) { return m ? m.input : ''; }
+    matchStatic('input', input);
+    matchStatic('$_', input);
+    matchStatic('lastMatch', group(0));
+    matchStatic('lastParen', function (m) { return m && m.length > 1 && m[m.length - 1] !== undefined ? m[m.length - 1] : ''; });
+    matchStatic('leftContext', function (m) { return m ? m.input.substring(0, m.index) : ''; });
+    matchStatic('rightContext', function (m) { return m ? m.input.substring(m.index + m[0].length) : ''; });
+    matchStatic('index', function (m) { return m ? m.index : -1; });
+    matchStatic('lastIndex', function (m) { return m ? m.index + m[0].length : -1; });
+
     // Functions have no name: the instances get none, and none is inherited.
     delete Function.prototype.name;
 

@@ -188,6 +188,24 @@ TEST(NativeFidelity, JScriptDeviationsFromES3AreWhatCodeMeets) {
     });
 }
 
+// JScript documentation, RegExp Object: the properties $1...$9, index, input ($_), lastIndex,
+// lastMatch, lastParen, leftContext and rightContext describe the last successful match,
+// whichever method made it.
+TEST(NativeFidelity, TheRegExpStaticsDescribeTheLastMatch) {
+    ScriptControl sc;
+    expectAll(sc, {
+        {"RegExp.$1 + '|' + RegExp.lastMatch + '|' + RegExp.index", "||-1"},
+        {"/(\\d+)-(\\d+)/.exec('tel 010-1234 x'); [RegExp.$1, RegExp.$2, RegExp.$3, RegExp.lastMatch, RegExp.lastParen,"
+         " RegExp.leftContext, RegExp.rightContext, RegExp.input, RegExp.$_, RegExp.index, RegExp.lastIndex].join('|')",
+         "010|1234||010-1234|1234|tel | x|tel 010-1234 x|tel 010-1234 x|4|12"},
+        // Matches made inside the engine count too; a failed one changes nothing.
+        {"'a=1,b=2'.replace(/(\\w)=(\\d)/g, '$2$1'); RegExp.$1 + RegExp.$2 + RegExp.leftContext", "b2a=1,"},
+        {"'xyz'.search(/y/); /q/.test('abc'); RegExp.lastMatch + RegExp.rightContext", "yz"},
+        {"'k:v'.match(/(k):/); 'one two'.split(/(\\s)/); RegExp.$1 === ' ' && RegExp.input", "one two"},
+        {"var n = []; for (var k in RegExp) n.push(k); n.length", "0"},
+    });
+}
+
 // Conditional compilation, as the documentation's own examples use it.
 TEST(NativeFidelity, ConditionalCompilationRunsAsJScriptDoes) {
     ScriptControl sc;
