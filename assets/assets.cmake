@@ -24,7 +24,9 @@ endif()
 # jsmin, ysjs and js_beautify), joined from the npm files at build time.
 set(qb_js_dir ${CMAKE_CURRENT_BINARY_DIR}/js)
 set(qb_js_src ${PROJECT_SOURCE_DIR}/assets/js)
-set(qb_json_inputs ${qb_js_src}/json-support.head.js ${QUILLBOX_NODE_MODULES}/json3/lib/json3.min.js
+# JSON 3 unminified: its minified build folded the test for string indexing ("a"[0]) to
+# "supported", which JScript 5.7 (and the native engine) does not have.
+set(qb_json_inputs ${qb_js_src}/json-support.head.js ${QUILLBOX_NODE_MODULES}/json3/lib/json3.js
   ${qb_js_src}/json-support.tail.js)
 set(qb_transform_inputs ${qb_js_src}/transform.head.js ${QUILLBOX_NODE_MODULES}/jsmin/jsmin.js
   ${qb_js_src}/transform.middle.js ${QUILLBOX_NODE_MODULES}/js-beautify/js/lib/beautify.js

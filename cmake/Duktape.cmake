@@ -34,7 +34,9 @@ add_custom_command(OUTPUT ${duk_dir}/tools/configure.py
 file(GLOB duk_patches CONFIGURE_DEPENDS ${duk_helpers}/patches/[0-9][0-9][0-9][0-9]-*.patch)
 file(GLOB duk_inputs ${duk_src}/src-input/*)
 set(duk_patched ${duk_dir}/patched)
-add_custom_command(OUTPUT ${duk_patched}/src-input/duk_internal.h
+# The stamp is written after the last patch: the copied files keep the cache's times, so no
+# source file can tell the configure step that the series changed.
+add_custom_command(OUTPUT ${duk_patched}/patched.stamp
   COMMAND ${CMAKE_COMMAND} -DSOURCE=${duk_src} -DPATCHES=${duk_helpers}/patches -DOUT=${duk_patched}
     -P ${duk_helpers}/patch-source.cmake
   DEPENDS ${duk_helpers}/patch-source.cmake ${duk_patches} ${duk_inputs}
@@ -52,7 +54,7 @@ add_custom_command(OUTPUT ${duk_out}/duktape.c ${duk_out}/duktape.h ${duk_out}/d
     "--fixup-line=#if defined(__cplusplus)" "--fixup-line=}" "--fixup-line=#endif"
     > ${duk_dir}-configure.log 2>&1
   DEPENDS ${duk_dir}/tools/configure.py ${duk_helpers}/options.yaml ${duk_helpers}/sitecustomize.py
-    ${duk_patched}/src-input/duk_internal.h
+    ${duk_patched}/patched.stamp
   COMMENT "Configuring Duktape (tools/configure.py)" VERBATIM)
 
 add_library(qb_duktape STATIC ${duk_out}/duktape.c)

@@ -66,4 +66,92 @@
         if (global[kinds[k]])
             Object.setPrototypeOf(global[kinds[k]], Error);
     hidden(global, 'Error', Error);
+    // new RegExp(...) at run time refuses what ChakraCore 1.11's regular expression parser
+    // refuses, as the syntax gate does for literals (lib/Parser/RegexParser.cpp at v1.11.24:
+    // Options() takes the flags g, i, m, u and y, each once; after "(?" only "=", "!" or ":"
+    // follow; in unicode mode \p{...} is no escape).
+    var NativeRegExp = global.RegExp;
+    function refuseRegExp() {
+        throw new SyntaxError('Syntax error in regular expression');
+    }
+    function checkRegExp(pattern, flags) {
+        var seen = {};
+        for (var f = 0; f < flags.length; f++) {
+            var flag = flags.charAt(f);
+            if ('gimuy'.indexOf(flag) < 0 || seen[flag])
+                refuseRegExp();
+            seen[flag] = true;
+        }
+        var inClass = false;
+        for (var i = 0; pattern !== null && i < pattern.length; i++) {
+            var c = pattern.charAt(i);
+            if (c === '\\') {
+                var next = pattern.charAt(i + 1);
+                if (seen.u && (next === 'p' || next === 'P'))
+                    refuseRegExp();
+                i++;
+            } else if (inClass) {
+                if (c === ']')
+                    inClass = false;
+            } else if (c === '[') {
+                inClass = true;
+            } else if (c === '(' && pattern.charAt(i + 1) === '?' && '=!:'.indexOf(pattern.charAt(i + 2)) < 0) {
+                refuseRegExp();
+            }
+        }
+    }
+    var ProfileRegExp = function RegExp(pattern, flags) {
+        var isRegExp = pattern instanceof NativeRegExp;
+        if (!new.target && isRegExp && flags === undefined && pattern.constructor === ProfileRegExp)
+            return pattern;
+        // A RegExp's own pattern was checked when it was made; its flags are checked if given.
+        checkRegExp(isRegExp ? null : (pattern === undefined ? '' : String(pattern)),
+                    flags === undefined ? '' : String(flags));
+        return Reflect.construct(NativeRegExp, arguments, new.target || ProfileRegExp);
+    };
+    Object.defineProperty(ProfileRegExp, 'prototype', { value: NativeRegExp.prototype, writable: false, enumerable: false, configurable: false });
+    Object.defineProperty(ProfileRegExp, Symbol.species, { get: function () { return this; }, configurable: true });
+    // The last match's statics (ChakraCore 1.11 has them) read the engine's own record.
+    ['$1', '$2', '$3', '$4', '$5', '$6', '$7', '$8', '$9', 'input', '$_', 'lastMatch', '$&', 'lastParen', '$+',
+     'leftContext', '$`', 'rightContext', "$'"].forEach(function (name) {
+        if (name in NativeRegExp)
+            Object.defineProperty(ProfileRegExp, name, {
+                get: function () { return NativeRegExp[name]; },
+                set: function (value) { NativeRegExp[name] = value; },
+                enumerable: false, configurable: true
+            });
+    });
+    hidden(NativeRegExp.prototype, 'constructor', ProfileRegExp);
+    hidden(global, 'RegExp', ProfileRegExp);
+
+    // Symbol.asyncIterator and Symbol.matchAll came after ChakraCore 1.11
+    // (lib/Runtime/Library/JavascriptLibrary.cpp at v1.11.24 makes neither), and the engine
+    // under us cannot delete them: Symbol is a function of the same behaviour without them.
+    var NativeSymbol = global.Symbol;
+    var ProfileSymbol = function Symbol(description) {
+        if (new.target)
+            throw new TypeError('Function is not a constructor');
+        return arguments.length ? NativeSymbol(description) : NativeSymbol();
+    };
+    var symbolStatics = Object.getOwnPropertyNames(NativeSymbol);
+    for (var y = 0; y < symbolStatics.length; y++) {
+        var staticName = symbolStatics[y];
+        if (staticName !== 'asyncIterator' && staticName !== 'matchAll' && staticName !== 'length' && staticName !== 'name')
+            Object.defineProperty(ProfileSymbol, staticName, Object.getOwnPropertyDescriptor(NativeSymbol, staticName));
+    }
+    hidden(NativeSymbol.prototype, 'constructor', ProfileSymbol);
+    hidden(global, 'Symbol', ProfileSymbol);
+
+    // JSON.stringify writes a lone surrogate as it is (lib/Runtime/Library/JSONStringifier.cpp
+    // at v1.11.24 escapes only the quote, the backslash and the control characters); the
+    // engine under us writes the well-formed escape "\udXXX".
+    var nativeStringify = JSON.stringify;
+    hidden(JSON, 'stringify', function stringify(value, replacer, space) {
+        var text = nativeStringify.apply(JSON, arguments);
+        if (typeof text !== 'string' || text.indexOf('\\ud') < 0)
+            return text;
+        return text.replace(/(\\+)u(d[89a-f][0-9a-f]{2})/g, function (all, slashes, hex) {
+            return slashes.length % 2 ? slashes.slice(1) + String.fromCharCode(parseInt(hex, 16)) : all;
+        });
+    });
 })(this);

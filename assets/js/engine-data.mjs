@@ -46,10 +46,9 @@ const keptForEngine = {
   'RegExp.@@replace': 'JavaScriptCore 的 String.prototype.replace 经由它处理正则表达式',
   'RegExp.@@split': 'JavaScriptCore 的 String.prototype.split 经由它处理正则表达式',
   'Error.stackTraceLimit': 'JavaScriptCore 只在它存在时记录错误的位置 (行与列)',
-  // Well-known symbols are not configurable in JavaScriptCore: they cannot be deleted.
-  'Symbol.asyncIterator': '不可删除 (JavaScriptCore 中不可配置)',
+  // Well-known symbols are not configurable in JavaScriptCore: they cannot be deleted (the
+  // profile hides asyncIterator and matchAll behind a Symbol of its own).
   'Symbol.match': '不可删除 (JavaScriptCore 中不可配置)',
-  'Symbol.matchAll': '不可删除 (JavaScriptCore 中不可配置)',
   'Symbol.replace': '不可删除 (JavaScriptCore 中不可配置)',
   'Symbol.search': '不可删除 (JavaScriptCore 中不可配置)',
   'Symbol.split': '不可删除 (JavaScriptCore 中不可配置)',

@@ -64,6 +64,64 @@
         return out;
     });
 
+    // Array methods where JScript 5.x parts from the standard (JScript Deviations from ES3):
+    // unshift returns undefined; splice with only a start removes nothing; join(undefined)
+    // joins with "undefined" (only a missing separator means ",").
+    var ArrayProto = Array.prototype, nativeUnshift = ArrayProto.unshift, nativeSplice = ArrayProto.splice,
+        nativeJoin = ArrayProto.join;
+    hide(ArrayProto, 'unshift', function unshift() { nativeUnshift.apply(this, arguments); });
+    hide(ArrayProto, 'splice', function splice(start, deleteCount) {
+        if (arguments.length === 1)
+            return nativeSplice.call(this, start, 0);
+        return nativeSplice.apply(this, arguments);
+    });
+    hide(ArrayProto, 'join', function join(separator) {
+        return nativeJoin.call(this, arguments.length === 0 ? ',' : String(separator));
+    });
+
+    // apply takes an array or an arguments object, nothing else array-like (JScript error
+    // 5028).
+    var nativeApply = Function.prototype.apply;
+    hide(Function.prototype, 'apply', function apply(thisArg, args) {
+        if (args !== undefined && args !== null) {
+            var kind = toString.call(args);
+            if (kind !== '[object Array]' && kind !== '[object Arguments]') {
+                var e = new TypeError('需要 Array 或 arguments 对象');
+                e.number = 5028 - 2146828288;
+                e.description = e.message;
+                throw e;
+            }
+        }
+        return nativeApply.call(this, thisArg, args);
+    });
+
+    // Date reads no ISO 8601 text: Date.parse gives NaN and new Date(text) an invalid date.
+    var NativeDate = Date, nativeParse = Date.parse;
+    var isoDate = /^\s*[+\-]?\d{4,6}-\d\d(-\d\d)?([T ]\d\d:\d\d(:\d\d(\.\d+)?)?)?(Z|[+\-]\d\d:?\d\d)?\s*$/;
+    function parseText(text) {
+        text = String(text);
+        return isoDate.test(text) ? NaN : nativeParse(text);
+    }
+    var JScriptDate = function Date(year, month, day, hours, minutes, seconds, ms) {
+        if (!(this instanceof JScriptDate))
+            return String(new NativeDate());
+        switch (arguments.length) {
+        case 0: return new NativeDate();
+        case 1: return new NativeDate(typeof year === 'string' ? parseText(year) : year);
+        case 2: return new NativeDate(year, month);
+        case 3: return new NativeDate(year, month, day);
+        case 4: return new NativeDate(year, month, day, hours);
+        case 5: return new NativeDate(year, month, day, hours, minutes);
+        case 6: return new NativeDate(year, month, day, hours, minutes, seconds);
+        default: return new NativeDate(year, month, day, hours, minutes, seconds, ms);
+        }
+    };
+    JScriptDate.prototype = NativeDate.prototype;
+    hide(NativeDate.prototype, 'constructor', JScriptDate);
+    hide(JScriptDate, 'UTC', NativeDate.UTC);
+    hide(JScriptDate, 'parse', function parse(text) { return parseText(text); });
+    hide(global, 'Date', JScriptDate);
+
     // Error(number, description): a number first is the error's number; the description is
     // also its message. A text first is the description, as with Error(message).
     var JScriptError = function Error(number, description) {
@@ -126,6 +184,35 @@
                 ['small', 'SMALL'], ['strike', 'STRIKE'], ['sub', 'SUB'], ['sup', 'SUP']];
     for (var t = 0; t < tags.length; t++)
         hide(String.prototype, tags[t][0], tag(tags[t][1], tags[t][2]));
+
+    // The statics of the last successful match (patch 0011 keeps it on the constructor):
+    // RegExp.$1-$9, input/$_, lastMatch, lastParen, leftContext, rightContext, index and
+    // lastIndex. Before any match the texts are empty and the positions -1.
+    var NativeRegExp = RegExp, lastMatchKey = '\x01lastMatch';
+    function lastMatch() { return NativeRegExp[lastMatchKey]; }
+    function matchStatic(name, read) {
+        defineProperty(NativeRegExp, name, {
+            get: function () { var m = lastMatch(); return m ? read(m) : read(null); },
+            enumerable: false, configurable: true
+        });
+    }
+    function group(n) {
+        return function (m) { return m && m[n] !== undefined ? m[n] : ''; };
+    }
+    for (var g = 1; g <= 9; g++)
+        matchStatic('$' + g, group(g));
+    function input(m) { return m ? m.input : ''; }
+    matchStatic('input', input);
+    matchStatic('$_', input);
+    matchStatic('lastMatch', group(0));
+    matchStatic('lastParen', function (m) { return m && m.length > 1 && m[m.length - 1] !== undefined ? m[m.length - 1] : ''; });
+    matchStatic('leftContext', function (m) { return m ? m.input.substring(0, m.index) : ''; });
+    matchStatic('rightContext', function (m) { return m ? m.input.substring(m.index + m[0].length) : ''; });
+    matchStatic('index', function (m) { return m ? m.index : -1; });
+    matchStatic('lastIndex', function (m) { return m ? m.index + m[0].length : -1; });
+
+    // Functions have no name: the instances get none, and none is inherited.
+    delete Function.prototype.name;
 
     // Duktape keeps its own object (emptied by its configuration) for internal use; the
     // global name is not the user's.

@@ -6,6 +6,7 @@
 
 #include "core/editor/MemoryPage.h"
 #include "core/engine/BrowserEnvironment.h"
+#include "core/engine/ConditionalCompilation.h"
 #include "core/engine/SupportScripts.h"
 #include "core/json/JsonDocument.h"
 #include "core/text/Text.h"
@@ -619,7 +620,9 @@ bool CodeLoader::afterRun(EngineKind engine) {
 // own verdict: a script may throw a value whose text is empty, and that is still a failure.
 std::optional<CodeLoader::ModuleFailure> CodeLoader::loadModule(const ModuleCode& code, EngineKind engine) {
     const bool native = engine == EngineKind::Native;
-    const SyntaxVerdict verdict = gate_.check(code.text, native ? SyntaxLevel::JScript : SyntaxLevel::ChakraCore);
+    // The native engine compiles what conditional compilation leaves of the text.
+    const SyntaxVerdict verdict = native ? gate_.check(applyConditionalCompilation(code.text), SyntaxLevel::JScript)
+                                         : gate_.check(code.text, SyntaxLevel::ChakraCore);
     if (verdict.refused()) {
         ModuleFailure failure;
         failure.line = verdict.line;
@@ -741,7 +744,7 @@ Evaluation CodeLoader::nativeEvaluate(const std::string& expression, const Modul
     // One evaluation gives everything shown: the value, its text and type, and the log
     // entries it made (the log is emptied just before it). Code with side effects sees
     // them once, and a failure is the engine's verdict, whatever the value's text.
-    const SyntaxVerdict verdict = gate_.check(expression, SyntaxLevel::JScript);
+    const SyntaxVerdict verdict = gate_.check(applyConditionalCompilation(expression), SyntaxLevel::JScript);
     Value value;
     if (!verdict.refused()) {
         native_.AddCode("QUILLBOX.log=[]");

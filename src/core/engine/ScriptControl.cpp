@@ -1,5 +1,6 @@
 #include "core/engine/ScriptControl.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdint>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 
 #include <duktape.h>
 
+#include "core/engine/ConditionalCompilation.h"
 #include "core/engine/SupportScripts.h"
 #include "core/text/Text.h"
 
@@ -200,6 +202,7 @@ struct ExecData {
     const ArgData* args;
     std::size_t argc;
     int phase;  // out: 0 success, 1 compile error, 2 runtime error
+    bool library = false;  // our own code run at every reset: its functions keep no source
 };
 
 duk_ret_t execStep(duk_context* ctx, void* udata) {
@@ -221,7 +224,10 @@ duk_ret_t execStep(duk_context* ctx, void* udata) {
         return 1;
     }
     duk_push_string(ctx, d->name);
-    const duk_uint_t flags = d->mode == 1 ? DUK_COMPILE_EVAL : 0;
+    duk_uint_t flags = d->mode == 1 ? DUK_COMPILE_EVAL : 0;
+    // The profile's functions stand for JScript's built-ins: toString shows them as native.
+    if (d->library)
+        flags |= DUK_COMPILE_LIBRARY;
     if (duk_pcompile_lstring_filename(ctx, flags, d->code, d->codeLength) != 0) {
         d->phase = 1;
         return 1;
@@ -260,8 +266,11 @@ duk_ret_t describeValueStep(duk_context* ctx, void*) {
 // ActiveXObject) is reported at the user's line that called them, not at the profile's.
 const char* const kProfileChunk = "jscript-profile";
 
-// [thrown] -> [isError, name, message, lineNumber, fileName, number] as primitives; number is
-// the error's own `number` (JScript's Error(number, description)), 0 without one.
+// [thrown] -> [isError, name, message, line, fileName, number, offset] as primitives; number
+// is the error's own `number` (JScript's Error(number, description)), 0 without one; offset
+// is the byte offset in the compiled source of the token that raised it, -1 when unknown.
+// An error made inside the profile (Error, ActiveXObject, a wrapped built-in) is placed at
+// the innermost frame outside it: the user's line that called the profile.
 duk_ret_t describeErrorStep(duk_context* ctx, void*) {
     const duk_idx_t thrown = duk_get_top(ctx) - 1;
     const bool isError = duk_is_error(ctx, thrown);
@@ -276,47 +285,19 @@ duk_ret_t describeErrorStep(duk_context* ctx, void*) {
         } else {
             duk_safe_to_string(ctx, -1);
         }
-        duk_get_prop_string(ctx, thrown, "lineNumber");
-        duk_push_number(ctx, duk_get_number_default(ctx, -1, 0));
-        duk_remove(ctx, -2);
-        duk_get_prop_string(ctx, thrown, "fileName");
-        if (duk_is_string(ctx, -1) == 0) {
-            duk_pop(ctx);
+        duk_push_error_location(ctx, thrown, kProfileChunk);  // [file line offset]
+        if (!duk_is_string(ctx, -3)) {
+            duk_pop_3(ctx);
+            duk_push_int(ctx, 0);
             duk_push_string(ctx, "");
-        }
-        if (std::strcmp(duk_get_string(ctx, -1), kProfileChunk) == 0) {
-            // Made inside the profile: the place is the first frame of the stack outside it.
-            duk_pop_2(ctx);
-            duk_get_prop_string(ctx, thrown, "stack");
-            const char* stack = duk_is_string(ctx, -1) ? duk_get_string(ctx, -1) : "";
-            // Plain data only: Duktape's errors unwind with longjmp.
-            char file[64] = "";
-            long line = 0;
-            const std::size_t skip = std::strlen(kProfileChunk);
-            for (const char* at = std::strchr(stack, '('); at; at = std::strchr(at + 1, '(')) {
-                const char* colon = std::strchr(at, ':');
-                const char* close = std::strchr(at, ')');
-                if (!colon || !close || colon > close)
-                    continue;
-                const std::size_t length = static_cast<std::size_t>(colon - at - 1);
-                if ((length == skip && std::strncmp(at + 1, kProfileChunk, skip) == 0) || length >= sizeof file)
-                    continue;
-                char* end = nullptr;
-                line = std::strtol(colon + 1, &end, 10);
-                if (end == close) {
-                    std::memcpy(file, at + 1, length);
-                    file[length] = '\0';
-                    break;
-                }
-                line = 0;
-            }
-            duk_pop(ctx);
-            duk_push_number(ctx, static_cast<double>(line));
-            duk_push_string(ctx, file);
+            duk_push_int(ctx, -1);
+        } else {
+            duk_swap(ctx, -3, -2);  // [line file offset]
         }
         duk_get_prop_string(ctx, thrown, "number");
         duk_push_number(ctx, duk_get_number_default(ctx, -1, 0));
         duk_remove(ctx, -2);
+        duk_swap(ctx, -2, -1);  // [line file number offset]
     } else {
         duk_push_string(ctx, "");
         duk_dup(ctx, thrown);
@@ -324,8 +305,9 @@ duk_ret_t describeErrorStep(duk_context* ctx, void*) {
         duk_push_number(ctx, 0);
         duk_push_string(ctx, "");
         duk_push_number(ctx, 0);
+        duk_push_int(ctx, -1);
     }
-    return 6;
+    return 7;
 }
 
 // Runs a protected step under the fatal-error guard. Returns the step's duk_safe_call
@@ -397,7 +379,7 @@ void ScriptControl::createHeap() {
     const std::pair<const char*, std::size_t> setup[] = {{kHideBuiltins, std::strlen(kHideBuiltins)},
                                                          {profile.data(), profile.size()}};
     for (const auto& [code, length] : setup) {
-        ExecData data{0, code, length, kProfileChunk, nullptr, 0, 0};
+        ExecData data{0, code, length, kProfileChunk, nullptr, 0, 0, true};
         if (guardedCall(heap_.get(), execStep, &data, 0, 1) < 0) {
             heap_->ctx = nullptr;  // unusable; calls report it
             return;
@@ -515,7 +497,9 @@ bool ScriptControl::run(Mode mode, const std::string& code, const std::string& n
     duk_set_top(ctx, 0);
     heap_->refusedAllocation = false;
 
-    const std::string source = toCesu8(code);
+    // Conditional compilation (/*@cc_on ... @*/) is applied to the text the engine compiles;
+    // lines and columns stay those of the user's text.
+    const std::string source = toCesu8(mode == Mode::Call ? code : applyConditionalCompilation(code));
     const std::string target = mode == Mode::Call ? toCesu8(name) : name;
     std::vector<std::string> argTexts;
     argTexts.reserve(args.size());
@@ -588,7 +572,7 @@ void ScriptControl::recordError(int phase, const std::string& chunk) {
     duk_context* ctx = heap_->ctx;
     const bool refused = heap_->refusedAllocation;
     error_.Source = phase == 1 ? kCompileSource : kRuntimeSource;
-    const int rc = guardedCall(heap_.get(), describeErrorStep, nullptr, 1, 6);
+    const int rc = guardedCall(heap_.get(), describeErrorStep, nullptr, 1, 7);
     if (rc < 0) {
         recordFatal();
         return;
@@ -596,13 +580,15 @@ void ScriptControl::recordError(int phase, const std::string& chunk) {
     std::string name, message, file;
     bool isError = false;
     double ownNumber = 0;
+    long offset = -1;
     if (rc == DUK_EXEC_SUCCESS) {
-        isError = duk_get_boolean(ctx, -6);
-        name = stackString(ctx, -5);
-        message = stackString(ctx, -4);
-        error_.Line = static_cast<int>(duk_get_number(ctx, -3));
-        file = stackString(ctx, -2);
-        ownNumber = duk_get_number(ctx, -1);
+        isError = duk_get_boolean(ctx, -7);
+        name = stackString(ctx, -6);
+        message = stackString(ctx, -5);
+        error_.Line = static_cast<int>(duk_get_number(ctx, -4));
+        file = stackString(ctx, -3);
+        ownNumber = duk_get_number(ctx, -2);
+        offset = static_cast<long>(duk_get_number(ctx, -1));
     }
     if (isError) {
         error_.Number = numberForError(name, message, refused);
@@ -628,6 +614,7 @@ void ScriptControl::recordError(int phase, const std::string& chunk) {
     if (file.empty() && phase == 1)
         file = chunk;
     error_.Text = sourceLine(file, error_.Line);
+    error_.Column = sourceColumn(file, offset);
 }
 
 void ScriptControl::recordFatal() {
@@ -663,6 +650,27 @@ std::string ScriptControl::sourceLine(const std::string& chunk, int line) const 
         return text;
     }
     return "";
+}
+
+int ScriptControl::sourceColumn(const std::string& chunk, long offset) const {
+    if (offset < 0 || chunk.empty())
+        return 0;
+    for (const auto& [name, code] : chunks_) {
+        if (name != chunk)
+            continue;
+        // The offset counts the bytes of the code as the engine compiled it (CESU-8); the
+        // column counts UTF-16 units from the start of the line, as the editor does.
+        const std::string compiled = toCesu8(code);
+        const auto end = std::min(static_cast<std::size_t>(offset), compiled.size());
+        std::size_t start = compiled.find_last_of("\r\n", end == 0 ? 0 : end - 1);
+        start = (start == std::string::npos || start >= end) ? 0 : start + 1;
+        int column = 0;
+        for (std::size_t i = start; i < end; ++i)
+            if ((static_cast<unsigned char>(compiled[i]) & 0xC0) != 0x80)
+                ++column;
+        return column;
+    }
+    return 0;
 }
 
 }  // namespace quillbox::engine

@@ -53,7 +53,7 @@ struct ScriptError {
     std::string Source;       // kCompileSource, kRuntimeSource, or "" without error
     std::string Description;  // never empty when Number is not 0
     int Line = 0;             // 1-based; 0 when unknown
-    int Column = 0;           // the engine does not report columns: always 0
+    int Column = 0;           // 0-based, in UTF-16 units of Line's text; 0 when unknown
     std::string Text;         // the source line of Line, when the code is known
 };
 
@@ -122,6 +122,7 @@ private:
     void recordError(int phase, const std::string& chunk);
     void recordFatal();
     std::string sourceLine(const std::string& chunk, int line) const;
+    int sourceColumn(const std::string& chunk, long offset) const;
 
     std::size_t heapLimit_;
     std::unique_ptr<Heap> heap_;

@@ -142,3 +142,55 @@ TEST(ChakraProfile, WhatScriptsCommonlyUseStillWorks) {
         EXPECT_EQ(chakra.Eval(expression), value) << chakra.TakeException().exception;
     }
 }
+
+// What ChakraCore 1.11 lacks at run time and the engine under us has, each probe from
+// ChakraCore's sources at tag v1.11.24.
+TEST(ChakraProfile, RunTimeBehavesAsChakraCore111) {
+    REQUIRE_ENGINE_LIBRARY();
+    ChakraCore chakra;
+    chakra.New();
+    const auto refused = [](const char* expression) {
+        return std::string("(function () { try { ") + expression +
+               "; return 'made'; } catch (e) { return e instanceof SyntaxError ? 'SyntaxError' : String(e); } })()";
+    };
+    const std::pair<std::string, const char*> cases[] = {
+        // lib/Parser/RegexParser.cpp, Parser::Options: the flags g, i, m, u and y, each once.
+        {refused("new RegExp('a', 's')"), "SyntaxError"},
+        {refused("new RegExp('a', 'd')"), "SyntaxError"},
+        {refused("new RegExp('a', 'v')"), "SyntaxError"},
+        {refused("new RegExp('a', 'gg')"), "SyntaxError"},
+        {refused("RegExp('a', 'x')"), "SyntaxError"},
+        {refused("new RegExp(/a/, 's')"), "SyntaxError"},
+        {refused("new RegExp('a', 'gimuy')"), "made"},
+        // Parser::DisjunctionPass0 and AtomPass1: after "(?" only "=", "!" or ":".
+        {refused("new RegExp('(?<year>\\\\d+)')"), "SyntaxError"},
+        {refused("new RegExp('(?<=a)b')"), "SyntaxError"},
+        {refused("new RegExp('(?<!a)b')"), "SyntaxError"},
+        {refused("new RegExp('(?:a)(?=b)(?!c)[(?<]')"), "made"},
+        // In unicode mode \p is no escape; outside it, it is the letter p.
+        {refused("new RegExp('\\\\p{L}', 'u')"), "SyntaxError"},
+        {"new RegExp('\\\\p{L}').test('p{L}')", "true"},
+        // What still works through the constructor.
+        {"[new RegExp('-') instanceof RegExp, /x/ instanceof RegExp, RegExp(/a/g).global, new RegExp(/a/g).source,"
+         " 'a-b'.split(new RegExp('-')).length, 'aXbX'.replace(new RegExp('x', 'gi'), ''),"
+         " RegExp.prototype.constructor === RegExp, /(b)/.exec('ab') && RegExp.$1].join()",
+         "true,true,true,a,2,ab,true,b"},
+        // lib/Runtime/Library/JavascriptLibrary.cpp makes no Symbol.asyncIterator or
+        // Symbol.matchAll; the other symbols work as before.
+        {"typeof Symbol.asyncIterator + typeof Symbol.matchAll", "undefinedundefined"},
+        {"[typeof Symbol.iterator, typeof Symbol('x'), Symbol.for('k') === Symbol.for('k'), Object(Symbol()) instanceof Symbol,"
+         " Symbol.prototype.constructor === Symbol, Array.from(new Set([1, 2])).join('')].join()",
+         "symbol,symbol,true,true,true,12"},
+        {refused("new Symbol()"), "TypeError: Function is not a constructor"},
+        // lib/Runtime/Library/JSONStringifier.cpp escapes no surrogate: a lone one is written
+        // as it is; an escaped backslash before "ud800" stays text.
+        {"var s = JSON.stringify('\\ud800'); s.length + ':' + s.charCodeAt(1)", "3:55296"},
+        {"JSON.stringify('\\\\ud800') + JSON.stringify(['\\udc00x']).length + JSON.stringify('\\ud83d\\ude00').length",
+         "\"\\\\ud800\"64"},
+        {"JSON.stringify({a: [1, 'b']}, null, 1)", "{\n \"a\": [\n  1,\n  \"b\"\n ]\n}"},
+    };
+    for (const auto& [expression, value] : cases) {
+        SCOPED_TRACE(expression);
+        EXPECT_EQ(chakra.Eval(expression), value) << chakra.TakeException().exception;
+    }
+}

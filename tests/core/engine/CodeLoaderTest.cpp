@@ -320,7 +320,7 @@ TEST_F(CodeLoaderTest, NativeEvaluationErrorMarksTheLine) {
     EXPECT_EQ(loader.evaluate("f()", kNativeEngine), Evaluation::Failed);
     ASSERT_EQ(output.texts().size(), 3u);
     EXPECT_EQ(output.texts()[0], ">>发生错误：错误号=5009");
-    EXPECT_EQ(output.texts()[1], ">>错误位置：2行0字符处");
+    EXPECT_EQ(output.texts()[1], ">>错误位置：2行17字符处");
     EXPECT_EQ(output.texts()[2].rfind(">>错误描述：：", 0), 0u);
     EXPECT_EQ(store.currentPage()->selectedText(), "  return missing + 1;");
     EXPECT_EQ(output.currentTab(), 0);

@@ -18,12 +18,6 @@ namespace {
 // Built-ins JScript 5.7 has that neither Duktape's configuration nor the profile script can
 // give the native engine, and why.
 const std::map<std::string, std::string> kKnownGaps = {
-    {"RegExp.$1", "the legacy match statics would need every match of the engine to report back"},
-    {"RegExp.input", "the legacy match statics would need every match of the engine to report back"},
-    {"RegExp.lastMatch", "the legacy match statics would need every match of the engine to report back"},
-    {"RegExp.lastParen", "the legacy match statics would need every match of the engine to report back"},
-    {"RegExp.leftContext", "the legacy match statics would need every match of the engine to report back"},
-    {"RegExp.rightContext", "the legacy match statics would need every match of the engine to report back"},
     {"RegExp.prototype.compile", "a compiled expression cannot be changed in place from script"},
 };
 

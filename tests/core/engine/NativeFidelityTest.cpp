@@ -1,0 +1,244 @@
+// The native engine where real code meets the patched Duktape underneath the JScript profile:
+// built-ins that must not notice what the profile hides, functions' source text, and where
+// errors are raised.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/engine/JScript.h"
+#include "core/engine/ScriptControl.h"
+#include "core/engine/SupportScripts.h"
+
+using quillbox::engine::ScriptControl;
+
+namespace {
+
+struct Case {
+    const char* expression;
+    const char* expected;
+};
+
+void expectAll(ScriptControl& sc, const std::vector<Case>& cases) {
+    for (const auto& [expression, expected] : cases)
+        EXPECT_EQ(sc.Eval(expression).text(), expected) << expression << ": " << sc.Error().Description;
+}
+
+// The profile takes away RegExp.prototype.flags (JScript has none); the built-ins that made
+// a RegExp from a RegExp, or printed one, read it. Each built-in on that path, with each flag.
+TEST(NativeFidelity, RegExpBuiltInsWorkWithoutTheHiddenFlagsProperty) {
+    ScriptControl sc;
+    expectAll(sc, {
+        {"typeof RegExp.prototype.flags + ('flags' in /x/g)", "undefinedfalse"},
+        {"'abc'.search(/b/)", "1"},
+        {"'aBc'.search(/b/i)", "1"},
+        {"'a\\nb'.search(/^b/m)", "2"},
+        {"String(/b/g) + String(/b/i) + String(/b/m) + String(/b/gim) + String(/b/)", "/b/g/b/i/b/m/b/gim/b/"},
+        {"/a\\/b/g.toString()", "/a\\/b/g"},
+        {"RegExp.prototype.toString.call({source: 's', global: true, multiline: true})", "/s/gm"},
+        {"var r = new RegExp(/b/gi); r.source + r.global + r.ignoreCase + r.multiline", "btruetruefalse"},
+        {"RegExp(/b/m).multiline", "true"},
+        {"new RegExp(/b/g, 'i').global + '' + new RegExp(/b/g, 'i').ignoreCase", "falsetrue"},
+        {"'abab'.match(/b/g).length + ':' + 'abab'.match(/B/i).index", "2:1"},
+        {"'a-b-c'.replace(/-/g, '+') + 'A-B'.replace(/b/i, function (m) { return m.toLowerCase(); })", "a+b+cA-b"},
+        {"'a1b2c'.split(/\\d/).join('|')", "a|b|c"},
+        // big.js, bignumber.js and decimal.js test numbers this way.
+        {"/^-?(\\d+(\\.\\d*)?|\\.\\d+)(e[+-]?\\d+)?$/i.test('1.5e3') + '' + '12.50'.search(/\\.?0+$/)", "true4"},
+    });
+}
+
+TEST(NativeFidelity, FunctionToStringGivesTheSourceTextAsWritten) {
+    ScriptControl sc;
+    ASSERT_TRUE(sc.AddCode("// a module\r\n"
+                           "function add(a, b) { /* sum */ return a +  b; }\r\n"
+                           "var named = function inner(x) {\r\n"
+                           "  return x; // tail\r\n"
+                           "};\n"
+                           "var holder = {m: function(){return '\xE4\xB8\xAD\xF0\x9F\x98\x80';}};\n"
+                           "function outer() { function nested( ) {} return nested; }\n"
+                           "var anonymous = (function () { return function(){}; })();\n"))
+        << sc.Error().Description;
+    expectAll(sc, {
+        {"add.toString()", "function add(a, b) { /* sum */ return a +  b; }"},
+        {"String(named)", "function inner(x) {\r\n  return x; // tail\r\n}"},
+        {"'' + holder.m", "function(){return '\xE4\xB8\xAD\xF0\x9F\x98\x80';}"},
+        {"String(outer())", "function nested( ) {}"},
+        {"String(anonymous)", "function(){}"},
+        {"String(eval('(function  (a) { return a })'))", "function  (a) { return a }"},
+        {"String(new Function('a', 'b', 'return a + b'))", "function anonymous(a,b) {\nreturn a + b\n}"},
+        {"String(Function('return 1'))", "function anonymous() {\nreturn 1\n}"},
+        // Built-ins, and the profile's functions that stand for them, are native.
+        {"String(Math.max)", "\nfunction max() {\n    [native code]\n}\n"},
+        {"String(parseInt)", "\nfunction parseInt() {\n    [native code]\n}\n"},
+        {"/\\[native code\\]/.test(String(''.split)) + '' + /\\[native code\\]/.test(String(Error))", "truetrue"},
+        // A self-defending check: a function tests its own text against a pattern.
+        {"(function () { var f = function () { return 'dev'; };"
+         " return /^function\\s*\\(\\)\\s*\\{\\s*return\\s*'dev';\\s*\\}$/.test(f + ''); })()",
+         "true"},
+        {"add.toString().length", "47"},
+    });
+}
+
+// Where a run-time error was raised: its line and its column (0-based, UTF-16 units), in
+// the chunk of the function that raised it, also deep in calls through built-ins.
+TEST(NativeFidelity, RunTimeErrorsCarryTheirLineAndColumn) {
+    ScriptControl sc;
+    ASSERT_TRUE(sc.AddCode("var x = 1;\n"
+                           "function g(s) {\n"
+                           "  return s.replace(/a/g, function (m) {\n"
+                           "    return m.nope.deeper;\n"
+                           "  });\n"
+                           "}\n"
+                           "function h() { return g('aaa'); }\n"
+                           "function thrower() { throw new Error('boom'); }\n"
+                           "function min(){var a=1;var b=null;return a+b.c;}function other(){return 1;}\n"
+                           "function wide() { var s = '\xE4\xB8\xAD\xF0\x9F\x98\x80'; return s.no.no; }\n"
+                           "function sorter() { [2, 1].sort(function (a, b) { return a.q.r; }); }\n"
+                           "function profiled() { return new ActiveXObject('x'); }\n"))
+        << sc.Error().Description;
+    struct Where {
+        const char* call;
+        int line;
+        int column;
+        const char* text;
+    };
+    const std::vector<Where> cases = {
+        {"h()", 4, 18, "    return m.nope.deeper;"},
+        {"thrower()", 8, 43, "function thrower() { throw new Error('boom'); }"},
+        {"min()", 9, 45, "function min(){var a=1;var b=null;return a+b.c;}function other(){return 1;}"},
+        // 中 is one unit, the emoji two.
+        {"wide()", 10, 45, "function wide() { var s = '\xE4\xB8\xAD\xF0\x9F\x98\x80'; return s.no.no; }"},
+        {"sorter()", 11, 61, "function sorter() { [2, 1].sort(function (a, b) { return a.q.r; }); }"},
+        // Raised inside the profile: placed at the user's call.
+        {"profiled()", 12, 50, "function profiled() { return new ActiveXObject('x'); }"},
+    };
+    for (const auto& [call, line, column, text] : cases) {
+        EXPECT_TRUE(sc.Eval(call).isEmpty()) << call;
+        EXPECT_EQ(sc.Error().Line, line) << call;
+        EXPECT_EQ(sc.Error().Column, column) << call;
+        EXPECT_EQ(sc.Error().Text, text) << call;
+    }
+    // The column is that of the failing statement's token, not of the line's start, on
+    // every line of a module, and a thrown value without a place keeps 0.
+    EXPECT_FALSE(sc.AddCode("var ok = 1;\n  ok.a.b = 2;"));
+    EXPECT_EQ(sc.Error().Line, 2);
+    EXPECT_GT(sc.Error().Column, 2);
+    EXPECT_FALSE(sc.AddCode("throw 'text';"));
+    EXPECT_EQ(sc.Error().Line, 0);
+    EXPECT_EQ(sc.Error().Column, 0);
+}
+
+TEST(NativeFidelity, TheControlsErrorTextNamesLineAndColumn) {
+    quillbox::engine::JScript js;
+    js.AddCode("function f() {\n  var o = null; return o.p;\n}");
+    EXPECT_TRUE(js.Run("f").isEmpty());
+    const std::string text = js.ErrorText();
+    EXPECT_NE(text.find("【第2 行，第25列 错误】"), std::string::npos) << text;
+}
+
+// JScript 5.x's documented departures from ES3, which user code meets in the native engine.
+// Sources: Microsoft's JScript documentation (learn.microsoft.com, "Windows Scripting -
+// JScript": unshift Method, @cc_on Statement, Conditional Compilation, Conditional Compilation
+// Variables, @if...@elif...@else...@end Statement, @set Statement, JScript run-time error 5028)
+// and Microsoft's "JScript Deviations from ES3" (the JScript team, 2007), whose sections are
+// named below.
+TEST(NativeFidelity, JScriptDeviationsFromES3AreWhatCodeMeets) {
+    ScriptControl sc;
+    expectAll(sc, {
+        // Deviations, "Array initialiser": a trailing comma adds an element.
+        {"[1, 2,].length + ':' + [1, 2].length + ':' + [, 1].length", "3:2:2"},
+        // Deviations, "String literals": "\v" is the letter v, not a vertical tab.
+        {"'\\v' === 'v' && '\\v'.length", "1"},
+        // unshift Method / Deviations "Array.prototype.unshift": the result is undefined.
+        {"var a = [1]; typeof a.unshift(0) + ':' + a.join()", "undefined:0,1"},
+        // Deviations "Array.prototype.splice": no delete count deletes nothing.
+        {"var b = [1, 2, 3]; b.splice(1).length + ':' + b.join() + ':' + b.splice(1, 1).join()", "0:1,2,3:2"},
+        // Deviations "Array.prototype.join": an undefined separator is the text "undefined".
+        {"[1, 2].join(undefined) + ':' + [1, 2].join() + ':' + [1, 2].join('-') + ':' + String([1, [2, 3]])",
+         "1undefined2:1,2:1-2:1,2,3"},
+        // Deviations "The try statement": the catch variable is visible in the enclosing scope.
+        {"(function () { try { throw 5; } catch (e) {} return typeof e + e; })()", "number5"},
+        {"(function () { var e = 1; try { throw 2; } catch (e) { e = 3; } return e; })()", "3"},
+        {"(function () { var r = []; try { throw 'x'; } catch (e) { r.push(function () { return e; }); } return r[0](); })()",
+         "x"},
+        // Deviations "Named function expressions": the name is declared in the enclosing scope,
+        // as a function of its own, hoisted.
+        {"(function () { var f = function g() { return 1; }; return typeof g + (f === g); })()", "functionfalse"},
+        {"(function () { var early = typeof h; var f = function h() {}; return early; })()", "function"},
+        {"(function () { var f = function fact(n) { return n < 2 ? 1 : n * fact(n - 1); }; return f(5); })()", "120"},
+        // Deviations "Function.prototype.apply": only an array or an arguments object (run-time
+        // error 5028, "Array or arguments object expected").
+        {"(function () { try { Math.max.apply(null, {length: 1, 0: 5}); return 'taken'; } catch (e) {"
+         " return (e instanceof TypeError) + ' ' + (e.number & 0xFFFF); } })()",
+         "true 5028"},
+        {"Math.max.apply(null, [1, 3]) + (function () { return Math.max.apply(null, arguments); })(4, 2)"
+         " + Math.max.apply(null) + Math.max.apply(null, null)",
+         "-Infinity"},
+        {"String(Math.max.apply(null, [1, 3])) + (function () { return Math.max.apply(null, arguments); })(4, 2)", "34"},
+        // Deviations "Date.parse": no ISO 8601 format.
+        {"isNaN(Date.parse('2020-01-02')) + ':' + isNaN(new Date('2020-01-02T03:04:05Z'))", "true:true"},
+        {"new Date(2020, 0, 2).getDate() + ':' + new Date(0).getTime() + ':' + Date.UTC(2000, 0, 1) + ':' + typeof Date()"
+         " + ':' + (new Date() instanceof Date) + ':' + (new Date(5).constructor === Date)",
+         "2:0:946684800000:string:true:true"},
+        // Deviations "String indexing": a string has no index properties.
+        {"typeof 'abc'[1] + ':' + typeof new String('ab')[0] + ':' + 'abc'.charAt(1) + 'abc'.length + ('abc'[5] === undefined)",
+         "undefined:undefined:b3true"},
+        // Functions have no name property.
+        {"typeof (function f() {}).name + typeof function () {}.name", "undefinedundefined"},
+    });
+}
+
+// JScript documentation, RegExp Object: the properties $1...$9, index, input ($_), lastIndex,
+// lastMatch, lastParen, leftContext and rightContext describe the last successful match,
+// whichever method made it.
+TEST(NativeFidelity, TheRegExpStaticsDescribeTheLastMatch) {
+    ScriptControl sc;
+    expectAll(sc, {
+        {"RegExp.$1 + '|' + RegExp.lastMatch + '|' + RegExp.index", "||-1"},
+        {"/(\\d+)-(\\d+)/.exec('tel 010-1234 x'); [RegExp.$1, RegExp.$2, RegExp.$3, RegExp.lastMatch, RegExp.lastParen,"
+         " RegExp.leftContext, RegExp.rightContext, RegExp.input, RegExp.$_, RegExp.index, RegExp.lastIndex].join('|')",
+         "010|1234||010-1234|1234|tel | x|tel 010-1234 x|tel 010-1234 x|4|12"},
+        // Matches made inside the engine count too; a failed one changes nothing.
+        {"'a=1,b=2'.replace(/(\\w)=(\\d)/g, '$2$1'); RegExp.$1 + RegExp.$2 + RegExp.leftContext", "b2a=1,"},
+        {"'xyz'.search(/y/); /q/.test('abc'); RegExp.lastMatch + RegExp.rightContext", "yz"},
+        {"'k:v'.match(/(k):/); 'one two'.split(/(\\s)/); RegExp.$1 === ' ' && RegExp.input", "one two"},
+        {"var n = []; for (var k in RegExp) n.push(k); n.length", "0"},
+    });
+}
+
+// Conditional compilation, as the documentation's own examples use it.
+TEST(NativeFidelity, ConditionalCompilationRunsAsJScriptDoes) {
+    ScriptControl sc;
+    expectAll(sc, {
+        // @cc_on Statement / Conditional Compilation: the guarded comment is code.
+        {"/*@cc_on @*/\n/*@if (@_jscript_version >= 5)\n'JScript 5 or better';\n@else @*/\n'other';\n/*@end @*/",
+         "JScript 5 or better"},
+        {"/*@cc_on 'on: ' + @_jscript_version + ' ' + @_jscript + ' ' + @_win32 + ' ' + @_mac @*/", "on: 5.8 true true NaN"},
+        {"/*@cc_on @*/ /*@if (@_win16) 'w16' @elif (@_win32 && !@_mac) 'w32' @else 'other' @end @*/", "w32"},
+        // @set Statement.
+        {"/*@cc_on @set @level = 3 @*/ /*@if (@level > 2) 'high' @else 'low' @end @*/", "high"},
+        // Without @cc_on the comments stay comments, and a string holding directives is text.
+        {"/*@if (@_jscript) 'cc' @end @*/ 'plain'", "plain"},
+        {"'/*@cc_on @*/ /*@if (@_jscript) x @end @*/'.length", "41"},
+    });
+    // Lines and columns of an error are the user's.
+    EXPECT_FALSE(sc.AddCode("/*@cc_on @*/\n/*@if (@_jscript)\n  null.boom;\n@end @*/"));
+    EXPECT_EQ(sc.Error().Line, 3);
+    EXPECT_EQ(sc.Error().Text, "  null.boom;");
+}
+
+// Our own support scripts run under the same profile: the JSON support script and the
+// listing helper keep working with JScript's arrays, catch and function expressions.
+TEST(NativeFidelity, TheSupportScriptsStillWorkUnderJScriptsRules) {
+    ScriptControl sc;
+    ASSERT_TRUE(sc.AddCode(quillbox::engine::jsonSupportScript())) << sc.Error().Description;
+    expectAll(sc, {
+        {"QUILLBOX.JSON.stringify({a: [1, 2, {b: 'v\\u000b'}], c: null, d: new Date(0) > 0})",
+         "{\"a\":[1,2,{\"b\":\"v\\u000b\"}],\"c\":null,\"d\":false}"},
+        {"QUILLBOX.JSON.parse('{\"x\":[1,\"2\",{\"y\":true}]}').x[2].y", "true"},
+        {"(function () { try { QUILLBOX.JSON.parse('{bad'); return 'parsed'; } catch (e) { return 'refused'; } })()",
+         "refused"},
+    });
+}
+
+}  // namespace
