@@ -109,6 +109,27 @@ TEST(Convert, WhatHasNoES3FormIsReportedWithItsModuleLineAndColumn) {
     }
 }
 
+TEST(Convert, WhatMayDifferIsSaidOnlyWhereItCan) {
+    // subarray copies under the typed-array shim: said where the shim is added, not elsewhere.
+    const Conversion typed = converter().convert({{"t", "var a = new Uint8Array(4);\nvar b = a.subarray(1);"}});
+    ASSERT_EQ(typed.warnings.size(), 1u);
+    EXPECT_EQ(typed.warnings[0].construct, ".subarray()");
+    EXPECT_EQ(typed.warnings[0].line, 2);
+    EXPECT_TRUE(typed.complete());  // a warning is not a failure
+    const Conversion other = converter().convert({{"o", "var b = list.subarray(1);"}});
+    EXPECT_TRUE(other.warnings.empty());
+    // Code made at run time is not converted, whether Function is called or passed around.
+    const Conversion made = converter().convert({{"f", "var f = new Function('return 1');\nvar F = ok ? Function : g;"}});
+    ASSERT_EQ(made.warnings.size(), 2u);
+    EXPECT_EQ(made.warnings[0].construct, "Function(...)");
+    EXPECT_EQ(made.warnings[1].construct, "Function");
+    const std::vector<std::string> lines = reportLines(made);
+    EXPECT_NE(std::find(lines.begin(), lines.end(),
+                        "may differ in JScript 5.7: f:2:14: Function — code made at run time is not converted: the old "
+                        "engine refuses it if it uses ES2015+ syntax"),
+              lines.end());
+}
+
 TEST(Convert, CodeThatDoesNotParseIsRefusedWithItsPlace) {
     const Conversion conversion = converter().convert({{"fine", "var a = 1;"}, {"broken", "var b = ;\n"}});
     EXPECT_FALSE(conversion.ok);
