@@ -10,7 +10,7 @@
 //   quillboxConvertedCode() -> the converted text of the last call, as it is (not in the JSON
 //   text, whose reader would change its line ends)
 //
-// Babel's preset-env for an IE 6 target, loose, with the ES3 member-expression and
+// Babel's preset-env for an IE 6 target, loose (but spread), with the ES3 member-expression and
 // property-literal plugins: ES2015+ syntax becomes ES3, reserved words as property names are
 // quoted. What has no ES3 form is found here and reported with its place.
 var quillboxConvertedCode;
@@ -262,9 +262,11 @@ var quillboxConvert = (function () {
         try {
             result = Babel.transform(code, {
                 sourceType: "script", babelrc: false, configFile: false, comments: true,
-                presets: [["env", { targets: { ie: "6" }, loose: true, modules: false }]],
+                // Loose, but not for spread: loose spread is [].concat(x), which turns a string
+                // or any iterable but an array into one element ([..."ab"] would be ["ab"]).
+                presets: [["env", { targets: { ie: "6" }, loose: true, modules: false, exclude: ["transform-spread"] }]],
                 plugins: [scanPlugin(report), "transform-member-expression-literals", "transform-property-literals",
-                          usesPlugin(report)]
+                          ["transform-spread", { loose: false }], usesPlugin(report)]
             });
         } catch (e) {
             var loc = e.loc || {};
