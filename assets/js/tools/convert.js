@@ -2,7 +2,9 @@
 //
 //   quillboxConvert(code) -> JSON text:
 //   { "converted": [[feature, count], ...],
-//     "uses": [name, ...]           built-ins the code reaches for (original and converted),
+//     "uses": [name, ...]           what the converted code (Babel's helpers included) names:
+//                                   globals ("JSON"), properties (".map") and properties of
+//                                   globals ("Math.sign"),
 //     "problems": [{"line", "column", "construct", "why"}, ...],
 //     "warnings": [{"line", "column", "construct", "why", "shim"}, ...]   may differ at run time
 //                                   ("shim": the shim whose limit it meets, "" for none),
@@ -240,8 +242,13 @@ var quillboxConvert = (function () {
                             if (path.isReferencedIdentifier() && !path.scope.hasBinding(name, true)) uses[name] = 1;
                         },
                         MemberExpression: function (path) {
-                            var name = memberName(path.node);
-                            if (name) uses["." + name] = 1;
+                            var name = memberName(path.node), object = path.node.object;
+                            if (!name) return;
+                            uses["." + name] = 1;
+                            // A built-in's own function (Math.sign) is named with its owner, so
+                            // that a method of the code's own called "sign" does not count.
+                            if (object.type === "Identifier" && !path.scope.hasBinding(object.name, true))
+                                uses[object.name + "." + name] = 1;
                         }
                     });
                 }

@@ -15,10 +15,11 @@ namespace quillbox::convert {
 
 namespace {
 
-// What each shim stands in for. Names are globals, or properties after a dot. A property
-// name cannot tell whose method it is (".indexOf" is String's in ES3 and Array's in ES5), so
-// a shim is added for any use of its names: one too many costs load time, one too few a
-// failure at run time.
+// What each shim stands in for. Names are globals ("JSON"), a global's properties
+// ("Math.sign": the code wrote Math.sign) or any object's properties (".padStart"). A method's
+// name cannot tell whose it is (".indexOf" is String's in ES3 and Array's in ES5), so a shim is
+// added for any use of its names: one too many costs load time, one too few a failure at run
+// time.
 struct ShimKind {
     const char* name;
     const char* asset;
@@ -31,13 +32,13 @@ const std::vector<ShimKind>& shimKinds() {
         {"es5-shim 4.6.7",
          "shims/es5-shim.js",
          {".forEach", ".map", ".filter", ".some", ".every", ".reduce", ".reduceRight", ".indexOf", ".lastIndexOf",
-          ".isArray", ".keys", ".bind", ".trim", ".toISOString", ".now"},
+          "Array.isArray", "Object.keys", ".bind", ".trim", ".toISOString", "Date.now"},
          {}},
         {"es5-sham 4.6.7",
          "shims/es5-sham.js",
-         {".create", ".getPrototypeOf", ".defineProperty", ".defineProperties", ".getOwnPropertyNames",
-          ".getOwnPropertyDescriptor", ".freeze", ".seal", ".preventExtensions", ".isFrozen", ".isSealed",
-          ".isExtensible"},
+         {"Object.create", "Object.getPrototypeOf", "Object.defineProperty", "Object.defineProperties",
+          "Object.getOwnPropertyNames", "Object.getOwnPropertyDescriptor", "Object.freeze", "Object.seal",
+          "Object.preventExtensions", "Object.isFrozen", "Object.isSealed", "Object.isExtensible"},
          {"shims/es5-shim.js"}},
         {"JSON 3 3.3.3", "shims/json3.js", {"JSON"}, {}},
         // Regular expressions built from regular expressions, and search; core-js's feature
@@ -45,18 +46,18 @@ const std::vector<ShimKind>& shimKinds() {
         {"RegExp fix (Quillbox)", "shims/regexp-fix.js", {"RegExp", ".search"}, {}},
         {"core-js 3.51.0 (converted)",
          "shims/core-js.js",
-         {"Symbol",        "Promise",       "Map",          "Set",           "WeakMap",        "WeakSet",
-          "Reflect",       "globalThis",    "queueMicrotask", ".assign",     ".from",          ".of",
-          ".find",         ".findIndex",    ".findLast",    ".findLastIndex", ".includes",     ".fill",
-          ".startsWith",   ".endsWith",     ".repeat",      ".padStart",     ".padEnd",        ".codePointAt",
-          ".fromCodePoint", ".raw",         ".imul",        ".clz32",        ".trunc",         ".sign",
-          ".log2",         ".log10",        ".log1p",       ".expm1",        ".cbrt",          ".hypot",
-          ".fround",       ".sinh",         ".cosh",        ".tanh",         ".asinh",         ".acosh",
-          ".atanh",        ".isInteger",    ".isSafeInteger", ".isFinite",   ".isNaN",         ".parseFloat",
-          ".parseInt",     ".EPSILON",      ".MAX_SAFE_INTEGER", ".MIN_SAFE_INTEGER", ".entries", ".values",
-          ".flat",         ".flatMap",      ".copyWithin",  ".trimStart",    ".trimEnd",       ".matchAll",
-          ".replaceAll",   ".at",           ".fromEntries", ".getOwnPropertySymbols", ".is", ".allSettled",
-          ".any",          ".hasOwn",       ".iterator"},
+         {"Symbol", "Promise", "Map", "Set", "WeakMap", "WeakSet", "Reflect", "globalThis", "queueMicrotask",
+          // the constructors' own functions
+          "Object.assign", "Object.entries", "Object.values", "Object.fromEntries", "Object.getOwnPropertySymbols",
+          "Object.is", "Object.hasOwn", "Array.from", "Array.of", "String.fromCodePoint", "String.raw",
+          "Number.isInteger", "Number.isSafeInteger", "Number.isFinite", "Number.isNaN", "Number.parseFloat",
+          "Number.parseInt", "Number.EPSILON", "Number.MAX_SAFE_INTEGER", "Number.MIN_SAFE_INTEGER", "Math.imul",
+          "Math.clz32", "Math.trunc", "Math.sign", "Math.log2", "Math.log10", "Math.log1p", "Math.expm1", "Math.cbrt",
+          "Math.hypot", "Math.fround", "Math.sinh", "Math.cosh", "Math.tanh", "Math.asinh", "Math.acosh", "Math.atanh",
+          // the prototypes' methods
+          ".find", ".findIndex", ".findLast", ".findLastIndex", ".includes", ".fill", ".startsWith", ".endsWith",
+          ".repeat", ".padStart", ".padEnd", ".codePointAt", ".entries", ".values", ".flat", ".flatMap", ".copyWithin",
+          ".trimStart", ".trimEnd", ".matchAll", ".replaceAll", ".at"},
          {"shims/es5-shim.js", "shims/es5-sham.js", "shims/regexp-fix.js"}},
         {"typed arrays (Quillbox, ES3)",
          "shims/typed-array.js",

@@ -65,7 +65,8 @@ struct Conversion {
 };
 
 // The shims for the names a program reaches for: globals as they are ("JSON"), properties
-// with a dot (".forEach"). In load order, each with the names that called for it.
+// with a dot (".forEach"), properties of globals with their owner ("Math.sign"). In load
+// order, each with the names that called for it.
 std::vector<Shim> chooseShims(const std::vector<std::string>& uses);
 
 class Converter {

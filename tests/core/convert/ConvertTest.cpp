@@ -159,7 +159,9 @@ TEST(Convert, ShimsFollowTheNamesTheCodeUsesInLoadOrder) {
         {{"Math", ".floor", "String"}, {}},
         {{"JSON", ".stringify"}, {"shims/json3.js"}},
         {{".forEach"}, {"shims/es5-shim.js"}},
-        {{".create"}, {"shims/es5-shim.js", "shims/es5-sham.js"}},
+        {{"Object.create", ".create"}, {"shims/es5-shim.js", "shims/es5-sham.js"}},
+        // a method of the code's own that shares a built-in function's name
+        {{".sign", ".create", ".keys"}, {}},
         // core-js stands on the ES5 shims
         {{".padStart"}, {"shims/es5-shim.js", "shims/es5-sham.js", "shims/regexp-fix.js", "shims/core-js.js"}},
         {{"Uint8Array", "JSON"}, {"shims/json3.js", "shims/typed-array.js"}},
