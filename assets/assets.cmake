@@ -108,3 +108,26 @@ quillbox_embed(qb_assets
   browser/browser-env.js ${PROJECT_SOURCE_DIR}/assets/browser/browser-env.js
   browser/chrome-desktop.json ${PROJECT_SOURCE_DIR}/assets/browser/chrome-desktop.json
   browser/capture.html ${PROJECT_SOURCE_DIR}/assets/browser/capture.html)
+# The tools context's tools (src/core/tools): Babel standalone and the conversion to old
+# JavaScript that drives it. And the shims the conversion prepends by need: es5-shim,
+# es5-sham and JSON 3 as npm ships them, core-js converted once at build time by the same
+# conversion, and our typed-array stand-ins.
+set(qb_babel ${QUILLBOX_NODE_MODULES}/@babel/standalone/babel.min.js)
+set(qb_core_js_es3 ${qb_js_dir}/core-js.es3.js)
+add_custom_command(OUTPUT ${qb_core_js_es3}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${qb_js_dir}
+  COMMAND ${QUILLBOX_NODE} ${qb_js_src}/tools/convert-file.mjs ${qb_babel} ${qb_js_src}/tools/convert.js
+    ${QUILLBOX_NODE_MODULES}/core-js-bundle/minified.js ${qb_core_js_es3}
+  DEPENDS ${qb_js_src}/tools/convert-file.mjs ${qb_js_src}/tools/convert.js ${qb_babel}
+    ${QUILLBOX_NODE_MODULES}/core-js-bundle/minified.js
+  VERBATIM)
+target_sources(qb_assets PRIVATE ${qb_core_js_es3})
+quillbox_embed(qb_assets
+  tools/babel.js ${qb_babel}
+  tools/convert.js ${qb_js_src}/tools/convert.js
+  shims/es5-shim.js ${QUILLBOX_NODE_MODULES}/es5-shim/es5-shim.min.js
+  shims/es5-sham.js ${QUILLBOX_NODE_MODULES}/es5-shim/es5-sham.min.js
+  shims/json3.js ${QUILLBOX_NODE_MODULES}/json3/lib/json3.js
+  shims/regexp-fix.js ${qb_js_src}/shims/regexp-fix.js
+  shims/core-js.js ${qb_core_js_es3}
+  shims/typed-array.js ${qb_js_src}/shims/typed-array.js)

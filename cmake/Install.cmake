@@ -47,7 +47,7 @@ install(FILES ${desktop}/quillbox-256.png DESTINATION ${CMAKE_INSTALL_DATADIR}/i
 # Licence texts of the npm packages whose files are embedded into the programs. A package without
 # a licence file carries its licence in the leading comment of its main file.
 # The starter library's packages are embedded too (written to "lib" at first start).
-set(QUILLBOX_EMBEDDED_NPM ace-builds json3 jsmin js-beautify acorn
+set(QUILLBOX_EMBEDDED_NPM ace-builds json3 jsmin js-beautify acorn @babel/standalone es5-shim core-js-bundle
     crypto-js-4.0.0 blueimp-md5 js-base64 jsencrypt pako CACHE INTERNAL "")
 set(doc ${CMAKE_INSTALL_DATADIR}/doc/quillbox)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${doc})

@@ -98,10 +98,100 @@
     // Date reads no ISO 8601 text: Date.parse gives NaN and new Date(text) an invalid date.
     var NativeDate = Date, nativeParse = Date.parse;
     var isoDate = /^\s*[+\-]?\d{4,6}-\d\d(-\d\d)?([T ]\d\d:\d\d(:\d\d(\.\d+)?)?)?(Z|[+\-]\d\d:?\d\d)?\s*$/;
+    var monthNames = ['Jan', 'Feb', 'Mar', 'Apr', 'May', 'Jun', 'Jul', 'Aug', 'Sep', 'Oct', 'Nov', 'Dec'];
+    var dayNames = ['Sun', 'Mon', 'Tue', 'Wed', 'Thu', 'Fri', 'Sat'];
+    // The texts JScript writes (toString, toUTCString, toDateString) and the ones it reads
+    // besides them ("1/2/2020 10:00", "Jan 2, 2020"): NaN when the text is none of these.
+    function parseJScriptText(text) {
+        var tokens = text.replace(/,/g, ' ').split(/\s+/), day = -1, month = -1, year = -1;
+        var h = 0, m = 0, sec = 0, zone = null, pm = -1, numbers = [];
+        for (var i = 0; i < tokens.length; i++) {
+            var t = tokens[i], lower = t.toLowerCase(), found;
+            if (t === '')
+                continue;
+            if ((found = /^(\d{1,2}):(\d{1,2})(:(\d{1,2}))?$/.exec(t))) {
+                h = Number(found[1]); m = Number(found[2]); sec = found[4] ? Number(found[4]) : 0;
+            } else if ((found = /^(\d{1,2})\/(\d{1,2})\/(\d{2,4})$/.exec(t))) {
+                month = Number(found[1]) - 1; day = Number(found[2]); year = Number(found[3]);
+            } else if ((found = /^(utc|gmt|z)(([+\-])(\d\d):?(\d\d))?$/.exec(lower))) {
+                zone = found[2] ? (found[3] == '-' ? -1 : 1) * (Number(found[4]) * 60 + Number(found[5])) : 0;
+            } else if (lower == 'am' || lower == 'pm') {
+                pm = lower == 'pm' ? 1 : 0;
+            } else if (/^\d+$/.test(t)) {
+                numbers.push(Number(t));
+            } else if (/^[a-z]{3,}$/.test(lower)) {
+                var name = lower.charAt(0).toUpperCase() + lower.substring(1, 3), k;
+                for (k = 0; k < 12 && monthNames[k] != name; k++) {}
+                if (k < 12 && month < 0)
+                    month = k;
+                else {
+                    for (k = 0; k < 7 && dayNames[k] != name; k++) {}
+                    if (k == 7)
+                        return NaN;
+                }
+            } else {
+                return NaN;
+            }
+        }
+        for (var j = 0; j < numbers.length; j++) {
+            if (day < 0 && numbers[j] >= 1 && numbers[j] <= 31)
+                day = numbers[j];
+            else if (year < 0)
+                year = numbers[j];
+            else
+                return NaN;
+        }
+        if (month < 0 || day < 1 || year < 0 || h > 24 || m > 59 || sec > 59)
+            return NaN;
+        if (year < 100)
+            year += 1900;
+        if (pm == 1 && h < 12)
+            h += 12;
+        else if (pm == 0 && h == 12)
+            h = 0;
+        if (zone === null)
+            return new NativeDate(year, month, day, h, m, sec).getTime();
+        return NativeDate.UTC(year, month, day, h, m, sec) - zone * 60000;
+    }
     function parseText(text) {
         text = String(text);
-        return isoDate.test(text) ? NaN : nativeParse(text);
+        if (isoDate.test(text))
+            return NaN;
+        var jscript = parseJScriptText(text);
+        return isNaN(jscript) ? nativeParse(text) : jscript;
     }
+    // JScript's texts of a date: "Thu Jan 1 08:00:00 UTC+0800 1970", "Thu, 1 Jan 1970 00:00:00 UTC".
+    function twoDigits(n) { return n < 10 ? '0' + n : String(n); }
+    function zoneText(date) {
+        var offset = -date.getTimezoneOffset(), sign = offset < 0 ? '-' : '+';
+        offset = Math.abs(offset);
+        return 'UTC' + sign + twoDigits(Math.floor(offset / 60)) + twoDigits(offset % 60);
+    }
+    function timeText(date) {
+        return twoDigits(date.getHours()) + ':' + twoDigits(date.getMinutes()) + ':' + twoDigits(date.getSeconds());
+    }
+    function dateText(date) {
+        return dayNames[date.getDay()] + ' ' + monthNames[date.getMonth()] + ' ' + date.getDate();
+    }
+    var invalid = 'NaN';
+    hide(NativeDate.prototype, 'toString', function toString() {
+        return isNaN(this.getTime()) ? invalid : dateText(this) + ' ' + timeText(this) + ' ' + zoneText(this) + ' ' + this.getFullYear();
+    });
+    hide(NativeDate.prototype, 'toDateString', function toDateString() {
+        return isNaN(this.getTime()) ? invalid : dateText(this) + ' ' + this.getFullYear();
+    });
+    hide(NativeDate.prototype, 'toTimeString', function toTimeString() {
+        return isNaN(this.getTime()) ? invalid : timeText(this) + ' ' + zoneText(this);
+    });
+    function utcText() {
+        if (isNaN(this.getTime()))
+            return invalid;
+        return dayNames[this.getUTCDay()] + ', ' + this.getUTCDate() + ' ' + monthNames[this.getUTCMonth()] + ' ' +
+               this.getUTCFullYear() + ' ' + twoDigits(this.getUTCHours()) + ':' + twoDigits(this.getUTCMinutes()) + ':' +
+               twoDigits(this.getUTCSeconds()) + ' UTC';
+    }
+    hide(NativeDate.prototype, 'toUTCString', utcText);
+    hide(NativeDate.prototype, 'toGMTString', utcText);
     var JScriptDate = function Date(year, month, day, hours, minutes, seconds, ms) {
         if (!(this instanceof JScriptDate))
             return String(new NativeDate());

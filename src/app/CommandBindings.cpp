@@ -9,9 +9,11 @@
 #include <QToolButton>
 
 #include "app/CodeCommands.h"
+#include "app/ConvertCommand.h"
 #include "app/EngineCommands.h"
 #include "app/MainWindow.h"
 #include "app/QtPorts.h"
+#include "core/convert/ConvertInStore.h"
 #include "core/net/Addresses.h"
 #include "core/online/UpdateServer.h"
 #include "core/platform/Shell.h"
@@ -98,6 +100,8 @@ void CommandBindings::buildNodeMenus() {
     connect(addItem(moduleMenu_, "删除模块"), &QAction::triggered, this, [&w] { w.deleteSelectedModules(); });
     connect(addItem(moduleMenu_, "复制表达式"), &QAction::triggered, this, [&w] { copyExpressionCommand(w); });
     connect(addItem(moduleMenu_, "重命名项目"), &QAction::triggered, this, [&w] { w.store().renameModule(); });
+    for (QMenu* menu : {projectMenu_, moduleMenu_})
+        connect(addItem(menu, convert::kConvertCommand), &QAction::triggered, this, [&w] { convertForOldEngineCommand(w); });
 }
 
 void CommandBindings::bindButtons() {

@@ -38,6 +38,8 @@ public:
     // a long file never stops the window; the result is written only onto the text it was
     // made from.
     void transform(transform::Mode mode);
+    // Runs a task of the program's own tools on their thread (never the user's engines').
+    void onTools(std::function<void()> task) { tools_->post(std::move(task)); }
     // The desktop's opener found nothing to open the target with, after it had started.
     void openFailed(const std::string& target);
     // Stops the script that runs, if any.

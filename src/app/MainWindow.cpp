@@ -516,6 +516,8 @@ void MainWindow::changeEvent(QEvent* event) {
 
 engine::CodeLoader& MainWindow::loader() { return engines_->loader(); }
 
+void MainWindow::onTools(std::function<void()> task) { engines_->onTools(std::move(task)); }
+
 QTreeWidgetItem* MainWindow::itemOf(NodeId node) const { return treeView_->itemOf(node); }
 
 QMenu* MainWindow::mainMenu() const { return commands_->mainMenu(); }

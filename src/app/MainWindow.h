@@ -64,6 +64,8 @@ public:
     void setShell(Shell* shell) { shell_ = shell; }
     void setClipboard(std::unique_ptr<Clipboard> clipboard) { clipboard_ = std::move(clipboard); }
     engine::CodeLoader& loader();
+    // Runs a task of the program's own tools (conversions, transforms) on their thread.
+    void onTools(std::function<void()> task);
     Dialogs& dialogs() { return *dialogs_; }
     Shell& shell() { return *shell_; }
     Clipboard& clipboard() { return *clipboard_; }

@@ -698,10 +698,17 @@ namespace {
 // By default JavaScriptCore interrupts compiled code by throwing the code away, so every poll
 // of the stop flag would send a hot loop back through the compilers (measured: a 2e8-step
 // loop ran about 1.6 times slower). With polling traps the compiled code checks a flag
-// instead and keeps its speed. Set once, before the first engine is made.
+// instead and keeps its speed. Set once, before the first engine is made. The options are
+// the process's: once JavaScriptCore has made its first engine they are frozen, and setting
+// one then crashes. Another user of JavaScriptCore in the process (the program's tools
+// context) asks for the same before its own first engine, so a value already set is left.
 void configureEngineOnce() {
     static std::once_flag once;
-    std::call_once(once, [] { jsc_options_set_boolean("usePollingTraps", TRUE); });
+    std::call_once(once, [] {
+        gboolean polling = FALSE;
+        if (!jsc_options_get_boolean("usePollingTraps", &polling) || !polling)
+            jsc_options_set_boolean("usePollingTraps", TRUE);
+    });
 }
 }  // namespace
 

@@ -224,7 +224,8 @@ private slots:
         QStringList items;
         for (QAction* a : window->moduleMenu()->actions())
             items << a->text();
-        QCOMPARE(items, (QStringList{QStringLiteral("删除模块"), QStringLiteral("复制表达式"), QStringLiteral("重命名项目")}));
+        QCOMPARE(items, (QStringList{QStringLiteral("删除模块"), QStringLiteral("复制表达式"), QStringLiteral("重命名项目"),
+                                     QStringLiteral("转换为旧引擎代码")}));
     }
 
     void windowKeepsItsMinimumSizeAndSwapsTheMaximiseTooltip() {
@@ -390,6 +391,23 @@ private slots:
         window->close();
         QVERIFY(window->isVisible());
         QCOMPARE(dialogs.messages(), std::vector<std::string>{"编辑器[0]中还有代码,确定关闭吗？"});
+    }
+
+    // The conversion runs on the engines' thread; the window takes the result when it comes.
+    void convertCommandWritesANewModuleAndItsReport() {
+        addProject({{"site", "const twice = (x) => x * 2;\n"}});
+        ProjectStore& store = window->store();
+        store.selectNode(store.moduleNode("demo", "site"));
+        act("转换为旧引擎代码")->trigger();
+        auto* out = child<QTextEdit>(window.get(), "编辑框_计算");
+        QVERIFY(out->toPlainText().contains(QStringLiteral("转换为旧引擎代码：转换中")));
+        // Babel loads on first use: slow on a busy machine, so wait for the outcome, not a time.
+        QTRY_VERIFY_WITH_TIMEOUT(store.hasModule("demo", "site_旧引擎"), 300000);
+        QCOMPARE(store.page(store.findPage("demo", "site"))->getText(), std::string("const twice = (x) => x * 2;\n"));
+        QVERIFY(store.page(store.findPage("demo", "site_旧引擎"))->getText().find("var twice = function twice(x)") !=
+                std::string::npos);
+        QTRY_VERIFY(out->toPlainText().contains(QStringLiteral("加载成功：the converted code loads in the native engine")));
+        QVERIFY(out->toPlainText().contains(QStringLiteral("converted site: arrow functions ×1, let and const ×1")));
     }
 
     void copyExpressionPutsACallIntoTheFunctionBox() {

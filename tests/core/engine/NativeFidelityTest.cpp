@@ -185,6 +185,19 @@ TEST(NativeFidelity, JScriptDeviationsFromES3AreWhatCodeMeets) {
          "undefined:undefined:b3true"},
         // Functions have no name property.
         {"typeof (function f() {}).name + typeof function () {}.name", "undefinedundefined"},
+        // toUTCString / toGMTString Method: "Thu, 1 Jan 1970 00:00:00 UTC" (code builds cookie
+        // expiry dates with it), and Date.parse reads what the date methods write.
+        {"new Date(86400000).toUTCString() + '|' + new Date(0).toGMTString()",
+         "Fri, 2 Jan 1970 00:00:00 UTC|Thu, 1 Jan 1970 00:00:00 UTC"},
+        {"var d = new Date(2020, 0, 2, 22, 5, 9); (Date.parse(d.toString()) === d.getTime()) + ':' +"
+         " (Date.parse(d.toUTCString()) === d.getTime()) + ':' + /^Thu Jan 2 22:05:09 UTC[+-]\\d{4} 2020$/.test(d) +"
+         " ':' + d.toDateString() + ':' + /^22:05:09 UTC[+-]\\d{4}$/.test(d.toTimeString())",
+         "true:true:true:Thu Jan 2 2020:true"},
+        // Date.parse: "m/d/yyyy", "Month d, yyyy" with AM/PM, "d Mon yyyy ... GMT"; nonsense is NaN.
+        {"(Date.parse('1/2/2020') === new Date(2020, 0, 2).getTime()) + ':' +"
+         " (Date.parse('Jan 2, 2020 10:00 PM') === new Date(2020, 0, 2, 22, 0).getTime()) + ':' +"
+         " Date.parse('Thu, 01 Jan 1970 00:00:10 GMT') + ':' + isNaN(Date.parse('not a date')) + ':' + new Date('x')",
+         "true:true:10000:true:NaN"},
     });
 }
 

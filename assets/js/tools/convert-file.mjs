@@ -1,0 +1,17 @@
+// Build step: converts a shim from npm for the native engine with the same conversion the
+// program runs (Babel standalone and tools/convert.js), so the embedded shim is old JavaScript.
+//   node convert-file.mjs BABEL.js CONVERT.js INPUT OUTPUT
+import fs from "node:fs";
+import vm from "node:vm";
+
+const [babel, convert, input, output] = process.argv.slice(2);
+const context = {};
+vm.createContext(context);
+vm.runInContext(fs.readFileSync(babel, "utf8"), context, { filename: babel });
+vm.runInContext(fs.readFileSync(convert, "utf8"), context, { filename: convert });
+const result = JSON.parse(context.quillboxConvert(fs.readFileSync(input, "utf8")));
+if (result.error) {
+    console.error(`${input}:${result.error.line}:${result.error.column}: ${result.error.message}`);
+    process.exit(1);
+}
+fs.writeFileSync(output, context.quillboxConvertedCode() + "\n");

@@ -1,0 +1,138 @@
+// quillbox-cli convert: modern code converted for the native engine, with the shims it needs
+// and the report of what cannot run there.
+#include <iostream>
+
+#include "cli/Command.h"
+#include "cli/CommandSupport.h"
+#include "core/convert/Convert.h"
+#include "core/project/ProjectFile.h"
+#include "core/project/ProjectStore.h"
+#include "core/text/Text.h"
+
+namespace quillbox::cli {
+namespace {
+
+constexpr const char* kName = "convert";
+
+int runConvert(const std::vector<std::string>& args) {
+    std::vector<std::string> operands;
+    std::string outPath;
+    std::string preludePath;
+    bool report = false;
+    std::vector<std::string> expressions;
+    const auto onOption = [&](const std::string& option, const std::string& value) {
+        if (option == "-o")
+            outPath = value;
+        else if (option == "--report")
+            report = true;
+        else if (option == "--prelude")
+            preludePath = value;
+        else if (value.empty())
+            return usage(kName, "--check needs an expression");
+        else
+            expressions.push_back(value);
+        return kOk;
+    };
+    if (const int status = parseArguments(kName, args, {{"-o", true}, {"--report", false}, {"--check", true}, {"--prelude", true}},
+                                          onOption, operands);
+        status != kOk)
+        return status;
+    if (const int status = requireOneFile(kName, operands); status != kOk)
+        return status;
+    if (const int status = requireEngine(kName, engine::kChakraEngine); status != kOk)
+        return status;
+    std::string bytes;
+    if (!readInput(kName, operands[0], bytes))
+        return kFailed;
+    std::string prelude;
+    if (!preludePath.empty()) {
+        if (!readInput(kName, preludePath, prelude))
+            return kFailed;
+        prelude = text::decodeFileText(prelude);
+    }
+
+    // A project script file converts to a project file (the shims its first module); any
+    // other script to one script with the shims before it.
+    project_file::SplitProject split = project_file::split(text::decodeFileText(bytes));
+    if (!split.ok)
+        return fail(kName, split.error);
+    const bool isProject = !split.name.empty();
+    std::vector<convert::SourceModule> modules;
+    if (isProject) {
+        for (std::size_t i = 0; i < split.moduleNames.size(); ++i)
+            modules.push_back({split.moduleNames[i], split.codes[i]});
+    } else {
+        modules.push_back({ProjectStore::projectNameForFile(operands[0]), split.unsplit});
+    }
+
+    convert::Converter converter;
+    const convert::Conversion conversion = converter.convert(modules);
+    if (!conversion.ok)
+        return fail(kName, conversion.error);
+
+    std::string out;
+    if (isProject) {
+        std::vector<project_file::ExportedModule> exported;
+        if (!conversion.shimCode.empty())
+            exported.push_back({convert::kShimModule, conversion.shimCode, false});
+        for (const convert::ConvertedModule& m : conversion.modules)
+            exported.push_back({m.name, m.code, false});
+        if (!exported.empty())
+            exported.back().lastPage = true;
+        out = text::toGb18030(project_file::build(split.name + convert::kConvertedSuffix, exported));
+    } else {
+        if (!conversion.shimCode.empty())
+            out = "// ==== " + std::string(convert::kShimModule) + " ====\r\n" + conversion.shimCode + "// ==== " +
+                  modules[0].name + " ====\r\n";
+        out += conversion.modules[0].code;
+        out += "\n";
+    }
+    if (!writeOutput(kName, outPath, out))
+        return kFailed;
+
+    const convert::RunCheck check = convert::checkByRunning(modules, conversion, expressions, prelude);
+    std::ostream& said = outPath.empty() || outPath == "-" ? std::cerr : std::cout;
+    std::vector<std::string> lines = report ? convert::reportLines(conversion) : std::vector<std::string>{};
+    if (!report)
+        for (const convert::Problem& p : conversion.problems)
+            lines.push_back("cannot run in JScript 5.7: " + p.module + ":" + std::to_string(p.line) + ":" +
+                            std::to_string(p.column) + ": " + p.construct + " — " + p.why);
+    for (const std::string& line : convert::checkLines(check))
+        lines.push_back(line);
+    for (const std::string& line : lines)
+        said << line << '\n';
+    said.flush();
+    if (!flushStandardOutput(kName))
+        return kFailed;
+    return conversion.complete() && check.loaded && check.allAgree() ? kOk : kFailed;
+}
+
+const CommandRegistration registration({
+    kName,
+    "convert modern JavaScript for the native engine",
+    "Usage: quillbox-cli convert FILE [-o OUT] [--report] [--check EXPR]... [--prelude FILE]\n"
+    "\n"
+    "Converts FILE (a project script file, or any JavaScript file) for the native engine,\n"
+    "which speaks JScript 5.7's language: ES2015+ syntax becomes ES3 (Babel), and the shims\n"
+    "the code needs (es5-shim, es5-sham, JSON 3, core-js, typed arrays) are put first, in a\n"
+    "module named \"旧引擎补丁\" of a project, or before the code of a script. FILE is never\n"
+    "changed. The result is then loaded in the native engine and the outcome printed.\n"
+    "\n"
+    "  -o OUT          write the result to OUT (default: standard output)\n"
+    "  --report        print what was converted, the shims and why, and every construct\n"
+    "                  that cannot run in JScript 5.7 (module:line:column)\n"
+    "  --check EXPR    evaluate EXPR with the original in ChakraCore and with the result in\n"
+    "                  the native engine, and say whether they agree; may be repeated\n"
+    "  --prelude FILE  code run before the original and the result in the checks (a host the\n"
+    "                  code expects, such as `var module = {exports: {}};`)\n"
+    "\n"
+    "The report and the checks go to standard error when the result goes to standard output.\n"
+    "\n"
+    "Exit status: 0 when everything converted, the result loaded and every check agreed; 1 when\n"
+    "something cannot be converted or run, a check disagreed or the file does not parse; 2 bad\n"
+    "usage.\n",
+    runConvert,
+});
+
+}  // namespace
+}  // namespace quillbox::cli
