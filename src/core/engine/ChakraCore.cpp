@@ -194,14 +194,14 @@ std::string ChakraCore::resultText(void* result) {
     return toText(*js, string);
 }
 
-bool ChakraCore::AddCode(const std::string& script) {
+bool ChakraCore::AddCode(const std::string& script, const std::string& url) {
     const Api* js = api();
     if (!js || !context_)
         return false;
     makeCurrent();
     return runGuarded([&] {
         JsValueRef result = nullptr;
-        JsErrorCode code = js->JsRun(makeStringUtf16(*js, script), 0, makeStringUtf16(*js, "Zorvan"),
+        JsErrorCode code = js->JsRun(makeStringUtf16(*js, script), 0, makeStringUtf16(*js, url),
                                      JsParseScriptAttributeNone, &result);
         if (code == JsErrorScriptTerminated || code == JsErrorInDisabledState)
             lastCallStopped_ = true;
@@ -211,14 +211,14 @@ bool ChakraCore::AddCode(const std::string& script) {
     });
 }
 
-std::string ChakraCore::Eval(const std::string& script) {
+std::string ChakraCore::Eval(const std::string& script, const std::string& url) {
     const Api* js = api();
     if (!js || !context_)
         return {};
     makeCurrent();
     return runGuarded([&]() -> std::string {
         JsValueRef result = nullptr;
-        JsErrorCode code = js->JsRun(makeStringUtf16(*js, script), 0, makeStringUtf16(*js, "Zorvan"),
+        JsErrorCode code = js->JsRun(makeStringUtf16(*js, script), 0, makeStringUtf16(*js, url),
                                      JsParseScriptAttributeNone, &result);
         if (code == JsErrorScriptTerminated || code == JsErrorInDisabledState) {
             lastCallStopped_ = true;

@@ -72,12 +72,15 @@ public:
     // Creates the runtime, its context and the host objects. A runtime made before is
     // disposed first.
     void New();
+    // The name scripts run under unless given one; an exception tells the name of the
+    // script it came from (ChakraException::url).
+    static constexpr const char* kScriptUrl = "Zorvan";
     // Runs the script; true when no exception is pending afterwards.
-    bool AddCode(const std::string& script);
+    bool AddCode(const std::string& script, const std::string& url = kScriptUrl);
     // Calls the global function with the texts as string arguments; "" on exception.
     std::string Call(const std::string& name, const std::vector<std::string>& arguments);
     // The completion value of the script as text; "" on exception.
-    std::string Eval(const std::string& script);
+    std::string Eval(const std::string& script, const std::string& url = kScriptUrl);
     // Reads and clears the pending exception; an empty record when none is pending.
     ChakraException TakeException();
     // Disposes the runtime; true when that succeeded (or there was none).

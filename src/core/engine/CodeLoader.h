@@ -14,6 +14,7 @@
 
 #include "core/engine/ChakraCore.h"
 #include "core/engine/EngineKind.h"
+#include "core/engine/ErrorPlace.h"
 #include "core/engine/JScript.h"
 #include "core/engine/SyntaxGate.h"
 #include "core/platform/Output.h"
@@ -80,6 +81,9 @@ public:
     // The window's side only.
     int currentTab() const override { return target_.currentTab(); }
     void clear() override;
+    void echo(const std::string& expression) override;
+    void evaluationError(const std::string& text) override;
+    void errorSpot(const ErrorSpot& spot) override;
 
 private:
     Output& target_;
@@ -143,13 +147,19 @@ private:
     LoadRequest loadRequest(const std::string& project) const;
     struct ModuleFailure;
     bool loadProject(const LoadRequest& request, EngineKind engine);
-    bool addCode(EngineKind engine, const std::string& code);
+    // `name`: the module's page name, which the engine's errors then tell.
+    bool addCode(EngineKind engine, const std::string& code, const std::string& name = "");
     std::optional<ModuleFailure> loadModule(const ModuleCode& code, EngineKind engine);
     void reportFailure(const ModuleCode& code, const ModuleFailure& failure, EngineKind engine);
     Evaluation nativeEvaluate(const std::string& expression, const ModuleCode& code);
     Evaluation chakraEvaluate(const std::string& expression, const ModuleCode& code);
-    // Marks line L of the module's page from its start to column `end`, and shows the page.
-    void markOnWindow(const ModuleCode& code, int line, int end, bool show);
+    // An evaluation's error: its lines in the transcript, and where it lies: in the expression
+    // (`module` empty) or in a module's code, whose line is marked.
+    struct EvaluationError;
+    void reportEvaluationError(const EvaluationError& error);
+    // Selects line L of the module's page from column `start` (1-based) to `end` (the
+    // editor's, exclusive; it clips what lies past the end), and shows the page.
+    void markOnWindow(const ModuleCode& code, int line, int start, int end, bool show);
     void progress(std::size_t done, std::size_t total);
 
     // A fresh ChakraCore runtime whose console writes to the console box.
@@ -167,7 +177,7 @@ private:
     void keepMembers();
     std::string evalText(EngineKind engine, const std::string& script);
     void relayLog();
-    void showFailure(const ModuleCode& code, int line);
+    void showFailure(const ModuleCode& code, int line, int column);
     // After an engine call: when it was stopped, writes kStopped and says so.
     bool engineStopped(EngineKind engine);
     bool lastCallStopped(EngineKind engine) const;

@@ -290,7 +290,7 @@ duk_ret_t describeErrorStep(duk_context* ctx, void*) {
             duk_get_prop_string(ctx, thrown, "stack");
             const char* stack = duk_is_string(ctx, -1) ? duk_get_string(ctx, -1) : "";
             // Plain data only: Duktape's errors unwind with longjmp.
-            char file[64] = "";
+            char file[256] = "";
             long line = 0;
             const std::size_t skip = std::strlen(kProfileChunk);
             for (const char* at = std::strchr(stack, '('); at; at = std::strchr(at + 1, '(')) {
@@ -421,8 +421,9 @@ void ScriptControl::Reset() {
     createHeap();
 }
 
-bool ScriptControl::AddCode(const std::string& code) {
-    return execute(Mode::Program, code, "code" + std::to_string(++chunkCounter_), {}, nullptr);
+bool ScriptControl::AddCode(const std::string& code, const std::string& name) {
+    ++chunkCounter_;
+    return execute(Mode::Program, code, name.empty() ? "code" + std::to_string(chunkCounter_) : name, {}, nullptr);
 }
 
 bool ScriptControl::ExecuteStatement(const std::string& statement) {
@@ -478,7 +479,7 @@ bool ScriptControl::execute(Mode mode, const std::string& code, const std::strin
         Reset();
         lastCallStopped_ = true;
         error_ = {error_number::kEngineReset, kRuntimeSource, "the script was stopped; the engine was made anew and all added code is gone",
-                  0, 0, ""};
+                  0, 0, "", ""};
         return false;
     }
     if (heap_)
@@ -491,7 +492,7 @@ bool ScriptControl::execute(Mode mode, const std::string& code, const std::strin
         Reset();
         malloc_trim(0);
         lastCallOutOfMemory_ = true;
-        error_ = {error_number::kOutOfMemory, kRuntimeSource, memoryLimitDescription(heapLimit_, "added"), 0, 0, ""};
+        error_ = {error_number::kOutOfMemory, kRuntimeSource, memoryLimitDescription(heapLimit_, "added"), 0, 0, "", ""};
         return false;
     }
     return ok;
@@ -507,7 +508,7 @@ bool ScriptControl::run(Mode mode, const std::string& code, const std::string& n
                         Value* result) {
     error_ = ScriptError();
     if (!heap_->ctx) {
-        error_ = {error_number::kOutOfMemory, kRuntimeSource, "out of memory: the script engine could not be created", 0, 0, ""};
+        error_ = {error_number::kOutOfMemory, kRuntimeSource, "out of memory: the script engine could not be created", 0, 0, "", ""};
         return false;
     }
     duk_context* ctx = heap_->ctx;
@@ -627,6 +628,7 @@ void ScriptControl::recordError(int phase, const std::string& chunk) {
     if (file.empty() && phase == 1)
         file = chunk;
     error_.Text = sourceLine(file, error_.Line);
+    error_.File = file;
 }
 
 void ScriptControl::recordFatal() {

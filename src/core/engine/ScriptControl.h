@@ -55,6 +55,7 @@ struct ScriptError {
     int Line = 0;             // 1-based; 0 when unknown
     int Column = 0;           // the engine does not report columns: always 0
     std::string Text;         // the source line of Line, when the code is known
+    std::string File;         // the name of the code Line lies in (see AddCode), when known
 };
 
 class ScriptControl {
@@ -74,7 +75,9 @@ public:
     bool SetLanguage(const std::string& language);
 
     // Runs code as global code. False when it failed to compile or threw (see Error()).
-    bool AddCode(const std::string& code);
+    // `name` is what Error().File tells when the error lies in this code (default: a name
+    // of the engine's own).
+    bool AddCode(const std::string& code, const std::string& name = "");
     bool ExecuteStatement(const std::string& statement);
     // The completion value of the expression or statements; empty on failure.
     Value Eval(const std::string& expression);
