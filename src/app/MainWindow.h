@@ -14,6 +14,7 @@
 #include "core/config/Settings.h"
 #include "core/platform/Clipboard.h"
 #include "core/platform/Dialogs.h"
+#include "core/platform/Output.h"
 #include "core/project/ProjectStore.h"
 
 class QAction;
@@ -41,6 +42,8 @@ class CodeLoader;
 namespace quillbox::app {
 
 class CommandBindings;
+class ConsoleInput;
+class Navigation;
 class EditorView;
 class EngineCommands;
 class FindReplaceWindow;
@@ -107,6 +110,12 @@ public:
     void followShownPage();
     // "删除模块": the modules selected in the tree, together when there are several.
     void deleteSelectedModules();
+    // Opens the module of an error's place with the column selected.
+    void openSpot(const ErrorSpot& spot);
+    ConsoleInput& console() { return *console_; }
+    Navigation& navigation() { return *navigation_; }
+    QLabel* engineStatus() const { return engineStatus_; }
+    void showEngineStatus();
     void openFindReplace();
     void goToLineCommand();
     void fontSizeCommand();
@@ -176,6 +185,8 @@ private:
     std::unique_ptr<ProjectTreeView> treeView_;
     std::unique_ptr<EngineCommands> engines_;
     CommandBindings* commands_ = nullptr;
+    ConsoleInput* console_ = nullptr;
+    Navigation* navigation_ = nullptr;
     WindowFrame* frame_ = nullptr;
 
     QLabel* title_ = nullptr;
@@ -189,6 +200,7 @@ private:
     QLineEdit* functionBox_ = nullptr;
     QComboBox* engineSelector_ = nullptr;
     QLabel* runState_ = nullptr;
+    QLabel* engineStatus_ = nullptr;
     QAbstractButton* stopButton_ = nullptr;
     QTabWidget* outputTabs_ = nullptr;
     QTextEdit* outputBox_ = nullptr;

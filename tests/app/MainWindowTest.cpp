@@ -105,7 +105,7 @@ private slots:
         const std::pair<const char*, const char*> tips[] = {
             {"按钮_pro_addproject", "增加项目"}, {"按钮_pro_delproject", "删除项目"}, {"按钮_pro_addMod", "增加模块"},
             {"按钮_pro_delMod", "删除模块"},     {"按钮_pro_moveupMod", "模块上移"},  {"按钮_pro_movedownMod", "模块下移"},
-            {"按钮_加载", "加载代码"},           {"按钮_最大化", "最大化"},           {"按钮_关闭", "关闭"},
+            {"按钮_加载", "加载代码 (F5; Ctrl+Enter 加载后执行)"},  {"按钮_最大化", "最大化"},  {"按钮_关闭", "关闭"},
             {"按钮_最小化", "最小化"},           {"按钮_清除", "清空输出栏信息"},
         };
         for (const auto& [name, text] : tips)
