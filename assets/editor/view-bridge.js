@@ -201,14 +201,19 @@
     if (!Autocomplete || !langTools)
         return;
     var insertChoice = Autocomplete.prototype.commands.Return;
-    Autocomplete.prototype.commands.Return = function (ed) {
+    function enter(ed) {
         if (ed.completer && ed.completer.autoShown) {
             ed.completer.detach();
             ed.insert("\n");
             return true;
         }
         return insertChoice(ed);
-    };
+    }
+    // Completers made from now on bind their keys from the prototype; one the page made
+    // already has its keys bound and takes the new Enter too.
+    Autocomplete.prototype.commands.Return = enter;
+    if (editor.completer && editor.completer.keyboardHandler)
+        editor.completer.keyboardHandler.bindKeys({ "Return": enter });
     function inCommentOrString(ed, pos) {
         var token = ed.session.getTokenAt(pos.row, pos.column);
         return !!token && /comment|string|regex/.test(token.type);

@@ -31,6 +31,7 @@
 #include "core/document/Document.h"
 #include "app/EngineCommands.h"
 #include "app/Navigation.h"
+#include "app/ResultTreeView.h"
 #include "app/FindReplaceWindow.h"
 #include "app/FlowLayout.h"
 #include "app/OnlineCommands.h"
@@ -91,6 +92,10 @@ MainWindow::MainWindow(config::IniFile ini, QWidget* parent)
     console_ = new ConsoleInput(*this, *engines_, session::historyPathBeside(session::defaultSessionPath()));
     commands_ = new CommandBindings(*this, *engines_);
     navigation_ = new Navigation(*this);
+    resultView_ = new ResultTreeView(*this, resultTree_);
+    output_->onObjectResult = [this](const std::string& expression, const ObjectNode& root) {
+        resultView_->show(expression, root);
+    };
     // An error's place in the output opens its module there.
     output_->onSpotClicked = [this](const ErrorSpot& spot) { openSpot(spot); };
     for (QTextEdit* box : {outputBox_, consoleBox_})
@@ -324,6 +329,10 @@ QWidget* MainWindow::buildOutputPane(QWidget* parent) {
     }
     outputTabs_->addTab(outputBox_, QStringLiteral("运行"));
     outputTabs_->addTab(consoleBox_, QStringLiteral("输出"));
+    // The last result that has members, opened level by level.
+    resultTree_ = named(new QTreeWidget(outputTabs_), "树型框_结果");
+    resultTree_->setStyleSheet(QStringLiteral("background: #101010;"));
+    outputTabs_->addTab(resultTree_, QStringLiteral("对象"));
     outputTabs_->setCornerWidget(pictureButton(outputTabs_, "按钮_清除", QStringLiteral("✖")));
     outputLayout->addWidget(outputTabs_);
     // Which engine holds which project, and whether that is what the editor shows.

@@ -44,6 +44,7 @@ namespace quillbox::app {
 class CommandBindings;
 class ConsoleInput;
 class Navigation;
+class ResultTreeView;
 class EditorView;
 class EngineCommands;
 class FindReplaceWindow;
@@ -114,6 +115,7 @@ public:
     void openSpot(const ErrorSpot& spot);
     ConsoleInput& console() { return *console_; }
     Navigation& navigation() { return *navigation_; }
+    ResultTreeView& resultView() { return *resultView_; }
     QLabel* engineStatus() const { return engineStatus_; }
     void showEngineStatus();
     void openFindReplace();
@@ -187,6 +189,8 @@ private:
     CommandBindings* commands_ = nullptr;
     ConsoleInput* console_ = nullptr;
     Navigation* navigation_ = nullptr;
+    ResultTreeView* resultView_ = nullptr;
+    QTreeWidget* resultTree_ = nullptr;
     WindowFrame* frame_ = nullptr;
 
     QLabel* title_ = nullptr;

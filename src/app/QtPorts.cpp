@@ -231,16 +231,34 @@ void QtOutput::errorSpot(const ErrorSpot& spot) {
     scrollToEnd(box);
 }
 
+void QtOutput::objectResult(const std::string& expression, const ObjectNode& root) {
+    QTextCursor cursor = startLine(consoleBox_, kMarker);
+    QTextCharFormat link;
+    link.setFont(outputFont());
+    link.setForeground(QColor(90, 170, 255));
+    link.setFontUnderline(true);
+    link.setAnchor(true);
+    link.setAnchorHref(QStringLiteral("object"));
+    cursor.insertText(QStringLiteral("▸ %1  (在「对象」中展开)").arg(q(root.preview)), link);
+    scrollToEnd(consoleBox_);
+    if (onObjectResult)
+        onObjectResult(expression, root);
+}
+
 void QtOutput::openSpot(const QString& href) {
+    if (href == QLatin1String("object")) {
+        tabs_->setCurrentIndex(2);
+        return;
+    }
     bool ok = false;
     const int index = href.toInt(&ok);
     if (ok && index >= 0 && index < static_cast<int>(spots_.size()) && onSpotClicked)
         onSpotClicked(spots_[static_cast<std::size_t>(index)]);
 }
 
-void QtOutput::chooseTab(int tab) { tabs_->setCurrentIndex(tab == 0 ? 0 : 1); }
+void QtOutput::chooseTab(int tab) { tabs_->setCurrentIndex(tab == 0 ? 0 : tab == 2 ? 2 : 1); }
 
-int QtOutput::currentTab() const { return tabs_->currentIndex(); }
+int QtOutput::currentTab() const { return tabs_->currentIndex() == 0 ? 0 : 1; }
 
 void QtOutput::clear() { (currentTab() == 0 ? outputBox_ : consoleBox_)->clear(); }
 

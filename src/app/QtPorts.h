@@ -53,6 +53,9 @@ public:
     void echo(const std::string& expression) override;
     void evaluationError(const std::string& text) override;
     void errorSpot(const ErrorSpot& spot) override;
+    // A link in the transcript to the result's tree (tab "对象"), which onObjectResult fills.
+    void objectResult(const std::string& expression, const ObjectNode& root) override;
+    std::function<void(const std::string&, const ObjectNode&)> onObjectResult;
     // The heading written at start into the console box.
     void consoleHeading(const std::string& text);
     // A line of the program's own in the transcript (e.g. that it loads before evaluating).

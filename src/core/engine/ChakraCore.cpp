@@ -211,7 +211,7 @@ bool ChakraCore::AddCode(const std::string& script, const std::string& url) {
     });
 }
 
-std::string ChakraCore::Eval(const std::string& script, const std::string& url) {
+std::string ChakraCore::Eval(const std::string& script, const std::string& url, bool keep) {
     const Api* js = api();
     if (!js || !context_)
         return {};
@@ -230,6 +230,9 @@ std::string ChakraCore::Eval(const std::string& script, const std::string& url) 
         }
         if (hasException(*js))
             return {};
+        if (keep && result)
+            if (JsValueRef host = getProperty(*js, global_, "QUILLBOX"); host && typeName(*js, host) == "object")
+                setProperty(*js, host, "last", result);
         return resultText(result);
     });
 }

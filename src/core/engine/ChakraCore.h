@@ -80,7 +80,8 @@ public:
     // Calls the global function with the texts as string arguments; "" on exception.
     std::string Call(const std::string& name, const std::vector<std::string>& arguments);
     // The completion value of the script as text; "" on exception.
-    std::string Eval(const std::string& script, const std::string& url = kScriptUrl);
+    // With `keep`, the value itself stays as QUILLBOX.last (when QUILLBOX exists).
+    std::string Eval(const std::string& script, const std::string& url = kScriptUrl, bool keep = false);
     // Reads and clears the pending exception; an empty record when none is pending.
     ChakraException TakeException();
     // Disposes the runtime; true when that succeeded (or there was none).

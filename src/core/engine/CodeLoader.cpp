@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "core/editor/MemoryPage.h"
+#include "core/engine/ResultTree.h"
 #include "core/engine/SupportScripts.h"
 #include "core/json/JsonDocument.h"
 #include "core/text/Text.h"
@@ -103,6 +104,10 @@ void PostedOutput::echo(const std::string& expression) {
 
 void PostedOutput::evaluationError(const std::string& text) {
     toWindow_([this, text] { target_.evaluationError(text); });
+}
+
+void PostedOutput::objectResult(const std::string& expression, const ObjectNode& root) {
+    toWindow_([this, expression, root] { target_.objectResult(expression, root); });
 }
 
 void PostedOutput::errorSpot(const ErrorSpot& spot) {
@@ -724,7 +729,7 @@ Evaluation CodeLoader::nativeEvaluate(const std::string& expression, const Modul
     Value value;
     if (!verdict.refused()) {
         native_.AddCode("QUILLBOX.log=[]");
-        value = control->Eval(expression);
+        value = control->Eval(expression, true);
     }
     if (!verdict.refused() && engineStopped(kNativeEngine))
         return Evaluation::Stopped;
@@ -757,6 +762,8 @@ Evaluation CodeLoader::nativeEvaluate(const std::string& expression, const Modul
         relayLog();
     out_.chooseTab(1);
     out_.consoleLine(kResultType, value.text());
+    if (value.kind() == Value::Kind::Object)
+        offerObject(expression, kNativeEngine);
     return Evaluation::Result;
 }
 
@@ -770,7 +777,8 @@ Evaluation CodeLoader::chakraEvaluate(const std::string& expression, const Modul
         newChakra();
     chakra_.TakeException();
     const SyntaxVerdict verdict = gate_.check(expression, SyntaxLevel::ChakraCore);
-    const std::string result = verdict.refused() ? std::string() : chakra_.Eval(expression);
+    const std::string result =
+        verdict.refused() ? std::string() : chakra_.Eval(expression, ChakraCore::kScriptUrl, true);
     if (!verdict.refused() && engineStopped(kChakraEngine))
         return Evaluation::Stopped;
     ChakraException exception = verdict.refused() ? chakraRefusal(verdict) : chakra_.TakeException();
@@ -797,7 +805,36 @@ Evaluation CodeLoader::chakraEvaluate(const std::string& expression, const Modul
     }
     out_.chooseTab(1);
     out_.consoleLine(kResultType, result);
+    offerObject(expression, kChakraEngine);
     return Evaluation::Result;
+}
+
+ObjectNode CodeLoader::describeIn(EngineKind engine, const std::vector<std::string>& path) {
+    ObjectNode node;
+    if (!parseObjectNode(evalText(engine, describeScript(path)), node))
+        return ObjectNode();
+    return node;
+}
+
+void CodeLoader::offerObject(const std::string& expression, EngineKind engine) {
+    resultEngine_ = engine;
+    ObjectNode root = describeIn(engine, {});
+    if (root.type == "object" || root.type == "array" || (root.type == "function" && !root.entries.empty()))
+        out_.objectResult(expression, root);
+}
+
+void CodeLoader::describeResult(const std::vector<std::string>& path, std::function<void(ObjectNode)> done) {
+    toEngine_([this, path, done] {
+        ObjectNode node = describeIn(resultEngine_, path);
+        toWindow_([node = std::move(node), done] { done(node); });
+    });
+}
+
+void CodeLoader::resultJson(const std::vector<std::string>& path, std::function<void(std::string)> done) {
+    toEngine_([this, path, done] {
+        std::string json = evalText(resultEngine_, jsonScript(path));
+        toWindow_([json = std::move(json), done] { done(json); });
+    });
 }
 
 }  // namespace quillbox::engine

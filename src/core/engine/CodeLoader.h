@@ -84,6 +84,7 @@ public:
     void echo(const std::string& expression) override;
     void evaluationError(const std::string& text) override;
     void errorSpot(const ErrorSpot& spot) override;
+    void objectResult(const std::string& expression, const ObjectNode& root) override;
 
 private:
     Output& target_;
@@ -109,6 +110,13 @@ public:
 
     // The evaluate command against the current page, as load.
     Evaluation evaluate(const std::string& expression, EngineKind engine, std::function<void(Evaluation)> done = {});
+
+    // The last result's members at `path` (keys from the result down), read from the engine
+    // that gave it; `done` gets them on the window's side (nothing found: an empty node).
+    void describeResult(const std::vector<std::string>& path, std::function<void(ObjectNode)> done);
+    // The last result at `path` as JSON text (through QUILLBOX.JSON, the same in both
+    // engines); "" when it has none (a function, a cycle).
+    void resultJson(const std::vector<std::string>& path, std::function<void(std::string)> done);
 
     // Told on the window's side after each module a load has finished with: (done, total).
     std::function<void(std::size_t, std::size_t)> onProgress;
@@ -157,6 +165,10 @@ private:
     // (`module` empty) or in a module's code, whose line is marked.
     struct EvaluationError;
     void reportEvaluationError(const EvaluationError& error);
+    // After a result: its first level, when it has members.
+    void offerObject(const std::string& expression, EngineKind engine);
+    ObjectNode describeIn(EngineKind engine, const std::vector<std::string>& path);
+    EngineKind resultEngine_ = EngineKind::Native;  // the engine that gave the last result
     // Selects line L of the module's page from column `start` (1-based) to `end` (the
     // editor's, exclusive; it clips what lies past the end), and shows the page.
     void markOnWindow(const ModuleCode& code, int line, int start, int end, bool show);

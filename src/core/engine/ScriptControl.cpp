@@ -200,6 +200,7 @@ struct ExecData {
     const ArgData* args;
     std::size_t argc;
     int phase;  // out: 0 success, 1 compile error, 2 runtime error
+    int keep;   // an evaluation's value is kept as QUILLBOX.last (see Eval)
 };
 
 duk_ret_t execStep(duk_context* ctx, void* udata) {
@@ -227,6 +228,14 @@ duk_ret_t execStep(duk_context* ctx, void* udata) {
         return 1;
     }
     d->phase = duk_pcall(ctx, 0) == DUK_EXEC_SUCCESS ? 0 : 2;
+    if (d->phase == 0 && d->mode == 1 && d->keep) {
+        duk_get_global_string(ctx, "QUILLBOX");
+        if (duk_is_object(ctx, -1)) {
+            duk_dup(ctx, -2);
+            duk_put_prop_string(ctx, -2, "last");
+        }
+        duk_pop(ctx);
+    }
     return 1;
 }
 
@@ -397,7 +406,7 @@ void ScriptControl::createHeap() {
     const std::pair<const char*, std::size_t> setup[] = {{kHideBuiltins, std::strlen(kHideBuiltins)},
                                                          {profile.data(), profile.size()}};
     for (const auto& [code, length] : setup) {
-        ExecData data{0, code, length, kProfileChunk, nullptr, 0, 0};
+        ExecData data{0, code, length, kProfileChunk, nullptr, 0, 0, 0};
         if (guardedCall(heap_.get(), execStep, &data, 0, 1) < 0) {
             heap_->ctx = nullptr;  // unusable; calls report it
             return;
@@ -430,9 +439,11 @@ bool ScriptControl::ExecuteStatement(const std::string& statement) {
     return execute(Mode::Program, statement, "statement" + std::to_string(++chunkCounter_), {}, nullptr);
 }
 
-Value ScriptControl::Eval(const std::string& expression) {
+Value ScriptControl::Eval(const std::string& expression, bool keep) {
     Value result;
+    keepResult_ = keep;
     execute(Mode::Eval, expression, "eval" + std::to_string(++chunkCounter_), {}, &result);
+    keepResult_ = false;
     return result;
 }
 
@@ -538,7 +549,7 @@ bool ScriptControl::run(Mode mode, const std::string& code, const std::string& n
     }
 
     ExecData data{static_cast<int>(mode), source.data(), source.size(), target.c_str(), argData.data(),
-                  argData.size(), 0};
+                  argData.size(), 0, keepResult_ ? 1 : 0};
     int rc = guardedCall(heap_.get(), execStep, &data, 0, 1);
     if (rc < 0) {
         recordFatal();

@@ -79,8 +79,9 @@ public:
     // of the engine's own).
     bool AddCode(const std::string& code, const std::string& name = "");
     bool ExecuteStatement(const std::string& statement);
-    // The completion value of the expression or statements; empty on failure.
-    Value Eval(const std::string& expression);
+    // The completion value of the expression or statements; empty on failure. With `keep`,
+    // the value itself stays as QUILLBOX.last (when QUILLBOX exists), for the result's tree.
+    Value Eval(const std::string& expression, bool keep = false);
     // Calls the global function `name` with the arguments; empty on failure.
     Value Run(const std::string& name, const std::vector<Value>& args = {});
     // Drops all code and state.
@@ -122,6 +123,7 @@ private:
     void recordError(int phase, const std::string& chunk);
     void recordFatal();
     std::string sourceLine(const std::string& chunk, int line) const;
+    bool keepResult_ = false;
 
     std::size_t heapLimit_;
     std::unique_ptr<Heap> heap_;

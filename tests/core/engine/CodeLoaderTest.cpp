@@ -7,6 +7,7 @@
 
 #include "support/LoaderFixture.h"
 #include "support/WhileStopping.h"
+#include "core/engine/ResultTree.h"
 
 using namespace quillbox;
 using namespace quillbox::engine;
@@ -636,4 +637,64 @@ TEST_F(ChakraLoaderTest, ALoadErrorInALongLineIsAnExcerptAtTheColumn) {
     EXPECT_EQ(selected.startRow, 2);
     EXPECT_LE(selected.endColumn - selected.startColumn, 1) << "the column, not the line";
     EXPECT_GT(selected.startColumn, 199 * 1024);
+}
+
+namespace {
+
+// A result with members is offered as a tree read level by level, and as JSON text, alike
+// in both engines (both go through QUILLBOX.JSON).
+void expectAResultTree(RecordingOutput& output, CodeLoader& loader, EngineKind engine) {
+    output.objects.clear();
+    ASSERT_EQ(loader.evaluate("make()", engine), Evaluation::Result);
+    ASSERT_EQ(output.objects.size(), 1u);
+    const ObjectNode& root = output.objects[0];
+    EXPECT_EQ(root.type, "object");
+    EXPECT_EQ(root.preview, "Object {4}");
+    // A function shows its source's first line; the native engine keeps no source.
+    const std::string function = engine == kNativeEngine ? "function () { [ecmascript code] }" : "function (x) {";
+    const std::vector<ObjectEntry> first{{"name", "string", "\"box\"", false},
+                                         {"list", "array", "Array(3)", true},
+                                         {"many", "array", "Array(150)", true},
+                                         {"run", "function", function, false}};
+    EXPECT_EQ(root.entries, first);
+
+    ObjectNode level;
+    loader.describeResult({"list"}, [&](ObjectNode node) { level = std::move(node); });
+    ASSERT_EQ(level.entries.size(), 3u);
+    EXPECT_EQ(level.entries[2], (ObjectEntry{"2", "object", "Object {1}", true}));
+    loader.describeResult({"list", "2"}, [&](ObjectNode node) { level = std::move(node); });
+    EXPECT_EQ(level.entries, (std::vector<ObjectEntry>{{"deep", "boolean", "true", false}}));
+    loader.describeResult({"many"}, [&](ObjectNode node) { level = std::move(node); });
+    EXPECT_EQ(level.entries.size(), static_cast<std::size_t>(kResultMembers));
+    EXPECT_TRUE(level.truncated);
+    loader.describeResult({"nothing", "here"}, [&](ObjectNode node) { level = std::move(node); });
+    EXPECT_TRUE(level.entries.empty());
+
+    std::string json;
+    loader.resultJson({"list"}, [&](std::string text) { json = std::move(text); });
+    EXPECT_EQ(json, "[\n  1,\n  \"two\",\n  {\n    \"deep\": true\n  }\n]");
+    // A plain value offers no tree.
+    output.objects.clear();
+    ASSERT_EQ(loader.evaluate("make().name", engine), Evaluation::Result);
+    EXPECT_TRUE(output.objects.empty());
+}
+
+const char* const kMaker =
+    "function make() {\n"
+    "  var many = [];\n  for (var i = 0; i < 150; i++) many.push(i);\n"
+    "  return {name: 'box', list: [1, 'two', {deep: true}], many: many, run: function (x) {\n    return x;\n  }};\n"
+    "}";
+
+}  // namespace
+
+TEST_F(CodeLoaderTest, NativeObjectResultsOpenLevelByLevel) {
+    addProject("p", {{"m", kMaker}});
+    ASSERT_TRUE(loader.load(kNativeEngine));
+    expectAResultTree(output, loader, kNativeEngine);
+}
+
+TEST_F(ChakraLoaderTest, ChakraObjectResultsOpenLevelByLevel) {
+    addProject("p", {{"m", kMaker}});
+    ASSERT_TRUE(loader.load(kChakraEngine));
+    expectAResultTree(output, loader, kChakraEngine);
 }
