@@ -281,6 +281,67 @@ void EngineCommands::compareEngines() {
     });
 }
 
+void EngineCommands::formatAndLocate(const ErrorSpot& spot) {
+    ProjectStore& store = window_.store();
+    int position = 0;
+    for (int p = 1; p <= store.pageCount() && position == 0; ++p)
+        if (store.page(p)->name() == spot.page)
+            position = p;
+    if (position == 0 || running_ || transforming_) {
+        if (position == 0)
+            window_.output().messageLine("模块已不在：" + spot.page);
+        return;
+    }
+    const std::string project = store.projectOfPage(position);
+    const std::string module = store.moduleOfPage(position);
+    const engine::EngineKind engine = chosenEngine();
+    window_.output().messageLine("格式化并定位：" + spot.page + " 格式化后的副本载入 " + engine::selectorName(engine) +
+                                 " (模块本身不变)");
+    auto copy = std::make_shared<engine::ProjectCopy>(store, project, module);
+    transforming_ = true;
+    tools_->post([this, copy, module, engine, text = store.page(position)->getText()] {
+        transform::TransformResult formatted = transform::runTransform(text, transform::Mode::Format);
+        QMetaObject::invokeMethod(
+            this,
+            [this, copy, module, engine, formatted = std::move(formatted)] {
+                transforming_ = false;
+                if (!formatted.ok) {
+                    window_.output().messageLine(std::string(transform::kTransformFailed) + "：" + formatted.error);
+                    return;
+                }
+                if (running_)
+                    return;
+                copy->setModuleText(module, formatted.text);
+                started(engine, QStringLiteral("定位中"));
+                loader_.clearListing();
+                loadedIn(engine::kNativeEngine).reset();
+                loadedIn(engine::kChakraEngine).reset();
+                thread_->post([this, copy, engine] {
+                    engine::LocatedFailure located = engine::loadAndLocate(copy->store(), native_, chakra_, engine);
+                    QMetaObject::invokeMethod(
+                        this,
+                        [this, located = std::move(located)] {
+                            finished();
+                            if (!located.failed) {
+                                window_.output().messageLine("格式化后的副本载入成功：错误未再出现");
+                                return;
+                            }
+                            for (const std::string& line : located.lines)
+                                if (line.rfind("错误", 0) == 0 || line.rfind("发生错误", 0) == 0)
+                                    window_.output().messageLine("(格式化后) " + line);
+                            for (ErrorSpot spot : located.spots) {
+                                spot.page.clear();  // the copy is no page to open
+                                window_.output().errorSpot(spot);
+                            }
+                            window_.output().chooseTab(0);
+                        },
+                        Qt::QueuedConnection);
+                });
+            },
+            Qt::QueuedConnection);
+    });
+}
+
 void EngineCommands::runInBrowser() {
     // The page is written even when no browser can be started; the user is told where it
     // lies, so it can be opened by hand.

@@ -48,6 +48,10 @@ public:
     // The function box in both engines side by side: the project loaded into each, the
     // expression evaluated in each, both answers in the transcript and what differs marked.
     void compareEngines();
+    // "格式化并定位": the module of a load's error is formatted, a copy of the project with it
+    // loaded into the chosen engine, and the error shown where it lies in the formatted code.
+    // The module itself is not changed.
+    void formatAndLocate(const ErrorSpot& spot);
     // What each engine holds and whether it is current, for the status line.
     QString engineStatus();
     void runInBrowser();

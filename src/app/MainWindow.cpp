@@ -98,6 +98,7 @@ MainWindow::MainWindow(config::IniFile ini, QWidget* parent)
     };
     // An error's place in the output opens its module there.
     output_->onSpotClicked = [this](const ErrorSpot& spot) { openSpot(spot); };
+    output_->onFormatAndLocate = [this](const ErrorSpot& spot) { engines_->formatAndLocate(spot); };
     for (QTextEdit* box : {outputBox_, consoleBox_})
         connect(static_cast<QTextBrowser*>(box), &QTextBrowser::anchorClicked, this,
                 [this](const QUrl& url) { output_->openSpot(url.toString()); });

@@ -203,6 +203,13 @@ void QtOutput::errorSpot(const ErrorSpot& spot) {
         link.setAnchorHref(QString::number(spots_.size() - 1));
         // The column as editors count it, from 1; Ctrl+G takes the same "line:column".
         cursor.insertText(QStringLiteral("%1 %2:%3").arg(q(spot.page)).arg(spot.line).arg(spot.column + 1), link);
+        // A load's error can be placed again in a formatted copy of the module: minified
+        // code gets a line per statement.
+        if (!spot.evaluation && onFormatAndLocate) {
+            appendRun(cursor, QStringLiteral("  "), QColor(0, 255, 0), false);
+            link.setAnchorHref(QStringLiteral("format:%1").arg(spots_.size() - 1));
+            cursor.insertText(QStringLiteral("格式化并定位"), link);
+        }
     }
     if (spot.excerpt.empty()) {
         scrollToEnd(box);
@@ -248,6 +255,13 @@ void QtOutput::objectResult(const std::string& expression, const ObjectNode& roo
 void QtOutput::openSpot(const QString& href) {
     if (href == QLatin1String("object")) {
         tabs_->setCurrentIndex(2);
+        return;
+    }
+    if (href.startsWith(QLatin1String("format:"))) {
+        bool ok = false;
+        const int index = href.mid(7).toInt(&ok);
+        if (ok && index >= 0 && index < static_cast<int>(spots_.size()) && onFormatAndLocate)
+            onFormatAndLocate(spots_[static_cast<std::size_t>(index)]);
         return;
     }
     bool ok = false;

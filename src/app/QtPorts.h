@@ -65,6 +65,8 @@ public:
     // The link of a spot was clicked; the href is the spot's number.
     void openSpot(const QString& href);
     std::function<void(const ErrorSpot&)> onSpotClicked;
+    // "格式化并定位" after a load's error place was clicked.
+    std::function<void(const ErrorSpot&)> onFormatAndLocate;
     // The spots shown, in order (the links' targets).
     const std::vector<ErrorSpot>& spots() const { return spots_; }
 

@@ -222,6 +222,23 @@ private slots:
         QVERIFY(selected.startColumn > 199 * 1024);
     }
 
+    // "格式化并定位": the native engine gives a one-line module's error no column; a formatted
+    // copy loaded in the same engine puts it on its own line, and the module stays as it was.
+    void aFormattedCopyLocatesTheErrorOfOneLineCode() {
+        const std::string code = "var a=1,b=2;var c=b.missing.deep;var d=4;";
+        addProject("fmt", {{"min", code}});
+        chooseEngine(0);
+        QTest::mouseClick(child<QToolButton>("按钮_加载"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(output().contains(QStringLiteral("格式化并定位")) && idle(), 20000);
+        const std::vector<ErrorSpot>& spots = window->output().spots();
+        emit static_cast<QTextBrowser*>(child<QTextEdit>("编辑框_计算"))
+            ->anchorClicked(QUrl(QStringLiteral("format:%1").arg(spots.size() - 1)));
+        QTRY_VERIFY_WITH_TIMEOUT(output().contains(QStringLiteral("(格式化后) 错误位置：3行")) && idle(), 30000);
+        QVERIFY2(output().contains(QStringLiteral("var c = b.missing.deep;\n^")), qPrintable(output()));
+        QCOMPARE(window->currentPage()->getText(), code);
+        shot("format-and-locate");
+    }
+
     // Ctrl+G takes "line:column"; the find window opens over the editor and Esc closes it.
     void goToAPlaceAndTheFindWindowOverTheEditor() {
         addProject("nav", {{"m", "var a = 1;\nvar bee = 2;\n"}});

@@ -123,6 +123,29 @@ ProjectCopy::ProjectCopy(ProjectStore& from, const std::string& project, const s
         store_.showPage(current);
 }
 
+void ProjectCopy::setModuleText(const std::string& module, const std::string& text) {
+    if (Page* page = store_.page(store_.findPage(store_.currentProject(), module)))
+        page->setText(text);
+}
+
+LocatedFailure loadAndLocate(ProjectStore& copy, JScript& native, ChakraCore& chakra, EngineKind engine) {
+    LocatedFailure located;
+    {
+        RecordingOutput lines;
+        CodeLoader loader(copy, lines, native, chakra);
+        loader.setListing(false);
+        located.failed = !loader.load(engine);
+        for (const RecordingOutput::Line& line : lines.lines)
+            if (line.kind == RecordingOutput::Kind::Message)
+                located.lines.push_back(line.text);
+        located.spots = lines.spots;
+    }
+    // The loader that filled them is gone (and with it what ChakraCore's console wrote to).
+    native.Reset();
+    chakra.Reset();
+    return located;
+}
+
 std::vector<std::string> comparisonLines(const BothAnswers& answers) {
     std::vector<std::string> lines;
     for (EngineKind engine : {kNativeEngine, kChakraEngine}) {

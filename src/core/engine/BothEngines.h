@@ -47,11 +47,23 @@ public:
     ProjectCopy(const ProjectCopy&) = delete;
     ProjectCopy& operator=(const ProjectCopy&) = delete;
     ProjectStore& store() { return store_; }
+    // Replaces a module's code in the copy (the original is not touched).
+    void setModuleText(const std::string& module, const std::string& text);
 
 private:
     ScriptedDialogs dialogs_;
     ProjectStore store_;
 };
+
+// A load of a project copy (usually with the failing module formatted, so a one-line module's
+// error gets a line of its own): the message lines the load wrote and where its error lies.
+// The engine is left empty.
+struct LocatedFailure {
+    bool failed = false;
+    std::vector<std::string> lines;  // the load's message lines ("错误描述：…", "错误位置：…", …)
+    std::vector<ErrorSpot> spots;    // where the error lies in the copy
+};
+LocatedFailure loadAndLocate(ProjectStore& copy, JScript& native, ChakraCore& chakra, EngineKind engine);
 
 // The lines that show the two answers and their difference, for the transcript and the
 // command line: "[MSScriptControl] 42", "[ChakraCore] 42", then "两个引擎结果相同" or

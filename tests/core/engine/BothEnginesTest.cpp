@@ -1,6 +1,8 @@
 // One expression in both engines: the answers and what differs between them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "core/engine/BothEngines.h"
 #include "support/LoaderFixture.h"
 
@@ -63,6 +65,29 @@ TEST(BothEngines, TheDifferenceOfTwoAnswers) {
     EXPECT_EQ(differenceOf(failed, failed), "");
     EXPECT_EQ(differenceOf(failed, failedOtherwise), "错误不同");
     EXPECT_EQ(differenceOf(notLoaded, failed), "结果类型不同");
+}
+
+}  // namespace
+
+namespace {
+
+// A one-line module fails on its only line; its formatted copy, loaded in the same engine,
+// puts the error on a line of its own, and the original is left as it was.
+TEST_F(BothEnginesTest, AFormattedCopyLocatesAnErrorOfOneLineCode) {
+    addProject("p", {{"ok", "var fine = 1;"}, {"min", "var a=1,b=2;var c=b.missing.deep;var d=4;"}});
+    for (EngineKind engine : {kNativeEngine, kChakraEngine}) {
+        ProjectCopy copy(store, "p", "min");
+        copy.setModuleText("min", "var a = 1,\n    b = 2;\nvar c = b.missing.deep;\nvar d = 4;");
+        const LocatedFailure located = loadAndLocate(copy.store(), native, chakra, engine);
+        EXPECT_TRUE(located.failed);
+        ASSERT_EQ(located.spots.size(), 1u);
+        EXPECT_EQ(located.spots[0].page, "p_min.js");
+        EXPECT_EQ(located.spots[0].line, 3);
+        EXPECT_EQ(located.spots[0].excerpt, "var c = b.missing.deep;");
+        EXPECT_NE(std::find(located.lines.begin(), located.lines.end(), "错误代码：var c = b.missing.deep;"),
+                  located.lines.end());
+    }
+    EXPECT_EQ(store.page(store.findPage("p", "min"))->getText(), "var a=1,b=2;var c=b.missing.deep;var d=4;");
 }
 
 }  // namespace
