@@ -58,7 +58,7 @@ add_custom_command(OUTPUT ${qb_engine_data_outputs}
 add_custom_target(qb_engine_data DEPENDS ${qb_engine_data_outputs})
 set(QUILLBOX_ENGINE_DATA_DIR ${qb_js_dir} CACHE INTERNAL "generated engine data")
 set(qb_gate_inputs ${qb_js_dir}/syntax-data.js ${QUILLBOX_NODE_MODULES}/acorn/dist/acorn.js
-  ${qb_js_src}/syntax-gate.js)
+  ${qb_js_src}/syntax-gate.js ${qb_js_src}/symbol-index.js)
 add_custom_command(OUTPUT ${qb_js_dir}/syntax-gate.js
   COMMAND ${CMAKE_COMMAND} -DOUTPUT=${qb_js_dir}/syntax-gate.js "-DINPUTS=${qb_gate_inputs}" -P ${qb_js_src}/concat.cmake
   DEPENDS ${qb_gate_inputs} ${qb_js_src}/concat.cmake VERBATIM)

@@ -182,7 +182,9 @@
         var stack = String(new Error().stack || '').split('\n');
         for (var i = 0; i < stack.length; i++) {
             var m = /@(.*):(\d+):\d+$/.exec(stack[i]) || /\((.*):(\d+):\d+\)$/.exec(stack[i]);
-            if (!m || m[1] == '[native code]' || (envSource && m[1] == envSource))
+            // The module runs under its own name, or its page's ("project_name.js").
+            if (!m || m[1] == '[native code]' ||
+                (envSource && (m[1] == envSource || m[1].slice(-envSource.length - 4) == '_' + envSource + '.js')))
                 continue;
             return m[1] + ':' + m[2];
         }

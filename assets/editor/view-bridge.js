@@ -190,3 +190,54 @@
         host.ready(navigator.userAgent);
     });
 })();
+
+// Completion that stays out of the way: nothing is offered inside comments and strings, and
+// Enter in a popup that opened by itself (live completion) is a line break; only a popup
+// the user asked for (Ctrl+Space) takes Enter to insert its choice.
+(function () {
+    "use strict";
+    var Autocomplete = ace.require("ace/autocomplete").Autocomplete;
+    var langTools = ace.require("ace/ext/language_tools");
+    if (!Autocomplete || !langTools)
+        return;
+    var insertChoice = Autocomplete.prototype.commands.Return;
+    function enter(ed) {
+        if (ed.completer && ed.completer.autoShown) {
+            ed.completer.detach();
+            ed.insert("\n");
+            return true;
+        }
+        return insertChoice(ed);
+    }
+    // Completers made from now on bind their keys from the prototype; one the page made
+    // already has its keys bound and takes the new Enter too.
+    Autocomplete.prototype.commands.Return = enter;
+    if (editor.completer && editor.completer.keyboardHandler)
+        editor.completer.keyboardHandler.bindKeys({ "Return": enter });
+    function inCommentOrString(ed, pos) {
+        var token = ed.session.getTokenAt(pos.row, pos.column);
+        return !!token && /comment|string|regex/.test(token.type);
+    }
+    function quiet(completer) {
+        if (!completer || completer.__quiet || typeof completer.getCompletions !== "function")
+            return completer;
+        var getCompletions = completer.getCompletions;
+        completer.getCompletions = function (ed, session, pos, prefix, callback) {
+            if (inCommentOrString(ed, pos))
+                return callback(null, []);
+            return getCompletions.apply(this, arguments);
+        };
+        completer.__quiet = true;
+        return completer;
+    }
+    function quietAll() {
+        (editor.completers || []).forEach(quiet);
+    }
+    quietAll();
+    // The list is set again when an option changes; its members are made quiet each time.
+    editor.on("changeSession", quietAll);
+    editor.commands.on("beforeExec", quietAll);
+    window.quillboxCompletion = { inCommentOrString: function (row, column) {
+        return inCommentOrString(editor, { row: row, column: column });
+    } };
+})();

@@ -10,8 +10,10 @@
 
 #include "app/CodeCommands.h"
 #include "app/ConvertCommand.h"
+#include "app/ConsoleInput.h"
 #include "app/EngineCommands.h"
 #include "app/MainWindow.h"
+#include "app/Navigation.h"
 #include "app/QtPorts.h"
 #include "core/convert/ConvertInStore.h"
 #include "core/net/Addresses.h"
@@ -118,16 +120,22 @@ void CommandBindings::bindButtons() {
     onClick("按钮_pro_movedownMod", [&w] { w.store().moveModuleDown(); });
     onClick("按钮_导出Js", [&w] { exportCommand(w); });
     onClick("按钮_加载", [this] { engines_.load(); });
-    onClick("按钮_运行_系统", [this] { engines_.evaluate(); });
+    onClick("按钮_运行_系统", [&w] { w.console().evaluate(); });
     onClick("按钮_运行_浏览器", [this] { engines_.runInBrowser(); });
-    onClick("按钮_E2JS", [&w] { callWrapperCommand(w); });
+    onClick("按钮_双引擎对比", [this] { engines_.compareEngines(); });
+    // The call is run in the engine the E program will use before its code is copied.
+    onClick("按钮_E2JS", [this, &w] {
+        const int style = w.menuState().callStyle == config::kCallStyleNone ? config::kCallStyleObject
+                                                                           : w.menuState().callStyle;
+        engines_.checkCallThenCopy(style, [&w] { callWrapperCommand(w); });
+    });
     onClick("按钮_LongStr2E", [&w] { constantCommand(w); });
     onClick("按钮_压缩", [this] { engines_.transform(transform::Mode::Compress); });
     onClick("按钮_格式化代码", [this] { engines_.transform(transform::Mode::Format); });
     onClick("按钮_跳转", [&w] { w.goToLineCommand(); });
     onClick("按钮_查找_替换", [&w] { w.openFindReplace(); });
     onClick("按钮_清除", [&w] { w.output().clear(); });
-    connect(w.functionBox(), &QLineEdit::returnPressed, this, [this] { engines_.evaluate(); });
+    connect(w.functionBox(), &QLineEdit::returnPressed, this, [&w] { w.console().evaluate(); });
     auto* save = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_S), &w);
     connect(save, &QShortcut::activated, this, [&w] { exportCommand(w); });
 }
@@ -142,6 +150,11 @@ void CommandBindings::bindHotKeys() {
     bind(QKeySequence(Qt::CTRL | Qt::Key_F), [&w] { w.openFindReplace(); });
     bind(QKeySequence(Qt::CTRL | Qt::Key_H), [&w] { w.openFindReplace(); });
     bind(QKeySequence(Qt::CTRL | Qt::Key_G), [&w] { w.goToLineCommand(); });
+    // F5 loads, and evaluates what the function box holds (Ctrl+Enter there does the same).
+    bind(QKeySequence(Qt::Key_F5), [&w] { w.console().f5(); });
+    // F12 goes to the definition of the name at the cursor, Ctrl+T searches the symbols.
+    bind(QKeySequence(Qt::Key_F12), [&w] { w.navigation().definitionAtCursor(); });
+    bind(QKeySequence(Qt::CTRL | Qt::Key_T), [&w] { w.navigation().searchSymbols(); });
 }
 
 QAction* CommandBindings::action(const QString& text) const {

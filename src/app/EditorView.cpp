@@ -271,9 +271,17 @@ void EditorView::run(const QString& script) {
     web_->page()->runJavaScript(script);
 }
 
+void EditorView::setFontSize(int pixels) {
+    fontSize_ = pixels;
+    if (ready_)
+        run(QStringLiteral("editor.setFontSize(%1);").arg(pixels));
+}
+
 void EditorView::pageLoaded() {
     // A page just loaded holds no sessions, whatever the last one held.
     ready_ = true;
+    if (fontSize_ > 0)
+        run(QStringLiteral("editor.setFontSize(%1);").arg(fontSize_));
     displayed_ = nullptr;
     confirmed_ = nullptr;
     for (auto& [doc, session] : sessions_) {

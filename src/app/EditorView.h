@@ -60,6 +60,9 @@ public:
     const document::Document* shownDocument() const { return confirmed_; }
     // Modules that have a session in the page.
     int sessionCount() const;
+    // The editor's font size in pixels, at once and after the page loads again.
+    void setFontSize(int pixels);
+    int fontSize() const { return fontSize_; }
 
 signals:
     // Once per page load, with the page's user agent (the browser check).
@@ -87,6 +90,7 @@ private:
     void sendSelection(Session& s);
     void run(const QString& script);
     Session* byId(int id);
+    int fontSize_ = 0;  // 0: the page's own
     void pageLoaded();
     void pageDied();
 

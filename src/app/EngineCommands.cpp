@@ -11,6 +11,7 @@
 #include "app/QtPorts.h"
 #include "app/StopWatch.h"
 #include "core/config/Settings.h"
+#include "core/engine/BothEngines.h"
 #include "core/engine/TestPage.h"
 #include "core/platform/Shell.h"
 #include "core/transform/Transform.h"
@@ -55,6 +56,8 @@ EngineCommands::~EngineCommands() {
 void EngineCommands::stop() {
     if (!running_)
         return;
+    if (comparing_)
+        stopFor(engine::kNativeEngine)();
     stopFor(runningEngine_)();
 }
 
@@ -83,7 +86,7 @@ void EngineCommands::finished() {
 
 // While a script runs, the commands that need the engine wait, and the stop shows.
 void EngineCommands::showRunning(bool running) {
-    for (const char* name : {"按钮_加载", "按钮_运行_系统"})
+    for (const char* name : {"按钮_加载", "按钮_运行_系统", "按钮_双引擎对比"})
         if (auto* button = window_.findChild<QAbstractButton*>(QString::fromUtf8(name)))
             button->setEnabled(!running);
     window_.stopButton()->setVisible(running);
@@ -115,18 +118,80 @@ std::function<void()> EngineCommands::stopFor(engine::EngineKind engine) {
     return [this] { chakra_.stop(); };
 }
 
-void EngineCommands::load() {
+void EngineCommands::load(std::function<void(bool)> then) { loadInto(chosenEngine(), std::move(then)); }
+
+void EngineCommands::loadInto(engine::EngineKind engine, std::function<void(bool)> then) {
     if (running_)
         return;
-    const engine::EngineKind engine = chosenEngine();
+    ProjectStore& store = window_.store();
+    // What goes in is the project's code as it is now; the stamp says so once it is in.
+    engine::LoadStamp stamp = engine::stampOf(store, store.currentProject());
     started(engine, QStringLiteral("加载中"));
-    const bool begun = loader_.load(engine, [this](bool) {
+    loadedIn(engine).reset();
+    const bool begun = loader_.load(engine, [this, engine, stamp = std::move(stamp), then](bool ok) {
+        if (ok)
+            loadedIn(engine) = stamp;
         finished();
         showCurrentListing();
         window_.tree()->viewport()->update();
+        if (then)
+            then(ok);
     });
     if (!begun)
         finished();
+}
+
+void EngineCommands::checkCallThenCopy(int callStyle, std::function<void()> copy) {
+    const std::string expression = window_.functionBox()->text().toStdString();
+    if (expression.empty() || !window_.store().currentPage()) {
+        copy();  // the copy says what is missing
+        return;
+    }
+    if (running_)
+        return;
+    const engine::EngineKind engine = callStyle == config::kCallStyleChakraCore ? engine::kChakraEngine
+                                                                               : engine::kNativeEngine;
+    const std::string name = engine::selectorName(engine);
+    window_.output().echo(expression);
+    window_.output().noteLine("复制易代码前检查：E 程序将以 " + name + " 执行此调用");
+    auto refused = [this, name, copy] {
+        const MessageAnswer answer = window_.dialogs().messageBox(
+            "此调用在 " + name + " 中未能执行,E 程序调用时会同样失败。\n仍要复制易代码吗？", "易代码检查",
+            MessageIcon::Warning, MessageButtons::YesNo);
+        if (answer == MessageAnswer::Yes)
+            copy();
+    };
+    loadInto(engine, [this, engine, expression, copy, refused](bool ok) {
+        if (!ok) {
+            refused();
+            return;
+        }
+        started(engine, QStringLiteral("检查中"));
+        loader_.evaluate(expression, engine, [this, copy, refused](engine::Evaluation outcome) {
+            finished();
+            if (outcome == engine::Evaluation::Result)
+                copy();
+            else
+                refused();
+        });
+    });
+}
+
+void EngineCommands::loadThenEvaluate() {
+    if (running_ || !window_.store().currentPage())
+        return;
+    load([this](bool ok) {
+        if (ok && !window_.functionBox()->text().isEmpty())
+            evaluateNow(chosenEngine());
+    });
+}
+
+QString EngineCommands::engineStatus() {
+    ProjectStore& store = window_.store();
+    QStringList parts;
+    for (engine::EngineKind engine : {engine::kNativeEngine, engine::kChakraEngine})
+        parts << QString::fromStdString(engine::engineStatus(engine, loadedIn(engine), store));
+    return parts.join(QStringLiteral("   "));
 }
 
 // The listing of the module in the editor is opened; the others open when the user asks,
@@ -144,12 +209,147 @@ void EngineCommands::showCurrentListing() {
 }
 
 void EngineCommands::evaluate() {
+    if (window_.functionBox()->text().isEmpty() || running_ || !window_.store().currentPage())
+        return;
+    const engine::EngineKind engine = chosenEngine();
+    ProjectStore& store = window_.store();
+    const engine::Staleness staleness =
+        engine::staleness(loadedIn(engine), engine::stampOf(store, store.currentProject()));
+    if (staleness == engine::Staleness::Current) {
+        evaluateNow(engine);
+        return;
+    }
+    // The engine would answer from code the user no longer sees: the project goes in first.
+    window_.output().noteLine(engine::reloadNote(staleness, engine));
+    load([this, engine](bool ok) {
+        if (ok)
+            evaluateNow(engine);
+    });
+}
+
+void EngineCommands::evaluateNow(engine::EngineKind engine) {
     const std::string expression = window_.functionBox()->text().toStdString();
     if (expression.empty() || running_ || !window_.store().currentPage())
         return;
-    const engine::EngineKind engine = chosenEngine();
     started(engine, QStringLiteral("执行中"));
-    loader_.evaluate(expression, engine, [this](engine::Evaluation) { finished(); });
+    loader_.evaluate(expression, engine, [this, engine](engine::Evaluation outcome) {
+        // A stopped evaluation leaves the engine made anew, empty.
+        if (outcome == engine::Evaluation::Stopped)
+            loadedIn(engine).reset();
+        finished();
+    });
+}
+
+void EngineCommands::compareEngines() {
+    const std::string expression = window_.functionBox()->text().toStdString();
+    ProjectStore& store = window_.store();
+    const int position = store.currentPagePosition();
+    if (expression.empty() || running_ || position == 0)
+        return;
+    window_.output().echo(expression);
+    window_.output().noteLine("两个引擎对比：项目分别加载到 MSScriptControl 与 ChakraCore 后执行");
+    window_.output().chooseTab(1);
+    started(engine::kChakraEngine, QStringLiteral("对比中"));
+    // Either engine may be the one running: the stop ends both.
+    watch_ = std::make_unique<StopWatch>([this] {
+        stopFor(engine::kNativeEngine)();
+        stopFor(engine::kChakraEngine)();
+    });
+    comparing_ = true;
+    auto copy = std::make_shared<engine::ProjectCopy>(store, store.projectOfPage(position), store.moduleOfPage(position));
+    // The engines are loaded by the comparison's own loaders: the tree's listing and what
+    // the engines were known to hold are gone with what they held.
+    loader_.clearListing();
+    loadedIn(engine::kNativeEngine).reset();
+    loadedIn(engine::kChakraEngine).reset();
+    // Each engine answers on its own thread, the native engine first, then ChakraCore.
+    threadOf(engine::kNativeEngine).post([this, copy, expression] {
+        auto answers = std::make_shared<engine::BothAnswers>();
+        answers->native = engine::answerIn(engine::kNativeEngine, copy->store(), native_, chakra_, expression);
+        threadOf(engine::kChakraEngine).post([this, copy, expression, answers] {
+        answers->chakra = engine::answerIn(engine::kChakraEngine, copy->store(), native_, chakra_, expression);
+        answers->difference = engine::differenceOf(answers->native, answers->chakra);
+        QMetaObject::invokeMethod(
+            this,
+            [this, answers] {
+                const std::vector<std::string> lines = engine::comparisonLines(*answers);
+                for (std::size_t i = 0; i < lines.size(); ++i) {
+                    const bool differs = !answers->difference.empty();
+                    if (i + 1 == lines.size() && differs)
+                        window_.output().evaluationError(lines[i]);
+                    else if (i + 1 == lines.size())
+                        window_.output().noteLine(lines[i]);
+                    else
+                        window_.output().consoleLine("", lines[i]);
+                }
+                window_.output().chooseTab(1);
+                comparing_ = false;
+                finished();
+            },
+            Qt::QueuedConnection);
+        });
+    });
+}
+
+void EngineCommands::formatAndLocate(const ErrorSpot& spot) {
+    ProjectStore& store = window_.store();
+    int position = 0;
+    for (int p = 1; p <= store.pageCount() && position == 0; ++p)
+        if (store.page(p)->name() == spot.page)
+            position = p;
+    if (position == 0 || running_ || transforming_) {
+        if (position == 0)
+            window_.output().messageLine("模块已不在：" + spot.page);
+        return;
+    }
+    const std::string project = store.projectOfPage(position);
+    const std::string module = store.moduleOfPage(position);
+    const engine::EngineKind engine = chosenEngine();
+    window_.output().messageLine("格式化并定位：" + spot.page + " 格式化后的副本载入 " + engine::selectorName(engine) +
+                                 " (模块本身不变)");
+    auto copy = std::make_shared<engine::ProjectCopy>(store, project, module);
+    transforming_ = true;
+    tools_->post([this, copy, module, engine, text = store.page(position)->getText()] {
+        transform::TransformResult formatted = transform::runTransform(text, transform::Mode::Format);
+        QMetaObject::invokeMethod(
+            this,
+            [this, copy, module, engine, formatted = std::move(formatted)] {
+                transforming_ = false;
+                if (!formatted.ok) {
+                    window_.output().messageLine(std::string(transform::kTransformFailed) + "：" + formatted.error);
+                    return;
+                }
+                if (running_)
+                    return;
+                copy->setModuleText(module, formatted.text);
+                started(engine, QStringLiteral("定位中"));
+                loader_.clearListing();
+                loadedIn(engine::kNativeEngine).reset();
+                loadedIn(engine::kChakraEngine).reset();
+                threadOf(engine).post([this, copy, engine] {
+                    engine::LocatedFailure located = engine::loadAndLocate(copy->store(), native_, chakra_, engine);
+                    QMetaObject::invokeMethod(
+                        this,
+                        [this, located = std::move(located)] {
+                            finished();
+                            if (!located.failed) {
+                                window_.output().messageLine("格式化后的副本载入成功：错误未再出现");
+                                return;
+                            }
+                            for (const std::string& line : located.lines)
+                                if (line.rfind("错误", 0) == 0 || line.rfind("发生错误", 0) == 0)
+                                    window_.output().messageLine("(格式化后) " + line);
+                            for (ErrorSpot spot : located.spots) {
+                                spot.page.clear();  // the copy is no page to open
+                                window_.output().errorSpot(spot);
+                            }
+                            window_.output().chooseTab(0);
+                        },
+                        Qt::QueuedConnection);
+                });
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void EngineCommands::runInBrowser() {

@@ -9,10 +9,12 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "core/engine/CodeLoader.h"
 #include "core/engine/EngineThread.h"
+#include "core/engine/LoadState.h"
 #include "core/transform/Transform.h"
 
 namespace quillbox::app {
@@ -30,8 +32,28 @@ public:
 
     engine::CodeLoader& loader() { return loader_; }
 
-    void load();
+    // Loads the current project into the chosen engine; `then` gets whether it loaded.
+    void load(std::function<void(bool)> then = {});
+    // Before E code is copied: the call it wraps (the function box) is run in the engine the
+    // E program will use (call styles 1000 and 1001: the native engine; 1002: ChakraCore). A
+    // failure is shown and the user asked whether to copy all the same; `copy` runs when the
+    // call worked or the user says so.
+    void checkCallThenCopy(int callStyle, std::function<void()> copy);
+    // Evaluates the function box. When the chosen engine does not hold the current project
+    // as it is now (edited since, another project, never loaded), it is loaded first and the
+    // transcript says so: an evaluation never runs silently against old code.
     void evaluate();
+    // Ctrl+Enter and F5: loads, then evaluates what the function box holds, if anything.
+    void loadThenEvaluate();
+    // The function box in both engines side by side: the project loaded into each, the
+    // expression evaluated in each, both answers in the transcript and what differs marked.
+    void compareEngines();
+    // "格式化并定位": the module of a load's error is formatted, a copy of the project with it
+    // loaded into the chosen engine, and the error shown where it lies in the formatted code.
+    // The module itself is not changed.
+    void formatAndLocate(const ErrorSpot& spot);
+    // What each engine holds and whether it is current, for the status line.
+    QString engineStatus();
     void runInBrowser();
     void showMemberValue();
     // Compress or format the page in the editor. The library runs on a thread of its own, so
@@ -48,6 +70,8 @@ public:
     bool running() const { return running_; }
 
 private:
+    void loadInto(engine::EngineKind engine, std::function<void(bool)> then);
+    void evaluateNow(engine::EngineKind engine);
     std::function<void()> stopFor(engine::EngineKind engine);
     engine::EngineKind chosenEngine() const;
     engine::EngineThread& threadOf(engine::EngineKind engine);
@@ -69,12 +93,19 @@ private:
     // The program's own tools (compress, format): never the user's engines.
     std::unique_ptr<engine::EngineThread> tools_;
     bool transforming_ = false;
+    bool comparing_ = false;
     bool running_ = false;
     engine::EngineKind runningEngine_ = engine::EngineKind::Native;
     QString what_;
     QElapsedTimer elapsed_;
     QTimer tick_;
     std::unique_ptr<StopWatch> watch_;
+    // What each engine holds since its last load (native, ChakraCore); none after a failed
+    // or stopped load or a stopped evaluation, which leave it empty.
+    std::optional<engine::LoadStamp> loaded_[2];
+    std::optional<engine::LoadStamp>& loadedIn(engine::EngineKind engine) {
+        return loaded_[engine == engine::EngineKind::Native ? 0 : 1];
+    }
 };
 
 }  // namespace quillbox::app

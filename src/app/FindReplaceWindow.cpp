@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QKeyEvent>
 
 #include "core/editor/FindReplace.h"
 #include "core/platform/Page.h"
@@ -75,7 +76,23 @@ void FindReplaceWindow::optionClicked(QCheckBox* clicked) {
         box->setChecked(box == clicked);
 }
 
-void FindReplaceWindow::open() {
+// Esc closes the window, wherever the focus is in it (the boxes pass the key on).
+void FindReplaceWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        hide();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void FindReplaceWindow::open(const QRect& over) {
+    // The first time the window goes to the top right corner of the area it serves (the
+    // editor); where the user moves it afterwards, it stays.
+    if (!over.isNull() && !placed_) {
+        adjustSize();
+        move(over.right() - width() - 24, over.top() + 8);
+        placed_ = true;
+    }
     show();
     raise();
     activateWindow();

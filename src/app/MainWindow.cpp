@@ -1,5 +1,7 @@
 #include "app/MainWindow.h"
 
+#include <cstdlib>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCheckBox>
@@ -16,7 +18,9 @@
 #include <QScreen>
 #include <QSplitter>
 #include <QTabWidget>
+#include <QTextBrowser>
 #include <QTextEdit>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -24,10 +28,13 @@
 #include "app/AboutWindow.h"
 #include "app/BrowserControls.h"
 #include "app/CommandBindings.h"
+#include "app/ConsoleInput.h"
 #include "app/Controls.h"
 #include "app/EditorView.h"
 #include "core/document/Document.h"
 #include "app/EngineCommands.h"
+#include "app/Navigation.h"
+#include "app/ResultTreeView.h"
 #include "app/FindReplaceWindow.h"
 #include "app/FlowLayout.h"
 #include "app/OnlineCommands.h"
@@ -36,6 +43,7 @@
 #include "app/WindowFrame.h"
 #include "core/editor/FindReplace.h"
 #include "core/project/ProjectSource.h"
+#include "core/session/SessionFile.h"
 
 // Resources of a static library are registered by hand (outside any namespace).
 static void initialiseResources() { Q_INIT_RESOURCE(resources); }
@@ -84,8 +92,25 @@ MainWindow::MainWindow(config::IniFile ini, QWidget* parent)
     store_->onPageShown = [this](int) { followShownPage(); };
     clipboard_ = std::make_unique<QtClipboard>();
     engines_ = std::make_unique<EngineCommands>(*this);
+    console_ = new ConsoleInput(*this, *engines_, session::historyPathBeside(session::defaultSessionPath()));
     commands_ = new CommandBindings(*this, *engines_);
     browser_ = new BrowserControls(browserBox_, outputTabs_, accessTable_, *store_, engines_->loader(), *clipboard_);
+    navigation_ = new Navigation(*this);
+    resultView_ = new ResultTreeView(*this, resultTree_);
+    output_->onObjectResult = [this](const std::string& expression, const ObjectNode& root) {
+        resultView_->show(expression, root);
+    };
+    // An error's place in the output opens its module there.
+    output_->onSpotClicked = [this](const ErrorSpot& spot) { openSpot(spot); };
+    output_->onFormatAndLocate = [this](const ErrorSpot& spot) { engines_->formatAndLocate(spot); };
+    for (QTextEdit* box : {outputBox_, consoleBox_})
+        connect(static_cast<QTextBrowser*>(box), &QTextBrowser::anchorClicked, this,
+                [this](const QUrl& url) { output_->openSpot(url.toString()); });
+    // The status line follows the engines and the edits.
+    auto* statusTimer = new QTimer(this);
+    statusTimer->setInterval(500);
+    connect(statusTimer, &QTimer::timeout, this, [this] { showEngineStatus(); });
+    statusTimer->start();
     ownShell_->openFailedLater = [this](const std::string& target) { engines_->openFailed(target); };
     online_ = new OnlineCommands(*this);
     online_->installMenus();
@@ -101,6 +126,8 @@ MainWindow::MainWindow(config::IniFile ini, QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
+    delete navigation_;
+    navigation_ = nullptr;
     // The pages go before the widgets that show them, and the tree's view after the tree.
     engines_.reset();
     store_.reset();
@@ -248,10 +275,13 @@ QWidget* MainWindow::buildFunctionPane(QWidget* parent) {
     auto* row1 = new QHBoxLayout;
     functionBox_ = named(new QLineEdit(functionFrame), "编辑框_函数");
     functionBox_->setFont(outputFont());
-    functionBox_->setPlaceholderText(QStringLiteral("函数调用或表达式"));
+    functionBox_->setPlaceholderText(QStringLiteral("函数调用或表达式  (Enter 执行 · Ctrl+Enter/F5 加载后执行 · ↑↓ 历史 · Ctrl+L 清空)"));
     functionBox_->setMinimumWidth(160);
     row1->addWidget(functionBox_, 1);
     row1->addWidget(pictureButton(functionFrame, "按钮_加载", QStringLiteral("▶")));
+    auto* both = pictureButton(functionFrame, "按钮_双引擎对比", QStringLiteral("⇄"));
+    both->setToolTip(QStringLiteral("两个引擎对比执行 (Ctrl+Shift+Enter)"));
+    row1->addWidget(both);
     runState_ = named(new QLabel(functionFrame), "标签_运行状态");
     runState_->hide();
     row1->addWidget(runState_);
@@ -292,8 +322,13 @@ QWidget* MainWindow::buildOutputPane(QWidget* parent) {
     auto* outputLayout = new QVBoxLayout(outputFrame);
     outputLayout->setContentsMargins(2, 2, 4, 5);
     outputTabs_ = named(new QTabWidget(outputFrame), "高级选择夹_输出标签");
-    outputBox_ = named(new QTextEdit(outputTabs_), "编辑框_计算");
-    consoleBox_ = named(new QTextEdit(outputTabs_), "编辑框_计算1");
+    // Browsers, for the links of errors' places; they open nothing themselves.
+    auto* outputBrowser = named(new QTextBrowser(outputTabs_), "编辑框_计算");
+    auto* consoleBrowser = named(new QTextBrowser(outputTabs_), "编辑框_计算1");
+    for (QTextBrowser* browser : {outputBrowser, consoleBrowser})
+        browser->setOpenLinks(false);
+    outputBox_ = outputBrowser;
+    consoleBox_ = consoleBrowser;
     for (QTextEdit* box : {outputBox_, consoleBox_}) {
         box->setReadOnly(true);
         box->setFont(outputFont());
@@ -303,8 +338,16 @@ QWidget* MainWindow::buildOutputPane(QWidget* parent) {
     outputTabs_->addTab(consoleBox_, QStringLiteral("输出"));
     accessTable_ = named(new QTableWidget(outputTabs_), "表格_访问记录");
     outputTabs_->addTab(accessTable_, QStringLiteral("访问记录"));
+    // The last result that has members, opened level by level.
+    resultTree_ = named(new QTreeWidget(outputTabs_), "树型框_结果");
+    resultTree_->setStyleSheet(QStringLiteral("background: #101010;"));
+    outputTabs_->addTab(resultTree_, QStringLiteral("对象"));
     outputTabs_->setCornerWidget(pictureButton(outputTabs_, "按钮_清除", QStringLiteral("✖")));
     outputLayout->addWidget(outputTabs_);
+    // Which engine holds which project, and whether that is what the editor shows.
+    engineStatus_ = named(new QLabel(outputFrame), "标签_引擎状态");
+    engineStatus_->setStyleSheet(QStringLiteral("color: #9a9a9a;"));
+    outputLayout->addWidget(engineStatus_);
     return outputFrame;
 }
 
@@ -316,6 +359,14 @@ void MainWindow::setTooltips() {
         {"按钮_最小化", "最小化"},           {"按钮_清除", "清空输出栏信息"},
     };
     for (const auto& [name, tip] : tips)
+        if (auto* w = findChild<QWidget*>(QString::fromUtf8(name)))
+            w->setToolTip(QString::fromUtf8(tip));
+    // The keys beside the buttons that do the same.
+    const std::pair<const char*, const char*> keyTips[] = {
+        {"按钮_加载", "加载代码 (F5; Ctrl+Enter 加载后执行)"},
+        {"按钮_运行_系统", "执行函数框中的表达式 (Enter; 代码改动后先重新加载)"},
+    };
+    for (const auto& [name, tip] : keyTips)
         if (auto* w = findChild<QWidget*>(QString::fromUtf8(name)))
             w->setToolTip(QString::fromUtf8(tip));
     frame_->updateMaximiseButton();
@@ -355,7 +406,38 @@ void MainWindow::exitSave() {
     config::exitSave(ini_, menu_, {size.width(), size.height()});
 }
 
-void MainWindow::fontSizeCommand() { config::setFontSize(ini_, *dialogs_); }
+void MainWindow::showEngineStatus() {
+    if (engines_)
+        engineStatus_->setText(engines_->engineStatus());
+}
+
+void MainWindow::openSpot(const ErrorSpot& spot) {
+    ProjectStore& store = *store_;
+    for (int position = 1; position <= store.pageCount(); ++position) {
+        Page* page = store.page(position);
+        if (page->name() != spot.page)
+            continue;
+        store.showPage(position);
+        page->gotoLine(spot.line);
+        // The character at the column selected: the start is counted from 1, the end is the
+        // editor's own column, past the character.
+        page->select(spot.line, spot.column + 1, spot.line, spot.column + 1);
+        if (editorView_)
+            editorView_->setFocus();
+        return;
+    }
+    output_->noteLine("模块已不在：" + spot.page);
+}
+
+void MainWindow::fontSizeCommand() {
+    const std::string before = config::read(ini_, config::keys::codeFontSize);
+    config::setFontSize(ini_, *dialogs_);
+    const std::string after = config::read(ini_, config::keys::codeFontSize);
+    // The size is the editor's at once, not only after a restart.
+    if (after != before)
+        if (const int size = std::atoi(after.c_str()); size >= 14 && size <= 24 && editorView_)
+            editorView_->setFontSize(size);
+}
 
 bool MainWindow::requestClose() {
     if (!menu_.rememberCode) {
@@ -478,7 +560,9 @@ void MainWindow::deleteSelectedModules() {
         store_->deleteModule();
 }
 
-void MainWindow::openFindReplace() { findReplace_->open(); }
+void MainWindow::openFindReplace() {
+    findReplace_->open(QRect(editorArea_->mapToGlobal(QPoint(0, 0)), editorArea_->size()));
+}
 
 void MainWindow::goToLineCommand() {
     editor::goToLine(currentPage(), *dialogs_);

@@ -14,6 +14,7 @@
 #include "core/config/Settings.h"
 #include "core/platform/Clipboard.h"
 #include "core/platform/Dialogs.h"
+#include "core/platform/Output.h"
 #include "core/project/ProjectStore.h"
 
 class QAction;
@@ -44,6 +45,9 @@ namespace quillbox::app {
 
 class BrowserControls;
 class CommandBindings;
+class ConsoleInput;
+class Navigation;
+class ResultTreeView;
 class EditorView;
 class EngineCommands;
 class FindReplaceWindow;
@@ -113,6 +117,13 @@ public:
     void followShownPage();
     // "删除模块": the modules selected in the tree, together when there are several.
     void deleteSelectedModules();
+    // Opens the module of an error's place with the column selected.
+    void openSpot(const ErrorSpot& spot);
+    ConsoleInput& console() { return *console_; }
+    Navigation& navigation() { return *navigation_; }
+    ResultTreeView& resultView() { return *resultView_; }
+    QLabel* engineStatus() const { return engineStatus_; }
+    void showEngineStatus();
     void openFindReplace();
     void goToLineCommand();
     void fontSizeCommand();
@@ -182,6 +193,10 @@ private:
     std::unique_ptr<ProjectTreeView> treeView_;
     std::unique_ptr<EngineCommands> engines_;
     CommandBindings* commands_ = nullptr;
+    ConsoleInput* console_ = nullptr;
+    Navigation* navigation_ = nullptr;
+    ResultTreeView* resultView_ = nullptr;
+    QTreeWidget* resultTree_ = nullptr;
     WindowFrame* frame_ = nullptr;
 
     QLabel* title_ = nullptr;
@@ -198,6 +213,7 @@ private:
     QTableWidget* accessTable_ = nullptr;
     BrowserControls* browser_ = nullptr;
     QLabel* runState_ = nullptr;
+    QLabel* engineStatus_ = nullptr;
     QAbstractButton* stopButton_ = nullptr;
     QTabWidget* outputTabs_ = nullptr;
     QTextEdit* outputBox_ = nullptr;

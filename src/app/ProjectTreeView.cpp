@@ -162,6 +162,8 @@ void ProjectTreeView::markSelectedModule(NodeId node) {
     }
 }
 
+NodeId ProjectTreeView::nodeOf(const QTreeWidgetItem* item) { return item ? item->data(0, kNodeRole).toInt() : kNoNode; }
+
 void ProjectTreeView::selectionChanged() {
     if (syncing_)
         return;

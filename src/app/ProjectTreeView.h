@@ -21,6 +21,8 @@ public:
     ProjectTreeView(QTreeWidget* view, ProjectStore& store);
 
     QTreeWidgetItem* itemOf(NodeId node) const;
+    // The node of an item (kNoNode for none).
+    static NodeId nodeOf(const QTreeWidgetItem* item);
     // Makes the node's children if they are still to be made, and opens it.
     void open(NodeId node);
 

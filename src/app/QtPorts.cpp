@@ -15,7 +15,9 @@
 #include <QScrollBar>
 #include <QStandardPaths>
 #include <QTabWidget>
+#include <QTextBlock>
 #include <QTextCursor>
+#include <QFontMetricsF>
 #include <QTextEdit>
 #include <QUrl>
 #include <cstring>
@@ -117,8 +119,9 @@ void appendRun(QTextCursor& cursor, const QString& text, const QColor& colour, b
 QTextCursor startLine(QTextEdit* box, const QColor& markerColour) {
     QTextCursor cursor(box->document());
     cursor.movePosition(QTextCursor::End);
+    // A new line starts at the margin, whatever the line before it was indented by.
     if (!box->document()->isEmpty())
-        cursor.insertBlock();
+        cursor.insertBlock(QTextBlockFormat());
     appendRun(cursor, QStringLiteral(">>"), markerColour, true);
     return cursor;
 }
@@ -162,9 +165,114 @@ void QtOutput::consoleHeading(const std::string& text) {
     appendRun(cursor, q(text), QColor(255, 255, 255), true);
 }
 
-void QtOutput::chooseTab(int tab) { tabs_->setCurrentIndex(tab == 0 ? 0 : 1); }
+void QtOutput::echo(const std::string& expression) {
+    QTextCursor cursor = startLine(consoleBox_, kMarker);
+    appendRun(cursor, QStringLiteral("› "), QColor(150, 150, 150), true);
+    appendRun(cursor, q(expression), QColor(220, 220, 220), false);
+    scrollToEnd(consoleBox_);
+}
 
-int QtOutput::currentTab() const { return tabs_->currentIndex(); }
+void QtOutput::evaluationError(const std::string& text) {
+    const QColor red(255, 0, 0);
+    QTextCursor cursor = startLine(consoleBox_, red);
+    appendRun(cursor, q(text), red, false);
+    scrollToEnd(consoleBox_);
+}
+
+void QtOutput::noteLine(const std::string& text) {
+    QTextCursor cursor = startLine(consoleBox_, kMarker);
+    appendRun(cursor, q(text), QColor(150, 150, 150), false, true);
+    scrollToEnd(consoleBox_);
+}
+
+void QtOutput::clearTranscript() { consoleBox_->clear(); }
+
+// The module's place as a link, then the line (or the part of it around the column) in a
+// fixed-pitch font with a caret under the column, indented by the width of what precedes it.
+void QtOutput::errorSpot(const ErrorSpot& spot) {
+    QTextEdit* box = spot.evaluation ? consoleBox_ : outputBox_;
+    spots_.push_back(spot);
+    if (!spot.page.empty()) {
+        QTextCursor cursor = startLine(box, kMarker);
+        appendRun(cursor, QStringLiteral("位置："), QColor(0, 255, 0), false);
+        QTextCharFormat link;
+        link.setFont(outputFont());
+        link.setForeground(QColor(90, 170, 255));
+        link.setFontUnderline(true);
+        link.setAnchor(true);
+        link.setAnchorHref(QString::number(spots_.size() - 1));
+        // The column as editors count it, from 1; Ctrl+G takes the same "line:column".
+        cursor.insertText(QStringLiteral("%1 %2:%3").arg(q(spot.page)).arg(spot.line).arg(spot.column + 1), link);
+        // A load's error can be placed again in a formatted copy of the module: minified
+        // code gets a line per statement.
+        if (!spot.evaluation && onFormatAndLocate) {
+            appendRun(cursor, QStringLiteral("  "), QColor(0, 255, 0), false);
+            link.setAnchorHref(QStringLiteral("format:%1").arg(spots_.size() - 1));
+            cursor.insertText(QStringLiteral("格式化并定位"), link);
+        }
+    }
+    if (spot.excerpt.empty()) {
+        scrollToEnd(box);
+        return;
+    }
+    QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    QTextCharFormat code;
+    code.setFont(fixed);
+    code.setForeground(QColor(230, 230, 230));
+    QTextCursor cursor(box->document());
+    cursor.movePosition(QTextCursor::End);
+    QTextBlockFormat block;
+    block.setLeftMargin(16);
+    // One line each, never wrapped: the caret stands under its column.
+    block.setNonBreakableLines(true);
+    cursor.insertBlock(block);
+    const QString excerpt = q(spot.excerpt);
+    cursor.insertText(excerpt, code);
+    QTextBlockFormat under = block;
+    under.setTextIndent(QFontMetricsF(fixed).horizontalAdvance(excerpt.left(spot.caret)));
+    cursor.insertBlock(under);
+    QTextCharFormat caret = code;
+    caret.setForeground(QColor(255, 0, 0));
+    caret.setFontWeight(QFont::Bold);
+    cursor.insertText(QStringLiteral("^"), caret);
+    scrollToEnd(box);
+}
+
+void QtOutput::objectResult(const std::string& expression, const ObjectNode& root) {
+    QTextCursor cursor = startLine(consoleBox_, kMarker);
+    QTextCharFormat link;
+    link.setFont(outputFont());
+    link.setForeground(QColor(90, 170, 255));
+    link.setFontUnderline(true);
+    link.setAnchor(true);
+    link.setAnchorHref(QStringLiteral("object"));
+    cursor.insertText(QStringLiteral("▸ %1  (在「对象」中展开)").arg(q(root.preview)), link);
+    scrollToEnd(consoleBox_);
+    if (onObjectResult)
+        onObjectResult(expression, root);
+}
+
+void QtOutput::openSpot(const QString& href) {
+    if (href == QLatin1String("object")) {
+        tabs_->setCurrentIndex(2);
+        return;
+    }
+    if (href.startsWith(QLatin1String("format:"))) {
+        bool ok = false;
+        const int index = href.mid(7).toInt(&ok);
+        if (ok && index >= 0 && index < static_cast<int>(spots_.size()) && onFormatAndLocate)
+            onFormatAndLocate(spots_[static_cast<std::size_t>(index)]);
+        return;
+    }
+    bool ok = false;
+    const int index = href.toInt(&ok);
+    if (ok && index >= 0 && index < static_cast<int>(spots_.size()) && onSpotClicked)
+        onSpotClicked(spots_[static_cast<std::size_t>(index)]);
+}
+
+void QtOutput::chooseTab(int tab) { tabs_->setCurrentIndex(tab == 0 ? 0 : tab == 2 ? 2 : 1); }
+
+int QtOutput::currentTab() const { return tabs_->currentIndex() == 0 ? 0 : 1; }
 
 void QtOutput::clear() { (currentTab() == 0 ? outputBox_ : consoleBox_)->clear(); }
 

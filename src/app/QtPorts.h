@@ -5,6 +5,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "core/platform/Clipboard.h"
 #include "core/platform/Dialogs.h"
@@ -35,7 +36,10 @@ private:
 QString qtNameFilter(const std::string& windowsFilter);
 
 // Message lines go to the output box (tab "运行"), console lines to the console box (tab
-// "输出"), in the colours and weights the workbench has always used.
+// "输出"), in the colours and weights the workbench has always used. The console box is also
+// the transcript of the evaluations: each expression (echo), what it logged, its result or
+// its error (red), in the order they happened. An error's spot shows the line around the
+// column with a caret under it, and a module's place as a link (onSpotClicked).
 class QtOutput : public Output {
 public:
     QtOutput(QTabWidget* tabs, QTextEdit* outputBox, QTextEdit* consoleBox)
@@ -46,13 +50,31 @@ public:
     void chooseTab(int tab) override;
     int currentTab() const override;
     void clear() override;
+    void echo(const std::string& expression) override;
+    void evaluationError(const std::string& text) override;
+    void errorSpot(const ErrorSpot& spot) override;
+    // A link in the transcript to the result's tree (tab "对象"), which onObjectResult fills.
+    void objectResult(const std::string& expression, const ObjectNode& root) override;
+    std::function<void(const std::string&, const ObjectNode&)> onObjectResult;
     // The heading written at start into the console box.
     void consoleHeading(const std::string& text);
+    // A line of the program's own in the transcript (e.g. that it loads before evaluating).
+    void noteLine(const std::string& text);
+    // Empties the transcript (Ctrl+L in the function box).
+    void clearTranscript();
+    // The link of a spot was clicked; the href is the spot's number.
+    void openSpot(const QString& href);
+    std::function<void(const ErrorSpot&)> onSpotClicked;
+    // "格式化并定位" after a load's error place was clicked.
+    std::function<void(const ErrorSpot&)> onFormatAndLocate;
+    // The spots shown, in order (the links' targets).
+    const std::vector<ErrorSpot>& spots() const { return spots_; }
 
 private:
     QTabWidget* tabs_;
     QTextEdit* outputBox_;
     QTextEdit* consoleBox_;
+    std::vector<ErrorSpot> spots_;
 };
 
 // The font of the output boxes: "微软雅黑" where it exists, else a CJK font of the system.

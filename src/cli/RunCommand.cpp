@@ -6,6 +6,7 @@
 #include "cli/Command.h"
 #include "cli/CommandSupport.h"
 #include "core/engine/BrowserEnvironment.h"
+#include "core/engine/BothEngines.h"
 #include "core/engine/CodeLoader.h"
 #include "core/engine/MemoryLimit.h"
 #include "core/platform/FileIO.h"
@@ -15,10 +16,26 @@ namespace {
 
 constexpr const char* kName = "run";
 
+// Each expression in both engines, the project loaded into each first; the comparison's
+// lines after each. 0 when every answer agrees (without expressions: both loads), else 1.
+int runInBoth(ProjectStore& store, engine::JScript& native, engine::ChakraCore& chakra,
+              const std::vector<std::string>& expressions, Output& output) {
+    bool same = true;
+    const std::vector<std::string> none{""};
+    for (const std::string& expression : expressions.empty() ? none : expressions) {
+        const engine::BothAnswers answers = engine::evaluateInBoth(store, native, chakra, expression, &output);
+        for (const std::string& line : engine::comparisonLines(answers))
+            output.messageLine(line);
+        same = same && answers.difference.empty();
+    }
+    return same ? kOk : kFailed;
+}
+
 int runRun(const std::vector<std::string>& args) {
     std::vector<std::string> operands;
     std::vector<std::string> expressions;
     engine::EngineKind engineIndex = engine::kChakraEngine;
+    bool both = false;
     double timeout = 0;
     std::size_t memoryLimit = engine::kDefaultMemoryLimit;
     bool browser = false;
@@ -31,8 +48,10 @@ int runRun(const std::vector<std::string>& args) {
             profilePath = option == "--profile" ? value : profilePath;
             return kOk;
         }
-        if (option == "--engine")
-            return parseEngineOption(kName, value, engineIndex);
+        if (option == "--engine") {
+            both = value == "both";
+            return both ? kOk : parseEngineOption(kName, value, engineIndex);
+        }
         if (option == "-e") {
             if (value.empty())
                 return usage(kName, "-e needs an expression: an empty one evaluates nothing");
@@ -66,7 +85,7 @@ int runRun(const std::vector<std::string>& args) {
         return status;
     if (const int status = requireOneFile(kName, operands); status != kOk)
         return status;
-    if (const int status = requireEngine(kName, engineIndex); status != kOk)
+    if (const int status = requireEngine(kName, both ? engine::kChakraEngine : engineIndex); status != kOk)
         return status;
     if ((profileGiven || logAccess) && !browser)
         return usage(kName, std::string(profileGiven ? "--profile" : "--log-access") + " needs --browser");
@@ -100,6 +119,8 @@ int runRun(const std::vector<std::string>& args) {
         chakra.setTimeLimit(limit);
         native.ControlObject()->setTimeLimit(limit);
     }
+    if (both)
+        return runInBoth(project.store(), native, chakra, expressions, output);
     engine::CodeLoader loader(project.store(), output, native, chakra);
     loader.setListing(false);  // nobody sees it here
     std::vector<engine::AccessRow> accessLog;
@@ -135,7 +156,7 @@ int runRun(const std::vector<std::string>& args) {
 const CommandRegistration registration({
     kName,
     "load a project into an engine and evaluate expressions",
-    "Usage: quillbox-cli run FILE [--engine native|chakra] [-e EXPR]... [--timeout SECONDS]\n"
+    "Usage: quillbox-cli run FILE [--engine native|chakra|both] [-e EXPR]... [--timeout SECONDS]\n"
     "                        [--memory MIB] [--browser [--profile FILE] [--log-access]]\n"
     "\n"
     "Loads FILE as the load command does, then evaluates each EXPR in order as the evaluate\n"
@@ -143,6 +164,9 @@ const CommandRegistration registration({
     "project of one module named after the file.\n"
     "\n"
     "  --engine native|chakra  the engine (default chakra); native speaks old JavaScript only\n"
+    "  --engine both           each EXPR in both engines (the project loaded into each), then\n"
+    "                          \"[MSScriptControl] ...\", \"[ChakraCore] ...\" and whether they\n"
+    "                          differ (value, kind of answer, error); exit 1 when they do\n"
     "  -e EXPR                 an expression to evaluate; may be repeated\n"
     "  --timeout SECONDS       stop each engine call of the load or of an evaluation after\n"
     "                          this long; a stopped script writes the line \"执行已停止\"\n"

@@ -63,9 +63,9 @@ private slots:
         auto* table = child<QTableWidget>("表格_访问记录");
         QTRY_VERIFY_WITH_TIMEOUT(table->rowCount() == 3, 60000);
         const auto& rows = window->browserControls()->rows();
-        QCOMPARE(rows[0], (engine::AccessRow{"navigator", "userAgent", rows[0].value, 1, "sign:1"}));
-        QCOMPARE(rows[1], (engine::AccessRow{"navigator", "languagez", "undefined", 1, "sign:2"}));
-        QCOMPARE(rows[2], (engine::AccessRow{"window", "chrome", "undefined", 1, "sign:2"}));
+        QCOMPARE(rows[0], (engine::AccessRow{"navigator", "userAgent", rows[0].value, 1, "site_sign.js:1"}));
+        QCOMPARE(rows[1], (engine::AccessRow{"navigator", "languagez", "undefined", 1, "site_sign.js:2"}));
+        QCOMPARE(rows[2], (engine::AccessRow{"window", "chrome", "undefined", 1, "site_sign.js:2"}));
         QCOMPARE(table->item(2, 1)->text(), QStringLiteral("chrome"));
         auto* tabs = child<QTabWidget>("高级选择夹_输出标签");
         QCOMPARE(tabs->tabText(tabs->indexOf(table)), QStringLiteral("访问记录(缺2)"));

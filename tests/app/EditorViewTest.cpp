@@ -111,6 +111,42 @@ private slots:
         QCOMPARE(doc->selectionRange(), (SelectionRange{1, 3, 1, 2}));
     }
 
+    // Completion stays out of comments and strings, and Enter after typing is a line break
+    // even where a completion popup opened by itself: "//END" and Enter never becomes
+    // "//encodeURI". A new font size reaches the page at once.
+    void completionNeverTakesEnterUnasked() {
+        Document* doc = make("");
+        show(doc);
+        const struct {
+            QString typed;
+            std::string text;
+        } cases[] = {
+            {QStringLiteral("//END"), "//END\n"},
+            {QStringLiteral("var s = 'enc"), "var s = 'enc\n'"},  // Ace closes the quote
+            {QStringLiteral("enc"), "enc\n"},
+        };
+        for (const auto& c : cases) {
+            doc->setText("");
+            QTRY_COMPARE(shownText(*view), QString());
+            type(c.typed);
+            QTest::qWait(300);  // the live popup's delay
+            QWidget* target = view->webView()->focusProxy();
+            QTest::keyClick(target, Qt::Key_Return);
+            QTRY_COMPARE(QString::fromStdString(doc->getText()), QString::fromStdString(c.text));
+        }
+        // A popup the user asked for (Ctrl+Space) takes Enter to insert its choice.
+        doc->setText("");
+        QTRY_COMPARE(shownText(*view), QString());
+        type(QStringLiteral("encodeURIC"));
+        QWidget* target = view->webView()->focusProxy();
+        QTest::keyClick(target, Qt::Key_Space, Qt::ControlModifier);
+        QTest::qWait(300);
+        QTest::keyClick(target, Qt::Key_Return);
+        QTRY_COMPARE(QString::fromStdString(doc->getText()), QStringLiteral("encodeURIComponent"));
+        view->setFontSize(21);
+        QTRY_COMPARE(pageValue(*view, QStringLiteral("editor.getFontSize()")).toInt(), 21);
+    }
+
     // Every operation answers at once, whether or not the page has the module yet.
     void operationsAnswerWithoutThePage() {
         Document* never = make("var a = 1;\nfunction f() { return a; }");

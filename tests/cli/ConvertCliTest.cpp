@@ -41,7 +41,8 @@ TEST(ConvertCommand, WritesCodeTheNativeEngineRunsAndLeavesTheFileAlone) {
     EXPECT_EQ(readFile(file), source);
     const std::string converted = readFile(out);
     EXPECT_EQ(converted.rfind("// ==== 旧引擎补丁 ====\r\n// ---- es5-shim 4.6.7: uses .map\r\n", 0), 0u) << converted.substr(0, 200);
-    EXPECT_TRUE(contains(converted, "// ==== modern ====\r\nvar greet = function greet(who) {"));
+    // Not named after its variable: JScript would declare the name in the enclosing scope.
+    EXPECT_TRUE(contains(converted, "// ==== modern ====\r\nvar greet = function (who) {"));
     EXPECT_TRUE(contains(converted, "\"default\": [1, 2].map(function (x) {"));
     EXPECT_TRUE(contains(r.out, "converted modern: arrow functions ×2, let and const ×1, template strings ×1\n")) << r.out;
     EXPECT_TRUE(contains(r.out, "shim es5-shim 4.6.7: uses .map\n"));

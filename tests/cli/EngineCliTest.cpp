@@ -333,3 +333,20 @@ TEST(RunCommand, TheSyntaxGateRefusesWhatEachRealEngineLacksWithItsPlace) {
     EXPECT_EQ(evaluated.out, ">>old_old.js：加载成功\n>>[old] 加载成功\n>>[结果] no flat\n>>[结果] 6,2,4\n"
                              ">>错误位置：1行4字符处\n>>错误描述：：SyntaxError: 空值合并 ?? 需要 ES2020, ChakraCore 1.11 不支持\n");
 }
+
+// Both engines side by side: each answer, then whether they differ; exit 1 when they do.
+TEST(RunCommand, BothEnginesShowTheirAnswersAndExitOneWhenTheyDiffer) {
+    REQUIRE_CHAKRA();
+    const std::string file = script("both.js", "function twice(x) { return x * 2; }\n");
+    const auto same = runProcess(kCli, {"run", file, "--engine", "both", "-e", "twice(21)"});
+    EXPECT_EQ(same.status, 0) << same.out << same.err;
+    EXPECT_NE(same.out.find(">>[MSScriptControl] 42\n>>[ChakraCore] 42\n>>两个引擎结果相同\n"), std::string::npos)
+        << same.out;
+    const auto differ = runProcess(kCli, {"run", file, "--engine", "both", "-e", "twice(1)", "-e", "typeof [].map"});
+    EXPECT_EQ(differ.status, 1) << differ.out << differ.err;
+    EXPECT_NE(differ.out.find(">>[MSScriptControl] undefined\n>>[ChakraCore] function\n>>两个引擎结果不同：值不同\n"),
+              std::string::npos)
+        << differ.out;
+    const auto usage = runProcess(kCli, {"run", file, "--engine", "all"});
+    EXPECT_EQ(usage.status, 2);
+}

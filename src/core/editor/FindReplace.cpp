@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <optional>
 
 #include "core/platform/Dialogs.h"
 
@@ -31,6 +32,24 @@ long lineNumber(const std::string& text) {
 }
 
 }  // namespace
+
+std::optional<LinePlace> linePlace(const std::string& answer) {
+    LinePlace place;
+    place.line = lineNumber(answer);
+    const std::size_t ascii = answer.find(':');
+    const std::size_t wide = answer.find("：");
+    const std::size_t colon = std::min(ascii, wide);
+    if (colon != std::string::npos) {
+        const std::size_t after = colon == ascii ? colon + 1 : colon + std::string("：").size();
+        const std::string rest = answer.substr(after);
+        if (rest.find_first_not_of(" \t") == std::string::npos || lineNumber(rest) < 1)
+            return std::nullopt;
+        place.column = lineNumber(rest);
+    }
+    if (place.line < 1)
+        return std::nullopt;
+    return place;
+}
 
 void clickSearchOption(FindReplaceForm& form, SearchOption option) {
     bool* boxes[] = {&form.wholeWord, &form.caseSensitive, &form.regExp};
@@ -72,13 +91,20 @@ void goToLine(Page* page, Dialogs& dialogs) {
         const auto answer = dialogs.inputBox("请输入跳转行数", proposed);
         if (!answer || answer->find_first_not_of(" \t") == std::string::npos)
             return;
-        const long line = lineNumber(*answer);
-        if (line < 1) {
+        const std::optional<LinePlace> place = linePlace(*answer);
+        if (!place) {
             dialogs.messageBox("请输入正确的行数", "", MessageIcon::Warning, MessageButtons::Ok);
             continue;
         }
-        page->gotoLine(static_cast<int>(line));
-        page->select(static_cast<int>(line), 0, static_cast<int>(line), 999999);
+        const int line = static_cast<int>(place->line);
+        page->gotoLine(line);
+        if (place->column > 0) {
+            // The character at the column, which the editor clips to the line's end.
+            const int column = static_cast<int>(place->column);
+            page->select(line, column, line, column);
+        } else {
+            page->select(line, 0, line, 999999);
+        }
         return;
     }
 }

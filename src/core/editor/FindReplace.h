@@ -2,6 +2,7 @@
 // The find/replace tool window "查找/替换" and the go-to-line command, over the current
 // editor page. The desktop program shows the window and hands its controls' state here;
 // a null page (no module open) makes every command do nothing.
+#include <optional>
 #include <string>
 
 #include "core/platform/Page.h"
@@ -38,9 +39,18 @@ std::string replaceOneInPage(Page* page, const FindReplaceForm& form);
 // "替换失败" when nothing matched ("" without a page).
 std::string replaceAllInPage(Page* page, const FindReplaceForm& form);
 
+// Where go to line goes: "L" or "L:C" (also with "："), both counted from 1.
+struct LinePlace {
+    long line = 0;
+    long column = 0;  // 0: none given
+};
+// Nothing for a line below 1, or a column that is given but not a number from 1.
+std::optional<LinePlace> linePlace(const std::string& answer);
+
 // Go to line: asks "请输入跳转行数" with the number of the last line proposed, asks again
-// after "请输入正确的行数" while the answer is below 1, then selects the whole line. A
-// cancelled or empty answer ends the command.
+// after "请输入正确的行数" while the answer is below 1, then selects the whole line. An
+// answer "L:C" puts the cursor on the character at column C of line L (the error places the
+// output shows read so) and selects it. A cancelled or empty answer ends the command.
 void goToLine(Page* page, Dialogs& dialogs);
 
 }  // namespace quillbox::editor

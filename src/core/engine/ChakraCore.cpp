@@ -195,14 +195,14 @@ std::string ChakraCore::resultText(void* result) {
     return toText(*js, string);
 }
 
-bool ChakraCore::AddCode(const std::string& script, const std::string& sourceName) {
+bool ChakraCore::AddCode(const std::string& script, const std::string& url) {
     const Api* js = api();
     if (!js || !context_)
         return false;
     makeCurrent();
     return runGuarded([&] {
         JsValueRef result = nullptr;
-        JsErrorCode code = js->JsRun(makeStringUtf16(*js, script), 0, makeStringUtf16(*js, sourceName),
+        JsErrorCode code = js->JsRun(makeStringUtf16(*js, script), 0, makeStringUtf16(*js, url),
                                      JsParseScriptAttributeNone, &result);
         if (code == JsErrorScriptTerminated || code == JsErrorInDisabledState)
             lastCallStopped_ = true;
@@ -212,14 +212,14 @@ bool ChakraCore::AddCode(const std::string& script, const std::string& sourceNam
     });
 }
 
-std::string ChakraCore::Eval(const std::string& script) {
+std::string ChakraCore::Eval(const std::string& script, const std::string& url, bool keep) {
     const Api* js = api();
     if (!js || !context_)
         return {};
     makeCurrent();
     return runGuarded([&]() -> std::string {
         JsValueRef result = nullptr;
-        JsErrorCode code = js->JsRun(makeStringUtf16(*js, script), 0, makeStringUtf16(*js, kScriptName),
+        JsErrorCode code = js->JsRun(makeStringUtf16(*js, script), 0, makeStringUtf16(*js, url),
                                      JsParseScriptAttributeNone, &result);
         if (code == JsErrorScriptTerminated || code == JsErrorInDisabledState) {
             lastCallStopped_ = true;
@@ -231,6 +231,9 @@ std::string ChakraCore::Eval(const std::string& script) {
         }
         if (hasException(*js))
             return {};
+        if (keep && result)
+            if (JsValueRef host = getProperty(*js, global_, "QUILLBOX"); host && typeName(*js, host) == "object")
+                setProperty(*js, host, "last", result);
         return resultText(result);
     });
 }

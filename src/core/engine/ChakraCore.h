@@ -61,8 +61,6 @@ struct ChakraException {
 
 class ChakraCore {
 public:
-    // The source name scripts run under unless they are given one.
-    static constexpr const char* kScriptName = "Zorvan";
     // (type name, text) for each argument of console.log or console.warn.
     using ConsoleCallback = std::function<void(const std::string& type, const std::string& text)>;
 
@@ -74,14 +72,17 @@ public:
     // Creates the runtime, its context and the host objects. A runtime made before is
     // disposed first.
     void New();
+    // The name scripts run under unless given one; an exception tells the name of the
+    // script it came from (ChakraException::url).
+    static constexpr const char* kScriptUrl = "Zorvan";
+    static constexpr const char* kScriptName = kScriptUrl;
     // Runs the script; true when no exception is pending afterwards.
-    // `sourceName` names the script in stack traces ("name:line"); the default is the
-    // name every other script of the program runs under.
-    bool AddCode(const std::string& script, const std::string& sourceName = kScriptName);
+    bool AddCode(const std::string& script, const std::string& url = kScriptUrl);
     // Calls the global function with the texts as string arguments; "" on exception.
     std::string Call(const std::string& name, const std::vector<std::string>& arguments);
     // The completion value of the script as text; "" on exception.
-    std::string Eval(const std::string& script);
+    // With `keep`, the value itself stays as QUILLBOX.last (when QUILLBOX exists).
+    std::string Eval(const std::string& script, const std::string& url = kScriptUrl, bool keep = false);
     // Reads and clears the pending exception; an empty record when none is pending.
     ChakraException TakeException();
     // Disposes the runtime; true when that succeeded (or there was none).

@@ -7,6 +7,7 @@
 #include "core/editor/MemoryPage.h"
 #include "core/engine/BrowserEnvironment.h"
 #include "core/engine/ConditionalCompilation.h"
+#include "core/engine/ResultTree.h"
 #include "core/engine/SupportScripts.h"
 #include "core/json/JsonDocument.h"
 #include "core/text/Text.h"
@@ -22,12 +23,6 @@ std::vector<std::string> stringArray(const JsonDocument& doc, std::string_view p
     for (std::size_t i = 0; i < n; ++i)
         out.push_back(doc.at(path, i).text());
     return out;
-}
-
-// Selects line L from its start to column `end` (the editor clips what lies past the end).
-void markLine(Page& page, int line, int end) {
-    page.gotoLine(line);
-    page.select(line, 1, line, end);
 }
 
 int lineLength(Page& page, int line) { return static_cast<int>(text::utf8ToUtf16(page.getLine(line)).size()); }
@@ -103,6 +98,22 @@ void PostedOutput::chooseTab(int tab) {
 
 void PostedOutput::clear() {
     toWindow_([this] { target_.clear(); });
+}
+
+void PostedOutput::echo(const std::string& expression) {
+    toWindow_([this, expression] { target_.echo(expression); });
+}
+
+void PostedOutput::evaluationError(const std::string& text) {
+    toWindow_([this, text] { target_.evaluationError(text); });
+}
+
+void PostedOutput::objectResult(const std::string& expression, const ObjectNode& root) {
+    toWindow_([this, expression, root] { target_.objectResult(expression, root); });
+}
+
+void PostedOutput::errorSpot(const ErrorSpot& spot) {
+    toWindow_([this, spot] { target_.errorSpot(spot); });
 }
 
 namespace {
@@ -478,15 +489,28 @@ void CodeLoader::relayLog() {
 }
 
 // Marks the failing line of the module's page and shows that page.
-void CodeLoader::showFailure(const ModuleCode& code, int line) {
+void CodeLoader::showFailure(const ModuleCode& code, int line, int column) {
     if (line == 0)
         out_.messageLine(code.name + kLoadFailedSuffix);
     MemoryPage page(code.name, code.text);
-    markOnWindow(code, line, line == 0 ? lineLength(page, line) : 999999, true);
+    const int length = lineLength(page, line);
+    // A long line (minified code) is not selected whole: the cursor goes to the column.
+    if (line > 0 && length > kExcerptWidth) {
+        markOnWindow(code, line, column + 1, column + 1, true);
+        return;
+    }
+    markOnWindow(code, line, 1, line == 0 ? length : 999999, true);
 }
 
-void CodeLoader::markOnWindow(const ModuleCode& code, int line, int end, bool show) {
-    toWindow_([this, code, line, end, show] {
+namespace {
+// The page name a module's code runs under in the native engine (see ScriptControl::AddCode):
+// marked, so no name of the engine's own is taken for a module's. No colon: the engine's
+// stack lines put one between the name and the line.
+constexpr std::string_view kModuleChunk = "module|";
+}  // namespace
+
+void CodeLoader::markOnWindow(const ModuleCode& code, int line, int start, int end, bool show) {
+    toWindow_([this, code, line, start, end, show] {
         // The page may have gone, or moved, since the command was given.
         int position = code.position;
         Page* page = store_.page(position);
@@ -498,8 +522,10 @@ void CodeLoader::markOnWindow(const ModuleCode& code, int line, int end, bool sh
         }
         if (!page)
             return;
-        if (line != kNoMark)
-            markLine(*page, line, end);
+        if (line != kNoMark) {
+            page->gotoLine(line);
+            page->select(line, start, line, end);
+        }
         if (show)
             store_.showPage(position);
     });
@@ -581,10 +607,10 @@ bool CodeLoader::loadProject(const LoadRequest& request, EngineKind engine) {
     return afterRun(engine);
 }
 
-bool CodeLoader::addCode(EngineKind engine, const std::string& code, const std::string& sourceName) {
+bool CodeLoader::addCode(EngineKind engine, const std::string& code, const std::string& name) {
     if (engine == EngineKind::Native)
-        return native_.ControlObject()->AddCode(code);
-    return sourceName.empty() ? chakra_.AddCode(code) : chakra_.AddCode(code, sourceName);
+        return native_.ControlObject()->AddCode(code, name.empty() ? name : std::string(kModuleChunk) + name);
+    return chakra_.AddCode(code, name.empty() ? std::string(ChakraCore::kScriptUrl) : name);
 }
 
 // Where the project holds the browser environment: what the code wrote is taken in and the
@@ -631,7 +657,7 @@ std::optional<CodeLoader::ModuleFailure> CodeLoader::loadModule(const ModuleCode
         failure.description = native ? verdict.message : "SyntaxError: " + verdict.message;
         return failure;
     }
-    const bool ok = addCode(engine, code.text, code.module);
+    const bool ok = addCode(engine, code.text, code.name);
     if (lastCallStopped(engine))
         return std::nullopt;  // the caller reports the stop
     if (native) {
@@ -651,29 +677,34 @@ std::optional<CodeLoader::ModuleFailure> CodeLoader::loadModule(const ModuleCode
 // The failing module's page is shown with the failing line marked, and the error told as
 // each engine's users have always read it.
 void CodeLoader::reportFailure(const ModuleCode& code, const ModuleFailure& failure, EngineKind engine) {
-    const std::string codeLine = MemoryPage(code.name, code.text).getLine(failure.line);
+    // A long line (minified code) is told as the part around the column, never whole.
+    const ErrorSpot spot =
+        spotOf(code.name, failure.line, failure.column, MemoryPage(code.name, code.text).getLine(failure.line));
+    const std::string& codeLine = spot.excerpt;
     const std::string place = std::to_string(failure.line) + "行" + std::to_string(failure.column) + "字符";
     if (engine == EngineKind::Native) {
-        showFailure(code, failure.line);
+        showFailure(code, failure.line, failure.column);
         relayLog();
         out_.messageLine("发生错误：" + std::to_string(failure.number));
         out_.messageLine("错误描述：" + failure.description);
         out_.messageLine("错误位置：" + place);
         out_.messageLine("错误代码：" + codeLine);
+        out_.errorSpot(spot);
         return;
     }
     if (!failure.positioned) {
         // No line to blame: the module is named and shown, and no line is marked.
         out_.messageLine(code.name + kLoadFailedSuffix);
-        markOnWindow(code, kNoMark, 0, true);
+        markOnWindow(code, kNoMark, 1, 0, true);
         out_.messageLine("错误描述：" + failure.description);
         out_.messageLine(std::string("错误位置：") + kNoPosition);
         return;
     }
-    showFailure(code, failure.line);
+    showFailure(code, failure.line, failure.column);
     out_.messageLine("错误描述：" + failure.description);
     out_.messageLine("错误位置：" + place);
     out_.messageLine("错误代码：" + codeLine);
+    out_.errorSpot(spot);
 }
 
 // Whether a stop has ended a call of this engine since the command began (noteStops): a
@@ -738,9 +769,44 @@ Evaluation CodeLoader::evaluate(const std::string& expression, EngineKind engine
     return *outcome;
 }
 
+// What an evaluation's error says and where it lies.
+struct CodeLoader::EvaluationError {
+    std::vector<std::string> lines;  // the lines told, in order
+    std::string expression;
+    std::string module;              // the page name of the module it lies in; "" for the expression
+    bool positioned = true;
+    int line = 0;                    // 1-based, in the expression or the module
+    int column = 0;
+    std::string lineText;            // the module's line, as the engine knows it
+};
+
+void CodeLoader::reportEvaluationError(const EvaluationError& error) {
+    for (const std::string& line : error.lines)
+        out_.evaluationError(line);
+    if (error.positioned) {
+        // The expression's own error is shown under the expression; a module's is marked in
+        // its page, which the spot's link opens.
+        if (error.module.empty()) {
+            out_.errorSpot([&] {
+                ErrorSpot spot = spotOf("", error.line, error.column, MemoryPage("", error.expression).getLine(error.line));
+                spot.evaluation = true;
+                return spot;
+            }());
+        } else {
+            ErrorSpot spot = spotOf(error.module, error.line, error.column, error.lineText);
+            spot.evaluation = true;
+            out_.errorSpot(spot);
+            markOnWindow(ModuleCode{"", error.module, 0, ""}, error.line, 1, 999999, false);
+        }
+    }
+    // Errors of evaluations are told in the transcript with the expression.
+    out_.chooseTab(1);
+}
+
 Evaluation CodeLoader::nativeEvaluate(const std::string& expression, const ModuleCode& code) {
-    MemoryPage page(code.name, code.text);
+    (void)code;
     auto control = native_.ControlObject();
+    out_.echo(expression);
     // One evaluation gives everything shown: the value, its text and type, and the log
     // entries it made (the log is emptied just before it). Code with side effects sees
     // them once, and a failure is the engine's verdict, whatever the value's text.
@@ -749,64 +815,114 @@ Evaluation CodeLoader::nativeEvaluate(const std::string& expression, const Modul
     if (!verdict.refused()) {
         native_.AddCode("QUILLBOX.log=[]");
         if (!lastCallStopped(kNativeEngine))  // a stop in the prelude leaves an empty engine
-            value = control->Eval(expression);
+            value = control->Eval(expression, true);
     }
     if (!verdict.refused() && engineStopped(kNativeEngine))
         return Evaluation::Stopped;
     if (verdict.refused() || control->Error().Number != 0) {
-        const ScriptError error = verdict.refused() ? nativeRefusal(verdict, page) : control->Error();
-        out_.messageLine("发生错误：错误号=" + std::to_string(error.Number));
-        markOnWindow(code, error.Line, lineLength(page, error.Line), false);
-        out_.messageLine("错误位置：" + std::to_string(error.Line) + "行" + std::to_string(error.Column) + "字符处");
-        out_.messageLine("错误描述：：" + error.Description);
-        out_.chooseTab(0);
+        MemoryPage typed("", expression);
+        const ScriptError error = verdict.refused() ? nativeRefusal(verdict, typed) : control->Error();
+        EvaluationError told;
+        told.lines = {"发生错误：错误号=" + std::to_string(error.Number),
+                      "错误位置：" + std::to_string(error.Line) + "行" + std::to_string(error.Column) + "字符处",
+                      "错误描述：：" + error.Description};
+        told.expression = expression;
+        told.line = error.Line;
+        told.column = error.Column;
+        told.lineText = error.Text;
+        if (!verdict.refused() && error.File.rfind(kModuleChunk, 0) == 0)
+            told.module = error.File.substr(kModuleChunk.size());
+        else if (!verdict.refused() && error.File.rfind("eval", 0) != 0)
+            told.positioned = false;  // in code of the program's own: no place to show
+        told.positioned = told.positioned && error.Line > 0;
+        reportEvaluationError(told);
         return Evaluation::Failed;
     }
     const bool hasLog = native_.Eval(kLogTestScript).text() == "0";
     if (value.isBoolean()) {
-        out_.messageLine(kBooleanRefusal);
-        out_.chooseTab(0);
+        out_.evaluationError(kBooleanRefusal);
+        out_.chooseTab(1);
         return Evaluation::Refused;
     }
     if (hasLog)
         relayLog();
     out_.chooseTab(1);
     out_.consoleLine(kResultType, value.text());
+    if (value.kind() == Value::Kind::Object)
+        offerObject(expression, kNativeEngine);
     return Evaluation::Result;
 }
 
 Evaluation CodeLoader::chakraEvaluate(const std::string& expression, const ModuleCode& code) {
     if (code.text.empty())
         return Evaluation::Nothing;
-    MemoryPage page(code.name, code.text);
+    out_.echo(expression);
     // Before the first load and after a failed one there is no runtime, and Eval would hand
     // back nothing as if it were the result; the expression runs in an empty engine instead.
     if (!chakra_.hasRuntime())
         newChakra();
     chakra_.TakeException();
     const SyntaxVerdict verdict = gate_.check(expression, SyntaxLevel::ChakraCore);
-    const std::string result = verdict.refused() ? std::string() : chakra_.Eval(expression);
+    const std::string result =
+        verdict.refused() ? std::string() : chakra_.Eval(expression, ChakraCore::kScriptUrl, true);
     if (!verdict.refused() && engineStopped(kChakraEngine))
         return Evaluation::Stopped;
     ChakraException exception = verdict.refused() ? chakraRefusal(verdict) : chakra_.TakeException();
     // Whatever was thrown ("", a Symbol, an object without text) is a failure.
     if (exception.thrown) {
-        addParserColumn(exception, gate_, expression);
-        if (exception.positioned()) {
-            const int line = exception.line + 1;
-            markOnWindow(code, line, lineLength(page, line), false);
-            out_.messageLine("错误位置：" + std::to_string(line) + "行" + std::to_string(exception.column) +
-                                "字符处");
-        } else {
-            out_.messageLine(std::string("错误位置：") + kNoPosition);
-        }
-        out_.messageLine("错误描述：：" + exception.exception);
-        out_.chooseTab(0);
+        EvaluationError told;
+        told.expression = expression;
+        told.positioned = exception.positioned();
+        if (!verdict.refused() && exception.url != ChakraCore::kScriptUrl && !exception.url.empty())
+            told.module = exception.url;
+        if (told.module.empty())
+            addParserColumn(exception, gate_, expression);
+        told.line = exception.line + 1;
+        told.column = std::max(exception.column, 0);
+        told.lineText = exception.source;
+        if (told.positioned)
+            told.lines.push_back("错误位置：" + std::to_string(told.line) + "行" + std::to_string(exception.column) +
+                                 "字符处");
+        else
+            told.lines.push_back(std::string("错误位置：") + kNoPosition);
+        told.lines.push_back("错误描述：：" + exception.exception);
+        reportEvaluationError(told);
         return Evaluation::Failed;
     }
     out_.chooseTab(1);
     out_.consoleLine(kResultType, result);
+    offerObject(expression, kChakraEngine);
     return Evaluation::Result;
+}
+
+ObjectNode CodeLoader::describeIn(EngineKind engine, const std::vector<std::string>& path) {
+    ObjectNode node;
+    if (!parseObjectNode(evalText(engine, describeScript(path)), node))
+        return ObjectNode();
+    return node;
+}
+
+void CodeLoader::offerObject(const std::string& expression, EngineKind engine) {
+    resultEngine_ = engine;
+    ObjectNode root = describeIn(engine, {});
+    if (root.type == "object" || root.type == "array" || (root.type == "function" && !root.entries.empty()))
+        out_.objectResult(expression, root);
+}
+
+void CodeLoader::describeResult(const std::vector<std::string>& path, std::function<void(ObjectNode)> done) {
+    const EngineKind engine = resultEngine_;
+    toEngine_(engine, [this, path, done, engine] {
+        ObjectNode node = describeIn(engine, path);
+        toWindow_([node = std::move(node), done] { done(node); });
+    });
+}
+
+void CodeLoader::resultJson(const std::vector<std::string>& path, std::function<void(std::string)> done) {
+    const EngineKind engine = resultEngine_;
+    toEngine_(engine, [this, path, done, engine] {
+        std::string json = evalText(engine, jsonScript(path));
+        toWindow_([json = std::move(json), done] { done(json); });
+    });
 }
 
 }  // namespace quillbox::engine

@@ -16,6 +16,7 @@
 #include "core/engine/BrowserEnvironment.h"
 #include "core/engine/ChakraCore.h"
 #include "core/engine/EngineKind.h"
+#include "core/engine/ErrorPlace.h"
 #include "core/engine/JScript.h"
 #include "core/engine/SyntaxGate.h"
 #include "core/platform/Output.h"
@@ -84,6 +85,10 @@ public:
     // The window's side only.
     int currentTab() const override { return target_.currentTab(); }
     void clear() override;
+    void echo(const std::string& expression) override;
+    void evaluationError(const std::string& text) override;
+    void errorSpot(const ErrorSpot& spot) override;
+    void objectResult(const std::string& expression, const ObjectNode& root) override;
 
 private:
     Output& target_;
@@ -118,6 +123,12 @@ public:
     // evaluation in an engine that holds the environment, the log's rows in order of first use.
     void setBrowserLog(bool on) { browserLog_ = on; }
     std::function<void(std::vector<AccessRow>)> onAccessLog;
+    // The last result's members at `path` (keys from the result down), read from the engine
+    // that gave it; `done` gets them on the window's side (nothing found: an empty node).
+    void describeResult(const std::vector<std::string>& path, std::function<void(ObjectNode)> done);
+    // The last result at `path` as JSON text (through QUILLBOX.JSON, the same in both
+    // engines); "" when it has none (a function, a cycle).
+    void resultJson(const std::vector<std::string>& path, std::function<void(std::string)> done);
 
     // Told on the window's side after each module a load has finished with: (done, total).
     std::function<void(std::size_t, std::size_t)> onProgress;
@@ -162,8 +173,18 @@ private:
     void reportFailure(const ModuleCode& code, const ModuleFailure& failure, EngineKind engine);
     Evaluation nativeEvaluate(const std::string& expression, const ModuleCode& code);
     Evaluation chakraEvaluate(const std::string& expression, const ModuleCode& code);
-    // Marks line L of the module's page from its start to column `end`, and shows the page.
-    void markOnWindow(const ModuleCode& code, int line, int end, bool show);
+    // An evaluation's error: its lines in the transcript, and where it lies: in the expression
+    // (`module` empty) or in a module's code, whose line is marked.
+    struct EvaluationError;
+    void reportEvaluationError(const EvaluationError& error);
+    // After a result: its first level, when it has members.
+    void offerObject(const std::string& expression, EngineKind engine);
+    ObjectNode describeIn(EngineKind engine, const std::vector<std::string>& path);
+    // The engine that gave the last result: written on its thread, read on the window's.
+    std::atomic<EngineKind> resultEngine_{EngineKind::Native};
+    // Selects line L of the module's page from column `start` (1-based) to `end` (the
+    // editor's, exclusive; it clips what lies past the end), and shows the page.
+    void markOnWindow(const ModuleCode& code, int line, int start, int end, bool show);
     void progress(std::size_t done, std::size_t total);
 
     // A fresh ChakraCore runtime whose console writes to the console box.
@@ -182,7 +203,7 @@ private:
     void keepMembers(unsigned generation);
     std::string evalText(EngineKind engine, const std::string& script);
     void relayLog();
-    void showFailure(const ModuleCode& code, int line);
+    void showFailure(const ModuleCode& code, int line, int column);
     // After an engine call: when it was stopped, writes kStopped and says so.
     bool engineStopped(EngineKind engine);
     bool lastCallStopped(EngineKind engine) const;

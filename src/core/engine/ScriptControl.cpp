@@ -203,6 +203,7 @@ struct ExecData {
     std::size_t argc;
     int phase;  // out: 0 success, 1 compile error, 2 runtime error
     bool library = false;  // our own code run at every reset: its functions keep no source
+    int keep;   // an evaluation's value is kept as QUILLBOX.last (see Eval)
 };
 
 duk_ret_t execStep(duk_context* ctx, void* udata) {
@@ -233,6 +234,14 @@ duk_ret_t execStep(duk_context* ctx, void* udata) {
         return 1;
     }
     d->phase = duk_pcall(ctx, 0) == DUK_EXEC_SUCCESS ? 0 : 2;
+    if (d->phase == 0 && d->mode == 1 && d->keep) {
+        duk_get_global_string(ctx, "QUILLBOX");
+        if (duk_is_object(ctx, -1)) {
+            duk_dup(ctx, -2);
+            duk_put_prop_string(ctx, -2, "last");
+        }
+        duk_pop(ctx);
+    }
     return 1;
 }
 
@@ -379,7 +388,7 @@ void ScriptControl::createHeap() {
     const std::pair<const char*, std::size_t> setup[] = {{kHideBuiltins, std::strlen(kHideBuiltins)},
                                                          {profile.data(), profile.size()}};
     for (const auto& [code, length] : setup) {
-        ExecData data{0, code, length, kProfileChunk, nullptr, 0, 0, true};
+        ExecData data{0, code, length, kProfileChunk, nullptr, 0, 0, true, 0};
         if (guardedCall(heap_.get(), execStep, &data, 0, 1) < 0) {
             heap_->ctx = nullptr;  // unusable; calls report it
             return;
@@ -403,17 +412,20 @@ void ScriptControl::Reset() {
     createHeap();
 }
 
-bool ScriptControl::AddCode(const std::string& code) {
-    return execute(Mode::Program, code, "code" + std::to_string(++chunkCounter_), {}, nullptr);
+bool ScriptControl::AddCode(const std::string& code, const std::string& name) {
+    ++chunkCounter_;
+    return execute(Mode::Program, code, name.empty() ? "code" + std::to_string(chunkCounter_) : name, {}, nullptr);
 }
 
 bool ScriptControl::ExecuteStatement(const std::string& statement) {
     return execute(Mode::Program, statement, "statement" + std::to_string(++chunkCounter_), {}, nullptr);
 }
 
-Value ScriptControl::Eval(const std::string& expression) {
+Value ScriptControl::Eval(const std::string& expression, bool keep) {
     Value result;
+    keepResult_ = keep;
     execute(Mode::Eval, expression, "eval" + std::to_string(++chunkCounter_), {}, &result);
+    keepResult_ = false;
     return result;
 }
 
@@ -461,7 +473,7 @@ bool ScriptControl::execute(Mode mode, const std::string& code, const std::strin
         lastCallStopped_ = true;
         ++stops_;
         error_ = {error_number::kEngineReset, kRuntimeSource, "the script was stopped; the engine was made anew and all added code is gone",
-                  0, 0, ""};
+                  0, 0, "", ""};
         return false;
     }
     if (heap_)
@@ -474,7 +486,7 @@ bool ScriptControl::execute(Mode mode, const std::string& code, const std::strin
         Reset();
         malloc_trim(0);
         lastCallOutOfMemory_ = true;
-        error_ = {error_number::kOutOfMemory, kRuntimeSource, memoryLimitDescription(heapLimit_, "added"), 0, 0, ""};
+        error_ = {error_number::kOutOfMemory, kRuntimeSource, memoryLimitDescription(heapLimit_, "added"), 0, 0, "", ""};
         return false;
     }
     return ok;
@@ -490,7 +502,7 @@ bool ScriptControl::run(Mode mode, const std::string& code, const std::string& n
                         Value* result) {
     error_ = ScriptError();
     if (!heap_->ctx) {
-        error_ = {error_number::kOutOfMemory, kRuntimeSource, "out of memory: the script engine could not be created", 0, 0, ""};
+        error_ = {error_number::kOutOfMemory, kRuntimeSource, "out of memory: the script engine could not be created", 0, 0, "", ""};
         return false;
     }
     duk_context* ctx = heap_->ctx;
@@ -522,7 +534,7 @@ bool ScriptControl::run(Mode mode, const std::string& code, const std::string& n
     }
 
     ExecData data{static_cast<int>(mode), source.data(), source.size(), target.c_str(), argData.data(),
-                  argData.size(), 0};
+                  argData.size(), 0, false, keepResult_ ? 1 : 0};
     int rc = guardedCall(heap_.get(), execStep, &data, 0, 1);
     if (rc < 0) {
         recordFatal();
@@ -615,6 +627,7 @@ void ScriptControl::recordError(int phase, const std::string& chunk) {
         file = chunk;
     error_.Text = sourceLine(file, error_.Line);
     error_.Column = sourceColumn(file, offset);
+    error_.File = file;
 }
 
 void ScriptControl::recordFatal() {

@@ -55,6 +55,7 @@ struct ScriptError {
     int Line = 0;             // 1-based; 0 when unknown
     int Column = 0;           // 0-based, in UTF-16 units of Line's text; 0 when unknown
     std::string Text;         // the source line of Line, when the code is known
+    std::string File;         // the name of the code Line lies in (see AddCode), when known
 };
 
 class ScriptControl {
@@ -74,10 +75,13 @@ public:
     bool SetLanguage(const std::string& language);
 
     // Runs code as global code. False when it failed to compile or threw (see Error()).
-    bool AddCode(const std::string& code);
+    // `name` is what Error().File tells when the error lies in this code (default: a name
+    // of the engine's own).
+    bool AddCode(const std::string& code, const std::string& name = "");
     bool ExecuteStatement(const std::string& statement);
-    // The completion value of the expression or statements; empty on failure.
-    Value Eval(const std::string& expression);
+    // The completion value of the expression or statements; empty on failure. With `keep`,
+    // the value itself stays as QUILLBOX.last (when QUILLBOX exists), for the result's tree.
+    Value Eval(const std::string& expression, bool keep = false);
     // Calls the global function `name` with the arguments; empty on failure.
     Value Run(const std::string& name, const std::vector<Value>& args = {});
     // Drops all code and state.
@@ -123,6 +127,7 @@ private:
     void recordFatal();
     std::string sourceLine(const std::string& chunk, int line) const;
     int sourceColumn(const std::string& chunk, long offset) const;
+    bool keepResult_ = false;
 
     std::size_t heapLimit_;
     std::unique_ptr<Heap> heap_;

@@ -105,4 +105,22 @@ SyntaxVerdict SyntaxGate::parse(const std::string& code, SyntaxLevel level, bool
     return verdict;
 }
 
+std::vector<Symbol> SyntaxGate::symbols(const std::string& code) {
+    std::vector<Symbol> found;
+    if (!ready())
+        return found;
+    const std::string answer = parser_->Call("quillboxSymbols", {code});
+    JsonDocument doc;
+    if (answer.empty() || !doc.parse(answer, true).ok || doc.kind() != JsonKind::Array) {
+        parser_->TakeException();
+        return found;
+    }
+    for (std::size_t i = 0; i < doc.count(); ++i) {
+        const JsonDocument item = doc.at("", i);
+        found.push_back({item.text("name"), item.text("kind"), static_cast<int>(item.number("line")),
+                         static_cast<int>(item.number("column")), item.text("params")});
+    }
+    return found;
+}
+
 }  // namespace quillbox::engine

@@ -17,6 +17,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace quillbox::engine {
 
@@ -25,6 +26,16 @@ class ChakraCore;
 enum class SyntaxLevel {
     JScript,     // the native engine's language
     ChakraCore,  // the ChakraCore engine's language
+};
+
+// A name a module defines at its top level (see SymbolIndex.h).
+struct Symbol {
+    std::string name;    // "sign", or a dotted path for a member ("config.load")
+    std::string kind;    // "function", "object", "class", "variable" or "member"
+    int line = 0;        // 1-based
+    int column = 0;      // 0-based, UTF-16 units
+    std::string params;  // a function's parameters as written ("key, data")
+    bool operator==(const Symbol&) const = default;
 };
 
 struct SyntaxVerdict {
@@ -55,6 +66,10 @@ public:
     // Where the parser places the syntax error of code that an engine refused without saying
     // where in the line (Kind::SyntaxError with line and column), always by a parse.
     SyntaxVerdict locateError(const std::string& code);
+
+    // What the code defines at its top level, in order; nothing for code the parser cannot
+    // read.
+    std::vector<Symbol> symbols(const std::string& code);
 
     // The engine's name in messages: "ChakraCore 1.11" or "JScript 5.7".
     static const char* engineName(SyntaxLevel level);

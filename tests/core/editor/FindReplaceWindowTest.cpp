@@ -101,3 +101,37 @@ TEST(GoToLine, CancelOrAnEmptyAnswerChangesNothingAndPastTheEndClips) {
     EXPECT_EQ(page.selectionRange(), (SelectionRange{2, 1, 2, 2}));
     EXPECT_EQ(page.selectedText(), "cd");
 }
+
+// "line:column" goes to the character there, as the output's error places read.
+TEST(GoToLine, ALineAndColumnSelectTheCharacterThere) {
+    struct Case {
+        const char* answer;
+        std::optional<LinePlace> place;
+    };
+    const Case cases[] = {
+        {"12", LinePlace{12, 0}},       {"12:5", LinePlace{12, 5}},  {" 3 : 7", LinePlace{3, 7}},
+        {"3：7", LinePlace{3, 7}},       {"0:4", std::nullopt},        {"3:", std::nullopt},
+        {"3:0", std::nullopt},          {"3:x", std::nullopt},        {"abc", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        const std::optional<LinePlace> place = linePlace(c.answer);
+        ASSERT_EQ(place.has_value(), c.place.has_value()) << c.answer;
+        if (place) {
+            EXPECT_EQ(place->line, c.place->line) << c.answer;
+            EXPECT_EQ(place->column, c.place->column) << c.answer;
+        }
+    }
+
+    MemoryPage page("", "first\nvar x = 1, y = ;\nlast");
+    ScriptedDialogs dialogs;
+    dialogs.inputAnswers.push_back("2:5");
+    goToLine(&page, dialogs);
+    EXPECT_EQ(page.selectedText(), "x");
+    // A bad column warns and asks again, as a bad line does; past the end clips.
+    dialogs.inputAnswers.push_back("2:");
+    dialogs.inputAnswers.push_back("2:999");
+    goToLine(&page, dialogs);
+    EXPECT_EQ(dialogs.records[2].text, "请输入正确的行数");
+    EXPECT_EQ(page.selectionRange().startRow, 2);
+    EXPECT_EQ(page.selectedText(), "");
+}

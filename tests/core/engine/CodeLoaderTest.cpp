@@ -7,6 +7,7 @@
 
 #include "support/LoaderFixture.h"
 #include "support/WhileStopping.h"
+#include "core/engine/ResultTree.h"
 
 using namespace quillbox;
 using namespace quillbox::engine;
@@ -310,7 +311,7 @@ TEST_F(CodeLoaderTest, NativeEvaluationRefusesABoolean) {
     output.lines.clear();
     EXPECT_EQ(loader.evaluate("yes()", kNativeEngine), Evaluation::Refused);
     EXPECT_EQ(output.texts(), (Lines{">>执行后结果为逻辑值,请使用ChakraCore引擎或浏览器运行"}));
-    EXPECT_EQ(output.currentTab(), 0);
+    EXPECT_EQ(output.currentTab(), 1) << "in the transcript, with the expression";
 }
 
 TEST_F(CodeLoaderTest, NativeEvaluationErrorMarksTheLine) {
@@ -323,7 +324,7 @@ TEST_F(CodeLoaderTest, NativeEvaluationErrorMarksTheLine) {
     EXPECT_EQ(output.texts()[1], ">>错误位置：2行17字符处");
     EXPECT_EQ(output.texts()[2].rfind(">>错误描述：：", 0), 0u);
     EXPECT_EQ(store.currentPage()->selectedText(), "  return missing + 1;");
-    EXPECT_EQ(output.currentTab(), 0);
+    EXPECT_EQ(output.currentTab(), 1);
 }
 
 TEST_F(CodeLoaderTest, AnEmptyExpressionDoesNothing) {
@@ -564,3 +565,136 @@ TEST_F(ChakraLoaderTest, AnEvaluationCanBeStoppedFromAnotherThread) {
 }
 
 }  // namespace
+
+namespace {
+
+// An evaluation's error is placed where it lies: in the expression (shown under it, no module
+// marked) or in the module whose code threw (named, its line marked), in both engines.
+void expectErrorsWhereTheyAre(CodeLoaderTest& test, RecordingOutput& output, ProjectStore& store,
+                              CodeLoader& loader, EngineKind engine) {
+    output.lines.clear();
+    output.spots.clear();
+    output.echoes.clear();
+    store.currentPage()->select(1, 1, 1, 0);
+    EXPECT_EQ(loader.evaluate("1 + nothing", engine), Evaluation::Failed);
+    EXPECT_EQ(output.echoes, (std::vector<std::string>{"1 + nothing"}));
+    ASSERT_EQ(output.spots.size(), 1u);
+    EXPECT_EQ(output.spots[0].page, "") << "the expression's own error";
+    EXPECT_EQ(output.spots[0].excerpt, "1 + nothing");
+    EXPECT_TRUE(output.spots[0].evaluation);
+    EXPECT_EQ(store.currentPage()->selectedText(), "") << "no module line is marked";
+    EXPECT_EQ(output.currentTab(), 1) << "errors of evaluations are in the transcript";
+
+    // The error lies in the second module, though the first is shown.
+    output.spots.clear();
+    EXPECT_EQ(loader.evaluate("callsB()", engine), Evaluation::Failed);
+    ASSERT_EQ(output.spots.size(), 1u);
+    EXPECT_EQ(output.spots[0].page, "p_b.js");
+    EXPECT_EQ(output.spots[0].line, 2);
+    EXPECT_EQ(output.spots[0].excerpt, "  throw new Error('in b');");
+    Page* b = store.page(store.findPage("p", "b"));
+    EXPECT_EQ(b->selectedText(), "  throw new Error('in b');");
+    EXPECT_EQ(store.currentPage()->name(), "p_a.js") << "the page shown stays";
+    (void)test;
+}
+
+}  // namespace
+
+TEST_F(CodeLoaderTest, NativeEvaluationErrorsAreShownWhereTheyLie) {
+    addProject("p", {{"a", "function callsB() { return b(); }"}, {"b", "function b() {\n  throw new Error('in b');\n}"}});
+    ASSERT_TRUE(loader.load(kNativeEngine));
+    expectErrorsWhereTheyAre(*this, output, store, loader, kNativeEngine);
+}
+
+TEST_F(ChakraLoaderTest, ChakraEvaluationErrorsAreShownWhereTheyLie) {
+    addProject("p", {{"a", "function callsB() { return b(); }"}, {"b", "function b() {\n  throw new Error('in b');\n}"}});
+    ASSERT_TRUE(loader.load(kChakraEngine));
+    expectErrorsWhereTheyAre(*this, output, store, loader, kChakraEngine);
+    // A syntax error in the expression: the caret under its column.
+    output.spots.clear();
+    EXPECT_EQ(loader.evaluate("callsB( + ", kChakraEngine), Evaluation::Failed);
+    ASSERT_EQ(output.spots.size(), 1u);
+    EXPECT_EQ(output.spots[0].page, "");
+    EXPECT_GT(output.spots[0].caret, 0);
+}
+
+// Minified code: the failing line of a load is told as an excerpt around the column, and the
+// editor goes to the column instead of selecting the whole line.
+TEST_F(ChakraLoaderTest, ALoadErrorInALongLineIsAnExcerptAtTheColumn) {
+    const std::string line = "var s='" + std::string(199 * 1024, 'q') + "';var x=;var after=1;";
+    addProject("p", {{"m", "// minified\n" + line}});
+    EXPECT_FALSE(loader.load(kChakraEngine));
+    const std::vector<std::string> texts = output.texts();
+    const auto code = std::find_if(texts.begin(), texts.end(), [](const std::string& t) { return t.rfind(">>错误代码：", 0) == 0; });
+    ASSERT_NE(code, texts.end());
+    EXPECT_LT(code->size(), 200u) << "never the whole line";
+    EXPECT_NE(code->find("var x=;"), std::string::npos) << *code;
+    ASSERT_EQ(output.spots.size(), 1u);
+    EXPECT_EQ(output.spots[0].page, "p_m.js");
+    EXPECT_EQ(output.spots[0].line, 2);
+    EXPECT_FALSE(output.spots[0].evaluation);
+    const SelectionRange selected = store.currentPage()->selectionRange();
+    EXPECT_EQ(selected.startRow, 2);
+    EXPECT_LE(selected.endColumn - selected.startColumn, 1) << "the column, not the line";
+    EXPECT_GT(selected.startColumn, 199 * 1024);
+}
+
+namespace {
+
+// A result with members is offered as a tree read level by level, and as JSON text, alike
+// in both engines (both go through QUILLBOX.JSON).
+void expectAResultTree(RecordingOutput& output, CodeLoader& loader, EngineKind engine) {
+    output.objects.clear();
+    ASSERT_EQ(loader.evaluate("make()", engine), Evaluation::Result);
+    ASSERT_EQ(output.objects.size(), 1u);
+    const ObjectNode& root = output.objects[0];
+    EXPECT_EQ(root.type, "object");
+    EXPECT_EQ(root.preview, "Object {4}");
+    // A function shows its source's first line, in both engines.
+    const std::string function = "function (x) {";
+    const std::vector<ObjectEntry> first{{"name", "string", "\"box\"", false},
+                                         {"list", "array", "Array(3)", true},
+                                         {"many", "array", "Array(150)", true},
+                                         {"run", "function", function, false}};
+    EXPECT_EQ(root.entries, first);
+
+    ObjectNode level;
+    loader.describeResult({"list"}, [&](ObjectNode node) { level = std::move(node); });
+    ASSERT_EQ(level.entries.size(), 3u);
+    EXPECT_EQ(level.entries[2], (ObjectEntry{"2", "object", "Object {1}", true}));
+    loader.describeResult({"list", "2"}, [&](ObjectNode node) { level = std::move(node); });
+    EXPECT_EQ(level.entries, (std::vector<ObjectEntry>{{"deep", "boolean", "true", false}}));
+    loader.describeResult({"many"}, [&](ObjectNode node) { level = std::move(node); });
+    EXPECT_EQ(level.entries.size(), static_cast<std::size_t>(kResultMembers));
+    EXPECT_TRUE(level.truncated);
+    loader.describeResult({"nothing", "here"}, [&](ObjectNode node) { level = std::move(node); });
+    EXPECT_TRUE(level.entries.empty());
+
+    std::string json;
+    loader.resultJson({"list"}, [&](std::string text) { json = std::move(text); });
+    EXPECT_EQ(json, "[\n  1,\n  \"two\",\n  {\n    \"deep\": true\n  }\n]");
+    // A plain value offers no tree.
+    output.objects.clear();
+    ASSERT_EQ(loader.evaluate("make().name", engine), Evaluation::Result);
+    EXPECT_TRUE(output.objects.empty());
+}
+
+const char* const kMaker =
+    "function make() {\n"
+    "  var many = [];\n  for (var i = 0; i < 150; i++) many.push(i);\n"
+    "  return {name: 'box', list: [1, 'two', {deep: true}], many: many, run: function (x) {\n    return x;\n  }};\n"
+    "}";
+
+}  // namespace
+
+TEST_F(CodeLoaderTest, NativeObjectResultsOpenLevelByLevel) {
+    addProject("p", {{"m", kMaker}});
+    ASSERT_TRUE(loader.load(kNativeEngine));
+    expectAResultTree(output, loader, kNativeEngine);
+}
+
+TEST_F(ChakraLoaderTest, ChakraObjectResultsOpenLevelByLevel) {
+    addProject("p", {{"m", kMaker}});
+    ASSERT_TRUE(loader.load(kChakraEngine));
+    expectAResultTree(output, loader, kChakraEngine);
+}
