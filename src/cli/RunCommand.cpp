@@ -2,10 +2,12 @@
 #include <cmath>
 #include <cstdlib>
 #include <iostream>
+#include <optional>
 
 #include "cli/Command.h"
 #include "cli/CommandSupport.h"
 #include "core/engine/CodeLoader.h"
+#include "core/engine/Deterministic.h"
 #include "core/engine/MemoryLimit.h"
 
 namespace quillbox::cli {
@@ -19,6 +21,7 @@ int runRun(const std::vector<std::string>& args) {
     engine::EngineKind engineIndex = engine::kChakraEngine;
     double timeout = 0;
     std::size_t memoryLimit = engine::kDefaultMemoryLimit;
+    std::optional<engine::Determinism> determinism;
     const auto onOption = [&](const std::string& option, const std::string& value) {
         if (option == "--engine")
             return parseEngineOption(kName, value, engineIndex);
@@ -26,6 +29,18 @@ int runRun(const std::vector<std::string>& args) {
             if (value.empty())
                 return usage(kName, "-e needs an expression: an empty one evaluates nothing");
             expressions.push_back(value);
+        } else if (option == "--seed") {
+            const auto seed = engine::parseSeed(value);
+            if (!seed)
+                return usage(kName, "--seed takes a whole number from 0 to 4294967295, not '" + value + "'");
+            determinism = determinism.value_or(engine::Determinism{});
+            determinism->seed = *seed;
+        } else if (option == "--now") {
+            const auto now = engine::parseNow(value);
+            if (!now)
+                return usage(kName, "--now takes whole milliseconds since 1970 within Date's range, not '" + value + "'");
+            determinism = determinism.value_or(engine::Determinism{});
+            determinism->nowMs = *now;
         } else if (option == "--memory") {
             char* end = nullptr;
             const long mib = std::strtol(value.c_str(), &end, 10);
@@ -44,7 +59,8 @@ int runRun(const std::vector<std::string>& args) {
         return kOk;
     };
     if (const int status = parseArguments(
-            kName, args, {{"--engine", true}, {"-e", true}, {"--timeout", true}, {"--memory", true}}, onOption, operands);
+            kName, args, {{"--engine", true}, {"-e", true}, {"--timeout", true}, {"--memory", true},
+                           {"--seed", true}, {"--now", true}}, onOption, operands);
         status != kOk)
         return status;
     if (const int status = requireOneFile(kName, operands); status != kOk)
@@ -70,6 +86,7 @@ int runRun(const std::vector<std::string>& args) {
     }
     engine::CodeLoader loader(project.store(), output, native, chakra);
     loader.setListing(false);  // nobody sees it here
+    loader.setDeterminism(determinism);
     if (!loader.load(engineIndex))
         return kFailed;
     bool allResults = true;
@@ -88,7 +105,7 @@ const CommandRegistration registration({
     kName,
     "load a project into an engine and evaluate expressions",
     "Usage: quillbox-cli run FILE [--engine native|chakra] [-e EXPR]... [--timeout SECONDS]\n"
-    "                        [--memory MIB]\n"
+    "                        [--memory MIB] [--seed N] [--now MS]\n"
     "\n"
     "Loads FILE as the load command does, then evaluates each EXPR in order as the evaluate\n"
     "command does. FILE is a project script file, or any other JavaScript file taken as a\n"
@@ -102,6 +119,13 @@ const CommandRegistration registration({
     "  --memory MIB            the memory the script may use (default 1024, 16 to 1048576);\n"
     "                          a script that passes it fails with an error naming the limit\n"
     "                          and leaves the engine empty\n"
+    "  --seed N                a deterministic run: Math.random is a generator seeded with N\n"
+    "                          (0 to 4294967295), and Date starts at --now (default 0)\n"
+    "  --now MS                a deterministic run: new Date(), Date() and Date.now() (where\n"
+    "                          the engine has it) start at MS milliseconds since 1970 and move\n"
+    "                          only with the script's own timers; performance.now(), where\n"
+    "                          defined, follows; the seed is 0 unless --seed gives one.\n"
+    "                          The console says the run is deterministic\n"
     "\n"
     "Every message line is printed as \">>\" and its text, every console line as \">>[type] \"\n"
     "and its message, in the order written. A failed load stops before the expressions; a\n"

@@ -503,6 +503,12 @@ bool CodeLoader::loadProject(const LoadRequest& request, EngineKind engine) {
     addCode(engine, jsonSupportScript());
     if (engineStopped(engine))
         return false;
+    if (determinism_) {
+        addCode(engine, deterministicScript(*determinism_));
+        if (engineStopped(engine))
+            return false;
+        out_.consoleLine(request.project, deterministicLine(*determinism_));
+    }
     startListing(request, engine);
     if (engineStopped(engine))
         return false;
