@@ -140,6 +140,21 @@ TEST(DeobfuscateCommand, RefusesHalfDecodedCodeUnlessAskedAndThenMarksIt) {
     EXPECT_TRUE(contains(kept.out, "解混淆不完整 (partial)")) << kept.out;
 }
 
+TEST(DeobfuscateCommand, DecodersRunInAnEngineWithoutHostObjects) {
+    // A decoder that fails where it sees the program's host object (its ajax reaches the
+    // network): it decodes, so the sandbox has none.
+    std::string code = readFile(suiteDirectory() + "/catalog.defaults.js");
+    std::smatch decoder;
+    ASSERT_TRUE(std::regex_search(code, decoder, std::regex(R"(function _0x[0-9a-f]+\(_0x[0-9a-f]+,_0x[0-9a-f]+\)\{)")));
+    code.insert(static_cast<std::size_t>(decoder.position(0) + decoder.length(0)),
+                "if(typeof $$!=='undefined'||typeof console!=='undefined')throw new Error('host objects');");
+    deobfuscate::Deobfuscator deobfuscator;
+    const deobfuscate::Deobfuscation result = deobfuscator.run(code);
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_FALSE(result.partial) << result.why;
+    EXPECT_TRUE(contains(result.code, "\"Spring catalogue\""));
+}
+
 TEST(DeobfuscateCommand, PlainCodePassesThroughAndBadInputChangesNothing) {
     const std::string dir = freshDirectory("deobf-plain");
     writeFile(dir + "/plain.js", "function add(a, b) { return a + b; }\n");

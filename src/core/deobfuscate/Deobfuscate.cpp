@@ -44,6 +44,14 @@ std::string Deobfuscator::sandbox(const std::string& code, bool& ok) {
     chakra.setMemoryLimit(limits_.memoryBytes);
     chakra.setTimeLimit(limits_.time);
     chakra.New();
+    // Empty means empty: the host object (`$$`, `console`, with `ajax`) would let a decoder
+    // written by whoever obfuscated the code reach the network.
+    if (!chakra.AddCode("delete this.$$; delete this.console;") ||
+        chakra.Eval("typeof $$ + typeof console") != "undefinedundefined") {
+        chakra.TakeException();
+        ok = false;
+        return "the sandbox engine could not be emptied of its host objects";
+    }
     const std::string value = chakra.Eval("JSON.stringify(" + code + "\n)");
     if (chakra.lastCallStopped()) {
         ok = false;
@@ -183,6 +191,9 @@ private:
 class NativeRunner : public Runner {
 public:
     NativeRunner() {
+        // Obfuscated code may guard itself with loops that never end: the same limit as
+        // ChakraCore's here.
+        native_.ControlObject()->setTimeLimit(std::chrono::seconds(30));
         native_.Reset();
         native_.AddCode(engine::jsonSupportScript());
     }
