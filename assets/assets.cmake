@@ -131,3 +131,16 @@ quillbox_embed(qb_assets
   shims/regexp-fix.js ${qb_js_src}/shims/regexp-fix.js
   shims/core-js.js ${qb_core_js_es3}
   shims/typed-array.js ${qb_js_src}/shims/typed-array.js)
+# The deobfuscation tool: webcrack with its Babel packages and our driver
+# (assets/js/tools/deobfuscate.js), bundled by esbuild into one script.
+set(qb_deobfuscate_js ${qb_js_dir}/deobfuscate.js)
+add_custom_command(OUTPUT ${qb_deobfuscate_js} ${qb_deobfuscate_js}.LICENSES.txt
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${qb_js_dir}
+  COMMAND ${QUILLBOX_NODE} ${PROJECT_SOURCE_DIR}/scripts/build-deobfuscate.mjs ${QUILLBOX_NODE_MODULES}
+    ${qb_js_src}/tools/deobfuscate.js ${qb_deobfuscate_js}
+  DEPENDS ${PROJECT_SOURCE_DIR}/scripts/build-deobfuscate.mjs ${qb_js_src}/tools/deobfuscate.js
+    ${QUILLBOX_NODE_MODULES}/webcrack/package.json
+  VERBATIM)
+target_sources(qb_assets PRIVATE ${qb_deobfuscate_js})
+quillbox_embed(qb_assets tools/deobfuscate.js ${qb_deobfuscate_js})
+set(QUILLBOX_DEOBFUSCATE_LICENSES ${qb_deobfuscate_js}.LICENSES.txt CACHE INTERNAL "the bundled packages' licences")

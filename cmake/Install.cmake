@@ -50,6 +50,8 @@ install(FILES ${desktop}/quillbox-256.png DESTINATION ${CMAKE_INSTALL_DATADIR}/i
 set(QUILLBOX_EMBEDDED_NPM ace-builds json3 jsmin js-beautify acorn @babel/standalone es5-shim core-js-bundle
     crypto-js-4.0.0 blueimp-md5 js-base64 jsencrypt pako CACHE INTERNAL "")
 set(doc ${CMAKE_INSTALL_DATADIR}/doc/quillbox)
+# The deobfuscation tool bundles webcrack and its dependencies: their licences, gathered at build time.
+install(FILES ${QUILLBOX_DEOBFUSCATE_LICENSES} DESTINATION ${doc}/licenses/webcrack RENAME LICENSES.txt)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${doc})
 foreach(package ${QUILLBOX_EMBEDDED_NPM})
   set(dir ${QUILLBOX_NODE_MODULES}/${package})

@@ -11,11 +11,13 @@
 #include "app/CodeCommands.h"
 #include "app/ConvertCommand.h"
 #include "app/ConsoleInput.h"
+#include "app/DeobfuscateCommand.h"
 #include "app/EngineCommands.h"
 #include "app/MainWindow.h"
 #include "app/Navigation.h"
 #include "app/QtPorts.h"
 #include "core/convert/ConvertInStore.h"
+#include "core/deobfuscate/DeobfuscateInStore.h"
 #include "core/net/Addresses.h"
 #include "core/online/UpdateServer.h"
 #include "core/platform/Shell.h"
@@ -104,6 +106,7 @@ void CommandBindings::buildNodeMenus() {
     connect(addItem(moduleMenu_, "重命名项目"), &QAction::triggered, this, [&w] { w.store().renameModule(); });
     for (QMenu* menu : {projectMenu_, moduleMenu_})
         connect(addItem(menu, convert::kConvertCommand), &QAction::triggered, this, [&w] { convertForOldEngineCommand(w); });
+    connect(addItem(moduleMenu_, deobfuscate::kDeobfuscateCommand), &QAction::triggered, this, [&w] { deobfuscateCommand(w); });
 }
 
 void CommandBindings::bindButtons() {

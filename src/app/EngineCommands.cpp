@@ -26,6 +26,10 @@ EngineCommands::EngineCommands(MainWindow& window)
     const std::size_t memoryLimit = config::engineMemoryLimit(window.ini());
     native_.ControlObject()->setMemoryLimit(memoryLimit);
     chakra_.setMemoryLimit(memoryLimit);
+    std::string notDeterministic;
+    loader_.setDeterminism(config::determinism(window.ini(), &notDeterministic));
+    if (!notDeterministic.empty())
+        window.output().messageLine(notDeterministic);
     // What the engine's side hands back runs here, in order, while this object lives.
     loader_.setThreads([this](engine::EngineKind engine,
                               std::function<void()> task) { threadOf(engine).post(std::move(task)); },

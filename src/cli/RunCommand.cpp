@@ -2,12 +2,14 @@
 #include <cmath>
 #include <cstdlib>
 #include <iostream>
+#include <optional>
 
 #include "cli/Command.h"
 #include "cli/CommandSupport.h"
 #include "core/engine/BrowserEnvironment.h"
 #include "core/engine/BothEngines.h"
 #include "core/engine/CodeLoader.h"
+#include "core/engine/Deterministic.h"
 #include "core/engine/MemoryLimit.h"
 #include "core/platform/FileIO.h"
 
@@ -42,6 +44,7 @@ int runRun(const std::vector<std::string>& args) {
     bool logAccess = false;
     std::string profilePath;
     bool profileGiven = false;
+    std::optional<engine::Determinism> determinism;
     const auto onOption = [&](const std::string& option, const std::string& value) {
         if (option == "--browser" || option == "--log-access" || option == "--profile") {
             (option == "--browser" ? browser : option == "--log-access" ? logAccess : profileGiven) = true;
@@ -56,6 +59,18 @@ int runRun(const std::vector<std::string>& args) {
             if (value.empty())
                 return usage(kName, "-e needs an expression: an empty one evaluates nothing");
             expressions.push_back(value);
+        } else if (option == "--seed") {
+            const auto seed = engine::parseSeed(value);
+            if (!seed)
+                return usage(kName, "--seed takes a whole number from 0 to 4294967295, not '" + value + "'");
+            determinism = determinism.value_or(engine::Determinism{});
+            determinism->seed = *seed;
+        } else if (option == "--now") {
+            const auto now = engine::parseNow(value);
+            if (!now)
+                return usage(kName, "--now takes whole milliseconds since 1970 within Date's range, not '" + value + "'");
+            determinism = determinism.value_or(engine::Determinism{});
+            determinism->nowMs = *now;
         } else if (option == "--memory") {
             char* end = nullptr;
             const long mib = std::strtol(value.c_str(), &end, 10);
@@ -80,7 +95,9 @@ int runRun(const std::vector<std::string>& args) {
                      {"--memory", true},
                      {"--browser"},
                      {"--profile", true},
-                     {"--log-access"}}, onOption, operands);
+                     {"--log-access"},
+                     {"--seed", true},
+                     {"--now", true}}, onOption, operands);
         status != kOk)
         return status;
     if (const int status = requireOneFile(kName, operands); status != kOk)
@@ -123,6 +140,7 @@ int runRun(const std::vector<std::string>& args) {
         return runInBoth(project.store(), native, chakra, expressions, output);
     engine::CodeLoader loader(project.store(), output, native, chakra);
     loader.setListing(false);  // nobody sees it here
+    loader.setDeterminism(determinism);
     std::vector<engine::AccessRow> accessLog;
     bool accessLogged = false;
     loader.setBrowserLog(logAccess);
@@ -158,6 +176,7 @@ const CommandRegistration registration({
     "load a project into an engine and evaluate expressions",
     "Usage: quillbox-cli run FILE [--engine native|chakra|both] [-e EXPR]... [--timeout SECONDS]\n"
     "                        [--memory MIB] [--browser [--profile FILE] [--log-access]]\n"
+    "                        [--seed N] [--now MS]\n"
     "\n"
     "Loads FILE as the load command does, then evaluates each EXPR in order as the evaluate\n"
     "command does. FILE is a project script file, or any other JavaScript file taken as a\n"
@@ -184,6 +203,13 @@ const CommandRegistration registration({
     "                          every browser property read and every missing global read\n"
     "                          (object, property, value given, count, first module:line),\n"
     "                          tab-separated, in order of first use\n"
+    "  --seed N                a deterministic run: Math.random is a generator seeded with N\n"
+    "                          (0 to 4294967295), and Date starts at --now (default 0)\n"
+    "  --now MS                a deterministic run: new Date(), Date() and Date.now() (where\n"
+    "                          the engine has it) start at MS milliseconds since 1970 and move\n"
+    "                          only with the script's own timers; performance.now(), where\n"
+    "                          defined, follows; the seed is 0 unless --seed gives one.\n"
+    "                          The console says the run is deterministic\n"
     "\n"
     "Every message line is printed as \">>\" and its text, every console line as \">>[type] \"\n"
     "and its message, in the order written. A failed load stops before the expressions; a\n"

@@ -225,7 +225,7 @@ private slots:
         for (QAction* a : window->moduleMenu()->actions())
             items << a->text();
         QCOMPARE(items, (QStringList{QStringLiteral("删除模块"), QStringLiteral("复制表达式"), QStringLiteral("重命名项目"),
-                                     QStringLiteral("转换为旧引擎代码")}));
+                                     QStringLiteral("转换为旧引擎代码"), QStringLiteral("解混淆")}));
     }
 
     void windowKeepsItsMinimumSizeAndSwapsTheMaximiseTooltip() {
@@ -408,6 +408,26 @@ private slots:
                 std::string::npos);
         QTRY_VERIFY(out->toPlainText().contains(QStringLiteral("加载成功：the converted code loads in the native engine")));
         QVERIFY(out->toPlainText().contains(QStringLiteral("converted site: arrow functions ×1, let and const ×1")));
+    }
+
+    // The deobfuscation runs on the engines' thread (its own tools context and sandbox
+    // engines); the window takes the new module and the check of the function box's expression.
+    void deobfuscateCommandWritesANewModuleBesideTheOriginal() {
+        const std::string obfuscated =
+            "function _0x5d2a(){var _0x3c1=['Hello,\\x20','!'];_0x5d2a=function(){return _0x3c1;};return _0x5d2a();}"
+            "function _0x1f0b(_0x1a,_0x2b){_0x1a=_0x1a-0x0;var _0x3c=_0x5d2a();var _0x4d=_0x3c[_0x1a];return _0x4d;}"
+            "function hi(_0x9a){var _0x8b=_0x1f0b;return _0x8b(0x0)+_0x9a+_0x8b(0x1);}\n";
+        addProject({{"sign", obfuscated}});
+        ProjectStore& store = window->store();
+        store.selectNode(store.moduleNode("demo", "sign"));
+        window->functionBox()->setText(QStringLiteral("hi('E')"));
+        act("解混淆")->trigger();
+        auto* out = child<QTextEdit>(window.get(), "编辑框_计算");
+        QVERIFY(out->toPlainText().contains(QStringLiteral("解混淆：解混淆中")));
+        QTRY_VERIFY_WITH_TIMEOUT(store.hasModule("demo", "sign_解混淆"), 300000);
+        QCOMPARE(store.page(store.findPage("demo", "sign"))->getText(), obfuscated);
+        QVERIFY(store.page(store.findPage("demo", "sign_解混淆"))->getText().find("return \"Hello, \" + ") != std::string::npos);
+        QTRY_VERIFY(out->toPlainText().contains(QStringLiteral("一致 hi('E') = string:Hello, E!")));
     }
 
     void copyExpressionPutsACallIntoTheFunctionBox() {

@@ -28,7 +28,8 @@ for f in lib/quillbox/quillbox-cli lib/quillbox/libChakraCore.so lib/quillbox/qu
          share/doc/quillbox/licenses/crypto-js-4.0.0/LICENSE share/doc/quillbox/licenses/pako/LICENSE \
          share/doc/quillbox/licenses/jsencrypt/LICENSE share/doc/quillbox/licenses/blueimp-md5/LICENSE \
          share/doc/quillbox/licenses/js-base64/LICENSE share/doc/quillbox/licenses/@babel/standalone/LICENSE \
-         share/doc/quillbox/licenses/es5-shim/LICENSE share/doc/quillbox/licenses/core-js-bundle/LICENSE; do
+         share/doc/quillbox/licenses/es5-shim/LICENSE share/doc/quillbox/licenses/core-js-bundle/LICENSE \
+         share/doc/quillbox/licenses/webcrack/LICENSES.txt; do
     check "installed $f" test -s "$prefix/$f"
 done
 check "jsmin's licence taken from its source" grep -q "Douglas Crockford" "$prefix/share/doc/quillbox/licenses/jsmin/LICENSE"

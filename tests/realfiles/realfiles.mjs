@@ -28,7 +28,7 @@ const require = createRequire(join(nodeModules, 'noop.js'));
 const nm = (path) => join(nodeModules, path);
 
 // ---- generated files: obfuscated and bundled ----
-const obfuscator = require('javascript-obfuscator');
+const obfuscator = require('javascript-obfuscator-4');
 function obfuscate(source, name, options) {
   const code = obfuscator.obfuscate(readFileSync(source, 'utf8'), { target: 'browser', ...options })
     .getObfuscatedCode();

@@ -160,4 +160,20 @@ std::size_t engineMemoryLimit(const IniFile& ini, std::string* problem) {
     return engine::kDefaultMemoryLimit;
 }
 
+std::optional<engine::Determinism> determinism(const IniFile& ini, std::string* problem) {
+    if (read(ini, keys::deterministic) != "true")
+        return std::nullopt;
+    const std::string seedText = read(ini, keys::deterministicSeed);
+    const std::string nowText = read(ini, keys::deterministicNow);
+    const auto seed = engine::parseSeed(seedText);
+    const auto now = engine::parseNow(nowText);
+    if (!seed || !now) {
+        if (problem)
+            *problem = !seed ? "[engine] seed=" + seedText + " is not a whole number from 0 to 4294967295"
+                             : "[engine] now_ms=" + nowText + " is not whole milliseconds since 1970 within Date's range";
+        return std::nullopt;
+    }
+    return engine::Determinism{*seed, *now};
+}
+
 }  // namespace quillbox::config

@@ -5,10 +5,12 @@
 // are kept here in a plain MenuState, which the desktop program mirrors in its menu.
 #include <climits>
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "core/config/IniFile.h"
+#include "core/engine/Deterministic.h"
 
 namespace quillbox {
 class Output;
@@ -43,6 +45,10 @@ inline constexpr Key saveMethod{"config", "memory_save_method", "1000"};
 inline constexpr Key saveRename{"config", "memory_save_rename", "false"};
 // The memory limit of each script engine, in MiB (see engineMemoryLimit).
 inline constexpr Key engineMemory{"engine", "memory_mib", "1024"};
+// Deterministic runs in the window (see determinism).
+inline constexpr Key deterministic{"engine", "deterministic", "false"};
+inline constexpr Key deterministicSeed{"engine", "seed", "0"};
+inline constexpr Key deterministicNow{"engine", "now_ms", "0"};
 }  // namespace keys
 
 inline std::string read(const IniFile& ini, const Key& key) { return ini.read(key.section, key.name, key.defaultValue); }
@@ -136,6 +142,12 @@ int editorFontSize(const IniFile& ini, std::string* problem = nullptr);
 
 // The settings the editor page reads, as JSON data (never as code): {"fontSize":N}.
 std::string editorPageSettings(int fontSize);
+
+// The window's deterministic runs: with engine.deterministic=true, loads make Math.random a
+// generator seeded with engine.seed and start Date at engine.now_ms (engine/Deterministic.h).
+// Nothing otherwise, or when a value is not a number in range: then `problem` says so and the
+// runs are not deterministic (a run that claims to be and is not would mislead).
+std::optional<engine::Determinism> determinism(const IniFile& ini, std::string* problem = nullptr);
 
 // The font-size command: asks for a size of 14 to 24 and stores it for the next start.
 void setFontSize(const IniFile& ini, Dialogs& dialogs);

@@ -559,6 +559,12 @@ bool CodeLoader::loadProject(const LoadRequest& request, EngineKind engine) {
     addCode(engine, jsonSupportScript());
     if (engineStopped(engine))
         return false;
+    if (determinism_) {
+        addCode(engine, deterministicScript(*determinism_));
+        if (engineStopped(engine))
+            return false;
+        out_.consoleLine(request.project, deterministicLine(*determinism_));
+    }
     const bool holdsBrowser = std::any_of(request.modules.begin(), request.modules.end(),
                                           [](const ModuleCode& code) { return code.module == kBrowserModuleName; });
     if (browserLog_ && holdsBrowser && engine == EngineKind::ChakraCore) {

@@ -15,6 +15,7 @@
 
 #include "core/engine/BrowserEnvironment.h"
 #include "core/engine/ChakraCore.h"
+#include "core/engine/Deterministic.h"
 #include "core/engine/EngineKind.h"
 #include "core/engine/ErrorPlace.h"
 #include "core/engine/JScript.h"
@@ -139,6 +140,9 @@ public:
     // Whether loads list what the modules define (the default). A load whose listing nobody
     // sees (quillbox-cli run) does no listing work.
     void setListing(bool on) { listing_ = on; }
+    // Deterministic runs (Deterministic.h): loads from now on run the script after the support
+    // scripts and say so on the console; nothing turns it off.
+    void setDeterminism(std::optional<Determinism> d) { determinism_ = d; }
 
     // Deletes every listed function, object and member under every module.
     void clearListing();
@@ -239,6 +243,7 @@ private:
     unsigned stopsSeen_[2] = {0, 0};
     bool listing_ = true;
     bool browserLog_ = false;
+    std::optional<Determinism> determinism_;
     EngineKind listedEngine_ = EngineKind::Native;
     bool listingLost_ = false;  // the helper's last answer was unreadable: ask for everything
     bool unranked_ = false;     // a listed name no code loaded so far spells out

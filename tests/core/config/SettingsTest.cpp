@@ -71,6 +71,36 @@ TEST_F(SettingsTest, TheEnginesMemoryLimitIsAWholeNumberOfMiBElseTheDefault) {
     }
 }
 
+// ---- deterministic runs --------------------------------------------------------------
+
+TEST_F(SettingsTest, DeterministicRunsNeedTheSwitchAndNumbersInRange) {
+    std::string problem;
+    EXPECT_FALSE(determinism(ini, &problem)) << "off unless switched on";
+    ASSERT_TRUE(write(ini, keys::deterministicSeed, "42"));
+    EXPECT_FALSE(determinism(ini, &problem)) << "a seed alone does not switch it on";
+    ASSERT_TRUE(write(ini, keys::deterministic, "true"));
+    ASSERT_TRUE(write(ini, keys::deterministicNow, "-86400000"));
+    const auto d = determinism(ini, &problem);
+    ASSERT_TRUE(d);
+    EXPECT_EQ(d->seed, 42u);
+    EXPECT_EQ(d->nowMs, -86400000.0);
+    EXPECT_EQ(problem, "");
+    // A run that says it is deterministic and is not would mislead: a bad value turns it off.
+    const std::pair<const Key*, const char*> bad[] = {{&keys::deterministicSeed, "4294967296"},
+                                                      {&keys::deterministicSeed, "-1"},
+                                                      {&keys::deterministicSeed, "1.5"},
+                                                      {&keys::deterministicNow, "8640000000000001"},
+                                                      {&keys::deterministicNow, "soon"}};
+    for (const auto& [key, text] : bad) {
+        ASSERT_TRUE(write(ini, keys::deterministicSeed, "1"));
+        ASSERT_TRUE(write(ini, keys::deterministicNow, "0"));
+        ASSERT_TRUE(write(ini, *key, text));
+        problem.clear();
+        EXPECT_FALSE(determinism(ini, &problem)) << text;
+        EXPECT_NE(problem.find(std::string("=") + text + " is not"), std::string::npos) << problem;
+    }
+}
+
 // ---- text to integer -----------------------------------------------------------------
 
 TEST(TextToInteger, TakesTheLeadingDigitsElseZero) {
