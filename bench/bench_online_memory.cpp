@@ -156,14 +156,14 @@ int main() {
     files::writeAtomically((root / "program" / "quillbox").string(), "old");
     Server server((root / "site").string(), {"/Quillbox/download/1.31/new-program"});
     auto publish = [&](const std::string& version) {
-        online::ReleaseSpec spec;
-        spec.outputDirectory = (root / "site").string();
-        spec.keyText = key.secretKey;
-        spec.version = version;
-        spec.binaryPath = (root / "new-program").string();
-        spec.url = server.url("/Quillbox/download/" + version + "/new-program");
+        online::ReleasePlan plan;
+        plan.outputDirectory = (root / "site").string();
+        plan.keyText = key.secretKey;
+        plan.version = version;
+        plan.binaryPath = (root / "new-program").string();
+        plan.url = server.url("/Quillbox/download/" + version + "/new-program");
         std::string error;
-        if (!online::writeReleaseSite(spec, &error))
+        if (!online::writeReleaseSite(plan, &error))
             std::cerr << error << "\n";
     };
     auto check = [&](const std::string& serverRoot, online::UpdateOutcome expected) {

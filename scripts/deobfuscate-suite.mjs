@@ -22,12 +22,12 @@ function describe(context, expression) {
 }
 
 const expected = { sets: Object.keys(cases.optionSets) };
-for (const [sample, spec] of Object.entries(cases.samples)) {
+for (const [sample, wanted] of Object.entries(cases.samples)) {
   const source = fs.readFileSync(path.join(suiteDir, sample + '.js'), 'utf8');
   const context = vm.createContext({});
   vm.runInContext(source, context);
-  expected[sample] = { expressions: spec.expressions, literals: spec.literals,
-    results: spec.expressions.map((e) => describe(context, e)) };
+  expected[sample] = { expressions: wanted.expressions, literals: wanted.literals,
+    results: wanted.expressions.map((e) => describe(context, e)) };
   for (const [set, options] of Object.entries(cases.optionSets)) {
     const code = JavaScriptObfuscator.obfuscate(source, { seed: 1234, ...options }).getObfuscatedCode();
     fs.writeFileSync(path.join(outDir, sample + '.' + set + '.js'), code);

@@ -39,29 +39,29 @@ int keygen(const std::vector<std::string>& operands) {
 }
 
 int site(const std::vector<std::string>& args) {
-    online::ReleaseSpec spec;
+    online::ReleasePlan plan;
     std::string keyFile;
     std::vector<std::string> operands;
     const auto onOption = [&](const std::string& option, const std::string& value) {
         if (option == "--key")
             keyFile = value;
         else if (option == "--version")
-            spec.version = value;
+            plan.version = value;
         else if (option == "--binary")
-            spec.binaryPath = value;
+            plan.binaryPath = value;
         else if (option == "--size")
-            spec.size = value;
+            plan.size = value;
         else if (option == "--note")
-            spec.notes.push_back(value);
+            plan.notes.push_back(value);
         else if (option == "--lib")
-            spec.libraryDirectory = value;
+            plan.libraryDirectory = value;
         else if (option == "--lib-seq") {
             char* end = nullptr;
-            spec.librarySequence = std::strtoll(value.c_str(), &end, 10);
-            if (value.empty() || *end != '\0' || spec.librarySequence <= 0)
+            plan.librarySequence = std::strtoll(value.c_str(), &end, 10);
+            if (value.empty() || *end != '\0' || plan.librarySequence <= 0)
                 return usage(kName, "--lib-seq takes a whole number above 0");
         } else
-            spec.url = value;
+            plan.url = value;
         return kOk;
     };
     const std::vector<Option> options = {{"--key", true},  {"--version", true}, {"--binary", true},
@@ -71,13 +71,13 @@ int site(const std::vector<std::string>& args) {
         return status;
     if (operands.size() != 2)
         return usage(kName, "site takes one OUTDIR");
-    if (keyFile.empty() || spec.version.empty() || spec.binaryPath.empty())
+    if (keyFile.empty() || plan.version.empty() || plan.binaryPath.empty())
         return usage(kName, "site needs --key, --version and --binary");
-    spec.outputDirectory = operands[1];
-    if (!files::readAll(keyFile, spec.keyText))
+    plan.outputDirectory = operands[1];
+    if (!files::readAll(keyFile, plan.keyText))
         return fail(kName, "cannot read " + keyFile);
     std::string error;
-    if (!online::writeReleaseSite(spec, &error))
+    if (!online::writeReleaseSite(plan, &error))
         return fail(kName, error);
     return kOk;
 }

@@ -54,14 +54,14 @@ TEST(DeobfuscateSuite, EveryOptionSetGivesNodesResultsInBothEnginesWithTheString
     ASSERT_GE(sets.size(), 8u);
     deobfuscate::Deobfuscator deobfuscator;
     for (const std::string sample : {"signer", "catalog"}) {
-        const JsonDocument spec = expected.member("", sample);
+        const JsonDocument wanted = expected.member("", sample);
         std::vector<std::string> expressions, nodeResults, literals;
-        for (std::size_t i = 0, n = spec.count("expressions"); i < n; ++i) {
-            expressions.push_back(spec.at("expressions", i).string());
-            nodeResults.push_back(withoutCarriageReturns(spec.at("results", i).string()));
+        for (std::size_t i = 0, n = wanted.count("expressions"); i < n; ++i) {
+            expressions.push_back(wanted.at("expressions", i).string());
+            nodeResults.push_back(withoutCarriageReturns(wanted.at("results", i).string()));
         }
-        for (std::size_t i = 0, n = spec.count("literals"); i < n; ++i)
-            literals.push_back(spec.at("literals", i).string());
+        for (std::size_t i = 0, n = wanted.count("literals"); i < n; ++i)
+            literals.push_back(wanted.at("literals", i).string());
         ASSERT_GE(expressions.size(), 5u);
         for (const std::string& set : sets) {
             SCOPED_TRACE(std::string(sample) + "." + set);

@@ -40,26 +40,26 @@ JsonDocument stringArray(const std::vector<std::string>& items) {
     return array;
 }
 
-std::string versionFileText(const ReleaseSpec& spec, const std::string& url, const std::string& size,
+std::string versionFileText(const ReleasePlan& plan, const std::string& url, const std::string& size,
                             const std::string& binary, const std::string& secretKey) {
     JsonDocument update = JsonDocument::makeObject();
     update.setMember("", "url", JsonDocument::makeString(url));
     update.setMember("", "size", JsonDocument::makeString(size));
-    update.setMember("", "data", stringArray(spec.notes));
+    update.setMember("", "data", stringArray(plan.notes));
     update.setMember("", "sha256", JsonDocument::makeString(sha256Hex(binary)));
-    update.setMember("", "sig", JsonDocument::makeString(signMessage(updateSignedMessage(spec.version, binary), secretKey)));
+    update.setMember("", "sig", JsonDocument::makeString(signMessage(updateSignedMessage(plan.version, binary), secretKey)));
     SignedRelease release;
-    release.version = spec.version;
+    release.version = plan.version;
     release.url = url;
     release.bytes = static_cast<long long>(binary.size());
     release.sha256 = sha256Hex(binary);
     release.sizeText = size;
-    release.notes = spec.notes;
+    release.notes = plan.notes;
     const std::string signedText = signedReleaseText(release);
     update.setMember("", "signed", JsonDocument::makeString(signedText));
     update.setMember("", "signature", JsonDocument::makeString(signMessage(releaseSignedMessage(signedText), secretKey)));
     JsonDocument file = JsonDocument::makeObject();
-    file.setMember("", "Ver", JsonDocument::makeString(spec.version));
+    file.setMember("", "Ver", JsonDocument::makeString(plan.version));
     file.setMember("", "Update", update);
     // Escaped: a note with a quote, a backslash or a line break stays valid JSON.
     return file.toJson("", true, true);
@@ -102,8 +102,8 @@ bool publishLibrary(const std::string& source, const fs::path& target, const std
            writeFile(target / "lib.json.sig", signMessage(indexBytes, secretKey), error);
 }
 
-std::string changeLogEntry(const ReleaseSpec& spec) {
-    return spec.version + "\r\n" + formatUpdateNotes(spec.notes) + "\r\n";
+std::string changeLogEntry(const ReleasePlan& plan) {
+    return plan.version + "\r\n" + formatUpdateNotes(plan.notes) + "\r\n";
 }
 
 }  // namespace
@@ -119,40 +119,40 @@ std::string sizeText(std::size_t bytes) {
     return text;
 }
 
-bool writeReleaseSite(const ReleaseSpec& spec, std::string* error) {
-    const std::optional<ReleaseKey> key = releaseKeyFromText(spec.keyText);
+bool writeReleaseSite(const ReleasePlan& plan, std::string* error) {
+    const std::optional<ReleaseKey> key = releaseKeyFromText(plan.keyText);
     if (!key)
         return fail(error, "the key file holds no release key");
-    if (spec.version.empty())
+    if (plan.version.empty())
         return fail(error, "the version is empty");
     std::string binary;
-    if (!files::readAll(spec.binaryPath, binary, error))
+    if (!files::readAll(plan.binaryPath, binary, error))
         return false;
     if (binary.empty())
-        return fail(error, spec.binaryPath + " is empty");
+        return fail(error, plan.binaryPath + " is empty");
 
-    const fs::path root = fs::path(spec.outputDirectory) / "Quillbox";
-    const std::string name = fs::path(spec.binaryPath).filename().string();
-    const std::string downloadPath = "/Quillbox/download/" + spec.version + "/" + name;
-    if (spec.version.find('/') != std::string::npos || spec.version.front() == '.')
-        return fail(error, "the version cannot name a directory: " + spec.version);
-    if (!writeFile(root / "download" / spec.version / name, binary, error))
+    const fs::path root = fs::path(plan.outputDirectory) / "Quillbox";
+    const std::string name = fs::path(plan.binaryPath).filename().string();
+    const std::string downloadPath = "/Quillbox/download/" + plan.version + "/" + name;
+    if (plan.version.find('/') != std::string::npos || plan.version.front() == '.')
+        return fail(error, "the version cannot name a directory: " + plan.version);
+    if (!writeFile(root / "download" / plan.version / name, binary, error))
         return false;
 
-    const std::string url = spec.url.empty() ? updateServerUrl(downloadPath) : spec.url;
-    const std::string size = spec.size.empty() ? sizeText(binary.size()) : spec.size;
+    const std::string url = plan.url.empty() ? updateServerUrl(downloadPath) : plan.url;
+    const std::string size = plan.size.empty() ? sizeText(binary.size()) : plan.size;
     if (!writeFile(root / "Quillbox_config.txt",
-                   text::toGb18030(versionFileText(spec, url, size, binary, key->secretKey)), error))
+                   text::toGb18030(versionFileText(plan, url, size, binary, key->secretKey)), error))
         return false;
 
-    std::string library = spec.libraryDirectory;
-    const fs::path starter = fs::path(spec.outputDirectory) / ".starter-lib";
+    std::string library = plan.libraryDirectory;
+    const fs::path starter = fs::path(plan.outputDirectory) / ".starter-lib";
     if (library.empty()) {
         if (!writeStarterLibrary(starter.string(), error))
             return false;
         library = starter.string();
     }
-    const bool published = publishLibrary(library, root / "lib", key->secretKey, spec.librarySequence, error);
+    const bool published = publishLibrary(library, root / "lib", key->secretKey, plan.librarySequence, error);
     std::error_code ignored;
     fs::remove_all(starter, ignored);
     if (!published)
@@ -160,7 +160,7 @@ bool writeReleaseSite(const ReleaseSpec& spec, std::string* error) {
 
     std::string oldLog;
     files::readAll((root / "Quillbox_config_all.txt").string(), oldLog);
-    return writeFile(root / "Quillbox_config_all.txt", text::toGb18030(changeLogEntry(spec)) + oldLog, error);
+    return writeFile(root / "Quillbox_config_all.txt", text::toGb18030(changeLogEntry(plan)) + oldLog, error);
 }
 
 }  // namespace quillbox::online

@@ -15,7 +15,7 @@
 
 namespace quillbox::online {
 
-struct ReleaseSpec {
+struct ReleasePlan {
     std::string outputDirectory;
     std::string keyText;         // the key file's text
     std::string version;
@@ -28,7 +28,7 @@ struct ReleaseSpec {
 };
 
 // Writes the tree. False with the reason in error; files already written may remain.
-bool writeReleaseSite(const ReleaseSpec& spec, std::string* error);
+bool writeReleaseSite(const ReleasePlan& plan, std::string* error);
 
 // "1.5MB", "12.0KB", "300B": the size text shown when none was given.
 std::string sizeText(std::size_t bytes);

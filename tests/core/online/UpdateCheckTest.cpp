@@ -69,17 +69,17 @@ protected:
     // The release tree for `version`, with the starter library or the one in libDir.
     void publish(const std::string& version, std::vector<std::string> notes = {"a", "b"},
                  const std::string& libDir = "") {
-        ReleaseSpec spec;
-        spec.outputDirectory = site();
-        spec.keyText = key_.secretKey;
-        spec.version = version;
-        spec.binaryPath = root_ + "/new-quillbox";
-        spec.url = server_->url("/Quillbox/download/" + version + "/new-quillbox");
-        spec.size = "1KB";
-        spec.notes = std::move(notes);
-        spec.libraryDirectory = libDir;
+        ReleasePlan plan;
+        plan.outputDirectory = site();
+        plan.keyText = key_.secretKey;
+        plan.version = version;
+        plan.binaryPath = root_ + "/new-quillbox";
+        plan.url = server_->url("/Quillbox/download/" + version + "/new-quillbox");
+        plan.size = "1KB";
+        plan.notes = std::move(notes);
+        plan.libraryDirectory = libDir;
         std::string error;
-        ASSERT_TRUE(writeReleaseSite(spec, &error)) << error;
+        ASSERT_TRUE(writeReleaseSite(plan, &error)) << error;
     }
 
     void answer(const std::string& target, LoopbackResponse response) {
@@ -558,14 +558,14 @@ TEST_F(UpdateTrustTest, AnOlderLibraryIndexNeverReplacesANewerOne) {
         test::writeFile(library() + "/md5.js", "var installed = 1;");
         fs::remove_all(site());
         log_.lines.clear();
-        ReleaseSpec spec;
-        spec.outputDirectory = site();
-        spec.keyText = key_.secretKey;
-        spec.version = "1.30";
-        spec.binaryPath = root_ + "/new-quillbox";
-        spec.librarySequence = c.seq;
+        ReleasePlan plan;
+        plan.outputDirectory = site();
+        plan.keyText = key_.secretKey;
+        plan.version = "1.30";
+        plan.binaryPath = root_ + "/new-quillbox";
+        plan.librarySequence = c.seq;
         std::string error;
-        ASSERT_TRUE(writeReleaseSite(spec, &error)) << error;
+        ASSERT_TRUE(writeReleaseSite(plan, &error)) << error;
         const int before = server_->requestCount();
         LibraryUpdateResult result;
         EXPECT_EQ(runUpdateCheck(context(), &result), UpdateOutcome::UpToDate);
