@@ -6,6 +6,8 @@
 
 #include <malloc.h>
 
+#include <utility>
+
 #include "core/engine/MemoryLimit.h"
 #include "core/engine/chakra/Api.h"
 #include "core/engine/chakra/Values.h"
@@ -105,7 +107,11 @@ auto ChakraCore::runGuarded(F body) -> decltype(body()) {
     if (outermost) {
         std::lock_guard lock(stopMutex_);
         running_ = true;
-        stopRequested_ = false;
+        // A stop that came as the call before finished anyway holds for this one.
+        stopRequested_ = std::exchange(pendingStop_, false);
+        if (stopRequested_ && runtime_)
+            if (const Api* js = api())
+                js->JsDisableRuntimeExecution(runtime_);
         lastCallStopped_ = false;
         lastCallOutOfMemory_ = false;
         memoryLimitError_ = ChakraException();
@@ -166,6 +172,8 @@ void ChakraCore::afterStop() {
         return;
     if (!lastCallStopped_) {
         js->JsEnableRuntimeExecution(runtime_);
+        std::lock_guard lock(stopMutex_);
+        pendingStop_ = true;
         return;
     }
     js->JsEnableRuntimeExecution(runtime_);
@@ -268,6 +276,11 @@ std::string ChakraCore::Call(const std::string& name, const std::vector<std::str
 }
 
 // ---------------------------------------------------------------- the stop
+
+void ChakraCore::dropPendingStop() {
+    std::lock_guard lock(stopMutex_);
+    pendingStop_ = false;
+}
 
 bool ChakraCore::stop() {
     std::lock_guard lock(stopMutex_);

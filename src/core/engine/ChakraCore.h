@@ -106,6 +106,8 @@ public:
     // How many calls a stop has ended: a caller that makes several calls for one command
     // sees a stop that landed in any of them.
     unsigned stops() const { return stops_; }
+    // Forgets a stop that came as the last call finished: a new command begins.
+    void dropPendingStop();
 
     // ---- the memory limit ----
     // What a runtime may use (kDefaultMemoryLimit unless set; 0: no limit). Runtimes made
@@ -150,6 +152,8 @@ private:
     std::mutex stopMutex_;
     bool running_ = false;
     bool stopRequested_ = false;
+    // A stop asked for while a call ran that then finished anyway: it ends the next call.
+    bool pendingStop_ = false;
     net::HttpClient* activeRequest_ = nullptr;
     int depth_ = 0;
     bool lastCallStopped_ = false;

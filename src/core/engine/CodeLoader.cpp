@@ -721,7 +721,14 @@ unsigned CodeLoader::stopsOf(EngineKind engine) const {
     return engine == EngineKind::Native ? native_.ControlObject()->stops() : chakra_.stops();
 }
 
-void CodeLoader::noteStops(EngineKind engine) { stopsSeen_[index(engine)] = stopsOf(engine); }
+void CodeLoader::noteStops(EngineKind engine) {
+    stopsSeen_[index(engine)] = stopsOf(engine);
+    // A stop meant for the command before, come as its last call finished, is not this one's.
+    if (engine == EngineKind::Native)
+        native_.ControlObject()->dropPendingStop();
+    else
+        chakra_.dropPendingStop();
+}
 
 bool CodeLoader::engineStopped(EngineKind engine) {
     if (!lastCallStopped(engine))

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 #include <malloc.h>
 #include <strings.h>
 
@@ -435,6 +436,11 @@ Value ScriptControl::Run(const std::string& name, const std::vector<Value>& args
     return result;
 }
 
+void ScriptControl::dropPendingStop() {
+    std::lock_guard lock(stopMutex_);
+    pendingStop_ = false;
+}
+
 bool ScriptControl::stop() {
     std::lock_guard lock(stopMutex_);
     if (!running_)
@@ -446,9 +452,10 @@ bool ScriptControl::stop() {
 bool ScriptControl::execute(Mode mode, const std::string& code, const std::string& name,
                             const std::vector<Value>& args, Value* result) {
     {
+        // A stop that came as the call before finished anyway holds for this one.
         std::lock_guard lock(stopMutex_);
         running_ = true;
-        stopRequested_ = false;
+        stopRequested_ = std::exchange(pendingStop_, false);
     }
     lastCallStopped_ = false;
     lastCallOutOfMemory_ = false;
@@ -463,6 +470,7 @@ bool ScriptControl::execute(Mode mode, const std::string& code, const std::strin
     {
         std::lock_guard lock(stopMutex_);
         running_ = false;
+        pendingStop_ = stopRequested_ && !(heap_ && heap_->stopped);
         stopRequested_ = false;
     }
     if (heap_ && heap_->stopped && !heap_->memoryExceeded) {

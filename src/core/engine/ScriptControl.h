@@ -103,6 +103,8 @@ public:
     // How many calls a stop has ended since the engine was made: a caller that makes several
     // calls for one command sees a stop that landed in any of them.
     unsigned stops() const { return stops_; }
+    // Forgets a stop that came as the last call finished: a new command begins.
+    void dropPendingStop();
 
     // ---- the memory limit ----
     // What the scripts may use (0: no limit); takes effect at once (the owner's thread only,
@@ -142,6 +144,9 @@ private:
     std::mutex stopMutex_;
     bool running_ = false;
     std::atomic<bool> stopRequested_{false};
+    // A stop asked for while a call ran that then finished anyway: it ends the next call (a
+    // command of several calls is stopped however the request falls). Behind stopMutex_.
+    bool pendingStop_ = false;
     bool lastCallStopped_ = false;
     unsigned stops_ = 0;
     bool lastCallOutOfMemory_ = false;
