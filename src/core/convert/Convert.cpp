@@ -228,14 +228,6 @@ std::vector<std::string> reportLines(const Conversion& c) {
 
 namespace {
 
-// The expression's value as "type:text"; objects as their JSON text, so that arrays and
-// plain objects compare by content.
-std::string describing(const std::string& expression) {
-    return "(function () { var v = (" + expression +
-           "\n); return typeof v + ':' + (v !== null && typeof v === 'object' ? QUILLBOX.JSON.stringify(v) : String(v)); "
-           "})()";
-}
-
 std::string chakraError(engine::ChakraCore& chakra) {
     const engine::ChakraException e = chakra.TakeException();
     std::string text = e.exception;
@@ -314,7 +306,7 @@ RunCheck checkByRunning(const std::vector<SourceModule>& original, const Convers
         CheckedExpression e;
         e.expression = expression;
         if (check.originalLoaded) {
-            e.original = chakra.Eval(describing(expression));
+            e.original = chakra.Eval(engine::describedValueScript(expression));
             const engine::ChakraException thrown = chakra.TakeException();
             if (thrown.thrown)
                 e.original = "error: " + thrown.exception;
@@ -322,7 +314,7 @@ RunCheck checkByRunning(const std::vector<SourceModule>& original, const Convers
             e.original = "error: not loaded";
         }
         if (check.loaded) {
-            const engine::Value v = native.Eval(describing(expression));
+            const engine::Value v = native.Eval(engine::describedValueScript(expression));
             error = nativeError(native);
             e.converted = error.empty() ? v.text() : "error: " + error;
         } else {

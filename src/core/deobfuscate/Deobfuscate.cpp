@@ -149,13 +149,6 @@ std::vector<std::string> reportLines(const Deobfuscation& d) {
 
 namespace {
 
-// The expression's value as "type:text"; objects as their JSON text (the support script's).
-std::string describing(const std::string& expression) {
-    return "(function () { var v = (" + expression +
-           "\n); return typeof v + ':' + (v !== null && typeof v === 'object' ? QUILLBOX.JSON.stringify(v) : String(v)); "
-           "})()";
-}
-
 class Runner {
 public:
     virtual ~Runner() = default;
@@ -179,7 +172,7 @@ public:
         return e.exception + (e.positioned() ? " (line " + std::to_string(e.line + 1) + ")" : "");
     }
     std::string eval(const std::string& expression) override {
-        std::string v = chakra_.Eval(describing(expression));
+        std::string v = chakra_.Eval(engine::describedValueScript(expression));
         const engine::ChakraException thrown = chakra_.TakeException();
         return thrown.thrown ? "error: " + thrown.exception : v;
     }
@@ -202,7 +195,7 @@ public:
         return error();
     }
     std::string eval(const std::string& expression) override {
-        const engine::Value v = native_.Eval(describing(expression));
+        const engine::Value v = native_.Eval(engine::describedValueScript(expression));
         const std::string e = error();
         return e.empty() ? v.text() : "error: " + e;
     }

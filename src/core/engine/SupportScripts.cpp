@@ -121,4 +121,10 @@ const char* const kLogTestScript =
 
 #undef QB_OWN_NAMES
 
+std::string describedValueScript(const std::string& expression) {
+    return "(function () { var v = (" + expression +
+           "\n); return typeof v + ':' + (v !== null && typeof v === 'object' ? QUILLBOX.JSON.stringify(v) : String(v)); "
+           "})()";
+}
+
 }  // namespace quillbox::engine

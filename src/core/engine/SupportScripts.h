@@ -27,6 +27,10 @@ extern const char* const kListingChangesScript;
 extern const char* const kListingEverythingScript;
 // Append the object's id and ")".
 extern const char* const kListingMembersPrefix;
+// A script whose value is the expression's as "type:text", objects as their JSON text
+// (QUILLBOX.JSON), so that two runs' answers compare by content: the checks of converted and
+// deobfuscated code against the original.
+std::string describedValueScript(const std::string& expression);
 // "1" when there is nothing in QUILLBOX.log, "0" when there is.
 extern const char* const kLogTestScript;
 
