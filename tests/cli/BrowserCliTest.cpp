@@ -1,7 +1,6 @@
 // quillbox-cli run --browser, --profile and --log-access, and the capture command, end to end.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <sstream>
 
 #include "support/TestSupport.h"
@@ -15,9 +14,7 @@ namespace {
 
 const std::string kCli = QUILLBOX_CLI;
 
-bool chakraBuilt() {
-    return std::filesystem::exists(std::filesystem::path(kCli).parent_path() / "libChakraCore.so");
-}
+bool chakraBuilt() { return quillbox::test::chakraBuiltBeside(kCli); }
 
 #define REQUIRE_CHAKRA()                                                      \
     if (!chakraBuilt())                                                       \

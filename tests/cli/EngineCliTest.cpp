@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <filesystem>
 
 #include "core/project/ProjectFile.h"
 #include "core/text/Text.h"
@@ -18,9 +17,7 @@ namespace {
 const std::string kCli = QUILLBOX_CLI;
 const std::string kNodeModules = QUILLBOX_NODE_MODULES;
 
-bool chakraBuilt() {
-    return std::filesystem::exists(std::filesystem::path(kCli).parent_path() / "libChakraCore.so");
-}
+bool chakraBuilt() { return quillbox::test::chakraBuiltBeside(kCli); }
 
 #define REQUIRE_CHAKRA()                                                      \
     if (!chakraBuilt())                                                       \

@@ -32,8 +32,7 @@ class ListingCorpus : public ::testing::TestWithParam<Case> {};
 
 TEST_P(ListingCorpus, PrintsWhatTheFullListingPrinted) {
     const Case c = GetParam();
-    if (std::string(c.engine) == "chakra" &&
-        !std::filesystem::exists(std::filesystem::path(kCli).parent_path() / "libChakraCore.so"))
+    if (std::string(c.engine) == "chakra" && !quillbox::test::chakraBuiltBeside(kCli))
         GTEST_SKIP() << "libChakraCore.so is not built beside quillbox-cli";
     const std::string project = (kCorpus / (std::string(c.project) + ".txt")).string();
     const auto r = runProcess(kCli, {"list", project, "--engine", c.engine});

@@ -105,4 +105,8 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
     return result;
 }
 
+bool chakraBuiltBeside(const std::string& program) {
+    return std::filesystem::exists(std::filesystem::path(program).parent_path() / "libChakraCore.so");
+}
+
 }  // namespace quillbox::test

@@ -20,4 +20,7 @@ struct ProcessResult {
 ProcessResult runProcess(const std::string& program, const std::vector<std::string>& args,
                          const std::string& input = "");
 
+// Whether libChakraCore.so was built beside the program (the ChakraCore engine's tests need it).
+bool chakraBuiltBeside(const std::string& program);
+
 }  // namespace quillbox::test
