@@ -192,7 +192,7 @@ std::vector<AccessRow> parseAccessLog(const std::string& json) {
             return {};
         std::string where = row.at("", 4).string();
         // Expressions and the program's own scripts run under the engine's default name.
-        const std::string unnamed = std::string(ChakraCore::kScriptName) + ":";
+        const std::string unnamed = std::string(ChakraCore::kScriptUrl) + ":";
         if (where.rfind(unnamed, 0) == 0)
             where = "求值:" + where.substr(unnamed.size());
         rows.push_back({row.at("", 0).string(), row.at("", 1).string(), row.at("", 2).string(),

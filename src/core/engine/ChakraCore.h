@@ -75,7 +75,6 @@ public:
     // The name scripts run under unless given one; an exception tells the name of the
     // script it came from (ChakraException::url).
     static constexpr const char* kScriptUrl = "Zorvan";
-    static constexpr const char* kScriptName = kScriptUrl;
     // Runs the script; true when no exception is pending afterwards.
     bool AddCode(const std::string& script, const std::string& url = kScriptUrl);
     // Calls the global function with the texts as string arguments; "" on exception.
