@@ -58,13 +58,15 @@ add_custom_command(OUTPUT ${qb_engine_data_outputs}
 add_custom_target(qb_engine_data DEPENDS ${qb_engine_data_outputs})
 set(QUILLBOX_ENGINE_DATA_DIR ${qb_js_dir} CACHE INTERNAL "generated engine data")
 set(qb_gate_inputs ${qb_js_dir}/syntax-data.js ${QUILLBOX_NODE_MODULES}/acorn/dist/acorn.js
-  ${qb_js_src}/syntax-gate.js ${qb_js_src}/symbol-index.js)
+  ${qb_js_src}/syntax-gate.js ${qb_js_src}/symbol-index.js ${qb_js_src}/watch-sites.js)
 add_custom_command(OUTPUT ${qb_js_dir}/syntax-gate.js
   COMMAND ${CMAKE_COMMAND} -DOUTPUT=${qb_js_dir}/syntax-gate.js "-DINPUTS=${qb_gate_inputs}" -P ${qb_js_src}/concat.cmake
   DEPENDS ${qb_gate_inputs} ${qb_js_src}/concat.cmake VERBATIM)
 target_sources(qb_assets PRIVATE ${qb_js_dir}/syntax-gate.js ${qb_js_dir}/chakracore-profile.json)
 quillbox_embed(qb_assets js/syntax-gate.js ${qb_js_dir}/syntax-gate.js
   js/chakracore-profile.json ${qb_js_dir}/chakracore-profile.json)
+# Watch points: the script a watched ChakraCore load runs first (src/core/engine/WatchLog.h).
+quillbox_embed(qb_assets js/watch.js ${qb_js_src}/watch.js)
 # The native engine's JScript profile: the built-ins JScript 5.7 has and lacks, generated from
 # MDN's browser-compat-data by scripts/jscript-builtins.mjs (the list is also embedded for the
 # tests), and the profile script that removes the absent ones after putting in JScript's own.

@@ -1323,7 +1323,9 @@
 
     // ---- performance, seeds, console -------------------------------------------------------
     var started = new Date().getTime();
-    function performanceNow() { return new Date().getTime() - started + clock; }
+    // In a deterministic run Date reads the timers' clock: performance.now() is that clock.
+    var clockOnly = typeof QUILLBOX == 'object' && QUILLBOX && QUILLBOX.deterministic === true;
+    function performanceNow() { return clockOnly ? clock : new Date().getTime() - started + clock; }
     var Performance = interfaceOf('Performance'), performance = instance(Performance);
     performance.timeOrigin = started;
     performance.timing = {navigationStart: started, fetchStart: started, domainLookupStart: started,
@@ -1524,6 +1526,8 @@
             return ran;
         },
         pendingTimers: function () { return timers.length; },
+        // The timers' clock: ms they have moved on since the environment was loaded.
+        timerClock: function () { return clock; },
         cookies: function () { settle(); return readCookie(); },
         logging: logging,
         // The access log as JSON: [[object, property, value, count, where], ...] in order of

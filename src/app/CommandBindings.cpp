@@ -80,6 +80,16 @@ void CommandBindings::buildMainMenu() {
     toggle(addItem(conversion, "子程序重命名", true),
            [&w] { config::toggleRenameRoutine(w.menuState(), w.ini(), w.output()); });
 
+    // The run settings hold from the next load; the output box says what it will do.
+    QMenu* runs = mainMenu_->addMenu(QStringLiteral("运行设置"));
+    const std::pair<const char*, std::string (*)(const config::IniFile&)> runSettings[] = {
+        {config::kMenuDeterministic, &config::toggleDeterministic}, {config::kMenuWatch, &config::toggleWatching}};
+    for (const auto& [text, change] : runSettings)
+        toggle(addItem(runs, text, true), [this, &w, change = change] {
+            w.output().messageLine(change(w.ini()));
+            engines_.applyRunSettings();
+        });
+
     QMenu* other = mainMenu_->addMenu(QStringLiteral("其他"));
     connect(addItem(other, "咋用"), &QAction::triggered, this, [&w] { w.shell().open(kUsagePage); });
     connect(addItem(other, "下载ChakraCore.ec"), &QAction::triggered, this,
@@ -187,6 +197,9 @@ void CommandBindings::syncMenu() {
     action(QString::fromUtf8(config::kMenuCallObject))->setChecked(menu.callStyle == config::kCallStyleObject);
     action(QString::fromUtf8(config::kMenuCallJScript))->setChecked(menu.callStyle == config::kCallStyleJScript);
     action(QString::fromUtf8(config::kMenuCallChakraCore))->setChecked(menu.callStyle == config::kCallStyleChakraCore);
+    action(QString::fromUtf8(config::kMenuDeterministic))
+        ->setChecked(config::read(window_.ini(), config::keys::deterministic) == "true");
+    action(QString::fromUtf8(config::kMenuWatch))->setChecked(config::watching(window_.ini()));
 }
 
 void CommandBindings::callStyleClicked(int style) {

@@ -26,10 +26,8 @@ EngineCommands::EngineCommands(MainWindow& window)
     const std::size_t memoryLimit = config::engineMemoryLimit(window.ini());
     native_.ControlObject()->setMemoryLimit(memoryLimit);
     chakra_.setMemoryLimit(memoryLimit);
-    std::string notDeterministic;
-    loader_.setDeterminism(config::determinism(window.ini(), &notDeterministic));
-    if (!notDeterministic.empty())
-        window.output().messageLine(notDeterministic);
+    if (const std::string problem = applyRunSettings(); !problem.empty())
+        window.output().messageLine(problem);
     // What the engine's side hands back runs here, in order, while this object lives.
     loader_.setThreads([this](engine::EngineKind engine,
                               std::function<void()> task) { threadOf(engine).post(std::move(task)); },
@@ -43,6 +41,13 @@ EngineCommands::EngineCommands(MainWindow& window)
     tick_.setInterval(100);
     connect(&tick_, &QTimer::timeout, this, [this] { showRunState(); });
     connect(window_.stopButton(), &QAbstractButton::clicked, this, [this] { stop(); });
+}
+
+std::string EngineCommands::applyRunSettings() {
+    std::string notDeterministic;
+    loader_.setDeterminism(config::determinism(window_.ini(), &notDeterministic));
+    loader_.setWatching(config::watching(window_.ini()));
+    return notDeterministic;
 }
 
 EngineCommands::~EngineCommands() {

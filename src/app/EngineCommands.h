@@ -31,6 +31,9 @@ public:
     ~EngineCommands() override;
 
     engine::CodeLoader& loader() { return loader_; }
+    // The run settings in the settings file (deterministic runs, watch points) hold for the
+    // loads given from now on. The answer is what is wrong with them ("" when nothing).
+    std::string applyRunSettings();
 
     // Loads the current project into the chosen engine; `then` gets whether it loaded.
     void load(std::function<void(bool)> then = {});

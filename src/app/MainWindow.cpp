@@ -27,6 +27,7 @@
 
 #include "app/AboutWindow.h"
 #include "app/BrowserControls.h"
+#include "app/WatchLogView.h"
 #include "app/CommandBindings.h"
 #include "app/ConsoleInput.h"
 #include "app/Controls.h"
@@ -95,6 +96,8 @@ MainWindow::MainWindow(config::IniFile ini, QWidget* parent)
     console_ = new ConsoleInput(*this, *engines_, session::historyPathBeside(session::defaultSessionPath()));
     commands_ = new CommandBindings(*this, *engines_);
     browser_ = new BrowserControls(browserBox_, outputTabs_, accessTable_, *store_, engines_->loader(), *clipboard_);
+    watchLog_ = new WatchLogView(outputTabs_, watchTable_, engines_->loader(), *clipboard_,
+                                 [this](const ErrorSpot& spot) { openSpot(spot); });
     navigation_ = new Navigation(*this);
     resultView_ = new ResultTreeView(*this, resultTree_);
     output_->onObjectResult = [this](const std::string& expression, const ObjectNode& root) {
@@ -338,6 +341,8 @@ QWidget* MainWindow::buildOutputPane(QWidget* parent) {
     outputTabs_->addTab(consoleBox_, QStringLiteral("输出"));
     accessTable_ = named(new QTableWidget(outputTabs_), "表格_访问记录");
     outputTabs_->addTab(accessTable_, QStringLiteral("访问记录"));
+    watchTable_ = named(new QTableWidget(outputTabs_), "表格_监视记录");
+    outputTabs_->addTab(watchTable_, QStringLiteral("监视记录"));
     // The last result that has members, opened level by level.
     resultTree_ = named(new QTreeWidget(outputTabs_), "树型框_结果");
     resultTree_->setStyleSheet(QStringLiteral("background: #101010;"));

@@ -44,6 +44,7 @@ class CodeLoader;
 namespace quillbox::app {
 
 class BrowserControls;
+class WatchLogView;
 class CommandBindings;
 class ConsoleInput;
 class Navigation;
@@ -100,6 +101,8 @@ public:
     QLineEdit* functionBox() const { return functionBox_; }
     QComboBox* engineSelector() const { return engineSelector_; }
     BrowserControls* browserControls() const { return browser_; }
+    WatchLogView* watchLog() const { return watchLog_; }
+    EngineCommands& engines() { return *engines_; }
     // Shown while a script runs: what runs and for how long, and the stop.
     QLabel* runState() const { return runState_; }
     QAbstractButton* stopButton() const { return stopButton_; }
@@ -212,6 +215,8 @@ private:
     QCheckBox* browserBox_ = nullptr;
     QTableWidget* accessTable_ = nullptr;
     BrowserControls* browser_ = nullptr;
+    QTableWidget* watchTable_ = nullptr;
+    WatchLogView* watchLog_ = nullptr;
     QLabel* runState_ = nullptr;
     QLabel* engineStatus_ = nullptr;
     QAbstractButton* stopButton_ = nullptr;

@@ -11,6 +11,7 @@
 #include "core/engine/CodeLoader.h"
 #include "core/engine/Deterministic.h"
 #include "core/engine/MemoryLimit.h"
+#include "core/engine/WatchLog.h"
 #include "core/platform/FileIO.h"
 
 namespace quillbox::cli {
@@ -42,6 +43,7 @@ int runRun(const std::vector<std::string>& args) {
     std::size_t memoryLimit = engine::kDefaultMemoryLimit;
     bool browser = false;
     bool logAccess = false;
+    bool watch = false;
     std::string profilePath;
     bool profileGiven = false;
     std::optional<engine::Determinism> determinism;
@@ -49,6 +51,10 @@ int runRun(const std::vector<std::string>& args) {
         if (option == "--browser" || option == "--log-access" || option == "--profile") {
             (option == "--browser" ? browser : option == "--log-access" ? logAccess : profileGiven) = true;
             profilePath = option == "--profile" ? value : profilePath;
+            return kOk;
+        }
+        if (option == "--watch") {
+            watch = true;
             return kOk;
         }
         if (option == "--engine") {
@@ -96,6 +102,7 @@ int runRun(const std::vector<std::string>& args) {
                      {"--browser"},
                      {"--profile", true},
                      {"--log-access"},
+                     {"--watch"},
                      {"--seed", true},
                      {"--now", true}}, onOption, operands);
         status != kOk)
@@ -108,6 +115,8 @@ int runRun(const std::vector<std::string>& args) {
         return usage(kName, std::string(profileGiven ? "--profile" : "--log-access") + " needs --browser");
     if (logAccess && engineIndex != engine::kChakraEngine)
         return usage(kName, "--log-access needs the chakra engine: the native engine has no Proxy to watch reads with");
+    if (watch && (both || engineIndex != engine::kChakraEngine))
+        return usage(kName, "--watch needs the chakra engine");
     std::string profile = engine::defaultBrowserProfile();
     if (profileGiven) {
         std::string error;
@@ -149,10 +158,18 @@ int runRun(const std::vector<std::string>& args) {
             accessLog = std::move(rows);
             accessLogged = true;
         };
-    // The table of the reads once everything has run, on standard output after the lines.
+    std::vector<engine::WatchRow> watchLog;
+    loader.setWatching(watch);
+    if (watch)
+        loader.onWatchLog = [&](std::vector<engine::WatchRow> rows, bool) {
+            watchLog.insert(watchLog.end(), rows.begin(), rows.end());
+        };
+    // The tables once everything has run, on standard output after the lines.
     const auto printAccessLog = [&] {
         if (accessLogged)
             std::cout << "访问记录:\n" << engine::accessTableText(accessLog) << std::flush;
+        if (watch)
+            std::cout << "监视记录:\n" << engine::watchTableText(watchLog) << std::flush;
     };
     if (!loader.load(engineIndex)) {
         printAccessLog();
@@ -176,7 +193,7 @@ const CommandRegistration registration({
     "load a project into an engine and evaluate expressions",
     "Usage: quillbox-cli run FILE [--engine native|chakra|both] [-e EXPR]... [--timeout SECONDS]\n"
     "                        [--memory MIB] [--browser [--profile FILE] [--log-access]]\n"
-    "                        [--seed N] [--now MS]\n"
+    "                        [--seed N] [--now MS] [--watch]\n"
     "\n"
     "Loads FILE as the load command does, then evaluates each EXPR in order as the evaluate\n"
     "command does. FILE is a project script file, or any other JavaScript file taken as a\n"
@@ -210,6 +227,11 @@ const CommandRegistration registration({
     "                          only with the script's own timers; performance.now(), where\n"
     "                          defined, follows; the seed is 0 unless --seed gives one.\n"
     "                          The console says the run is deterministic\n"
+    "  --watch                 chakra only: after everything has run, print every call of\n"
+    "                          eval, Function, setTimeout/setInterval with a string,\n"
+    "                          document.cookie write, XMLHttpRequest.send and $$.ajax, in\n"
+    "                          order, with its arguments (shortened) and its module:line,\n"
+    "                          tab-separated\n"
     "\n"
     "Every message line is printed as \">>\" and its text, every console line as \">>[type] \"\n"
     "and its message, in the order written. A failed load stops before the expressions; a\n"

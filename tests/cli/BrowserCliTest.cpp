@@ -101,6 +101,23 @@ TEST(RunBrowser, AProfileFileIsWhatTheCodeSees) {
     EXPECT_NE(r.out.find(">>[结果] Probe/2.0 on Linux x86_64\n"), std::string::npos) << r.out;
 }
 
+TEST(RunBrowser, TheWatchLogListsWhatRanTextOrSentItOut) {
+    REQUIRE_CHAKRA();
+    const std::string script = file("w.js",
+                                    "var key = eval('\"k\" + 1');\n"
+                                    "document.cookie = 'sig=' + key;\n"
+                                    "function later() { return new Function('return 2')(); }\n");
+    const auto r = runProcess(kCli, {"run", script, "--browser", "--watch", "-e", "later()"});
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    const std::string table = r.out.substr(r.out.find("监视记录:\n"));
+    EXPECT_EQ(table,
+              "监视记录:\n调用\t参数\t位置\n"
+              "eval\t\"\\\"k\\\" + 1\"\tw_w.js:1\n"
+              "document.cookie\t\"sig=k1\"\tw_w.js:2\n"
+              "Function\t\"return 2\"\tw_w.js:3\n")
+        << r.out;
+}
+
 TEST(RunBrowser, BadOptionsAndProfilesAreRefusedBeforeAnythingRuns) {
     const std::string script = file("s.js", "var a = 1;\n");
     struct Bad {
@@ -112,6 +129,8 @@ TEST(RunBrowser, BadOptionsAndProfilesAreRefusedBeforeAnythingRuns) {
         {{"--profile", script}, 2, "--profile needs --browser"},
         {{"--log-access"}, 2, "--log-access needs --browser"},
         {{"--browser", "--log-access", "--engine", "native"}, 2, "--log-access needs the chakra engine"},
+        {{"--watch", "--engine", "native"}, 2, "--watch needs the chakra engine"},
+        {{"--watch", "--engine", "both"}, 2, "--watch needs the chakra engine"},
         {{"--browser", "--profile", file("bad.json", "{\"navigator\": 1}")}, 1, "\"navigator\" is not an object"},
         {{"--browser", "--profile", file("broken.json", "{")}, 1, "not JSON"},
         {{"--browser", "--profile", "/nonexistent/profile.json"}, 1, "cannot read the profile"},

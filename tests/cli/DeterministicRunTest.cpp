@@ -45,4 +45,22 @@ TEST(RunCommand, TheSameSeedAndTimePrintTheSameInBothEngines) {
     EXPECT_EQ(runProcess(kCli, {"run", dir + "/r.js", "--now", "9e99"}).status, 2);
 }
 
+TEST(RunCommand, TheBrowserEnvironmentsTimersMoveDateAndPerformanceTogether) {
+    // Date starts at --now and moves only as the environment's timers run; performance.now()
+    // is the same clock from 0.
+    const std::string dir = freshDirectory("seeded-browser");
+    writeFile(dir + "/t.js",
+              "var seen = [];\n"
+              "setTimeout(function () { seen.push(Date.now() + ':' + performance.now()); }, 1500);\n"
+              "setTimeout(function () { seen.push(new Date().getTime() + ':' + performance.now()); }, 40);\n"
+              "var atLoad = new Date().getTime() + ':' + performance.now();\n");
+    for (const std::string engine : {"chakra", "native"}) {
+        SCOPED_TRACE(engine);
+        const auto r = runProcess(kCli, {"run", dir + "/t.js", "--engine", engine, "--browser", "--now", "1000000",
+                                         "-e", "atLoad + ' ' + seen.join(' ')"});
+        EXPECT_EQ(r.status, 0) << r.out << r.err;
+        EXPECT_TRUE(contains(r.out, ">>[结果] 1000000:0 1000040:40 1001500:1500\n")) << r.out;
+    }
+}
+
 }  // namespace

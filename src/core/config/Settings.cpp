@@ -176,4 +176,28 @@ std::optional<engine::Determinism> determinism(const IniFile& ini, std::string* 
     return engine::Determinism{*seed, *now};
 }
 
+bool watching(const IniFile& ini) { return read(ini, keys::watchCalls) == "true"; }
+
+std::string toggleDeterministic(const IniFile& ini) {
+    const bool on = read(ini, keys::deterministic) != "true";
+    std::string error;
+    if (!write(ini, keys::deterministic, truth(on), &error))
+        return "设置未保存：" + error;
+    if (!on)
+        return "确定性运行：关，下次加载起生效";
+    std::string problem;
+    const std::optional<engine::Determinism> d = determinism(ini, &problem);
+    if (!d)
+        return "确定性运行未开启：" + problem;
+    return engine::deterministicLine(*d) + "；下次加载起生效";
+}
+
+std::string toggleWatching(const IniFile& ini) {
+    const bool on = !watching(ini);
+    std::string error;
+    if (!write(ini, keys::watchCalls, truth(on), &error))
+        return "设置未保存：" + error;
+    return on ? "监视调用：开(ChakraCore 引擎)，下次加载起生效" : "监视调用：关，下次加载起生效";
+}
+
 }  // namespace quillbox::config

@@ -49,6 +49,8 @@ inline constexpr Key engineMemory{"engine", "memory_mib", "1024"};
 inline constexpr Key deterministic{"engine", "deterministic", "false"};
 inline constexpr Key deterministicSeed{"engine", "seed", "0"};
 inline constexpr Key deterministicNow{"engine", "now_ms", "0"};
+// Watch points in the window's ChakraCore loads (see watching).
+inline constexpr Key watchCalls{"engine", "watch", "false"};
 }  // namespace keys
 
 inline std::string read(const IniFile& ini, const Key& key) { return ini.read(key.section, key.name, key.defaultValue); }
@@ -148,6 +150,17 @@ std::string editorPageSettings(int fontSize);
 // Nothing otherwise, or when a value is not a number in range: then `problem` says so and the
 // runs are not deterministic (a run that claims to be and is not would mislead).
 std::optional<engine::Determinism> determinism(const IniFile& ini, std::string* problem = nullptr);
+
+// Whether the window's ChakraCore loads note their watch points (engine/WatchLog.h).
+bool watching(const IniFile& ini);
+
+// The window's run settings, "确定性运行" and "监视调用": a click turns one over in the
+// settings file, and it holds from the next load. The answer is the line that tells the user
+// what the next load will do.
+inline constexpr char kMenuDeterministic[] = "确定性运行";
+inline constexpr char kMenuWatch[] = "监视调用";
+std::string toggleDeterministic(const IniFile& ini);
+std::string toggleWatching(const IniFile& ini);
 
 // The font-size command: asks for a size of 14 to 24 and stores it for the next start.
 void setFontSize(const IniFile& ini, Dialogs& dialogs);

@@ -190,26 +190,30 @@ std::vector<AccessRow> parseAccessLog(const std::string& json) {
         const JsonDocument row = doc.at("", i);
         if (row.kind() != JsonKind::Array || row.count() != 5)
             return {};
-        std::string where = row.at("", 4).string();
-        // Expressions and the program's own scripts run under the engine's default name.
-        const std::string unnamed = std::string(ChakraCore::kScriptUrl) + ":";
-        if (where.rfind(unnamed, 0) == 0)
-            where = "求值:" + where.substr(unnamed.size());
         rows.push_back({row.at("", 0).string(), row.at("", 1).string(), row.at("", 2).string(),
-                        row.at("", 3).integer(), std::move(where)});
+                        row.at("", 3).integer(), placeOfFrame(row.at("", 4).string())});
     }
     return rows;
 }
 
+std::string placeOfFrame(const std::string& where) {
+    // Expressions and the program's own scripts run under the engine's default name.
+    const std::string unnamed = std::string(ChakraCore::kScriptUrl) + ":";
+    if (where.rfind(unnamed, 0) == 0)
+        return std::string(kExpressionPlace) + ":" + where.substr(unnamed.size());
+    return where;
+}
+
+std::string tableCell(const std::string& text) {
+    std::string out;
+    for (const char c : text)
+        out += c == '\t' ? std::string("\\t") : c == '\n' ? std::string("\\n") : c == '\r' ? std::string("\\r")
+                                                                                    : std::string(1, c);
+    return out;
+}
+
 std::string accessTableText(const std::vector<AccessRow>& rows) {
-    // A cell never breaks the table: its tabs and line ends are written as escapes.
-    const auto cell = [](const std::string& text) {
-        std::string out;
-        for (const char c : text)
-            out += c == '\t' ? std::string("\\t") : c == '\n' ? std::string("\\n") : c == '\r' ? std::string("\\r")
-                                                                                        : std::string(1, c);
-        return out;
-    };
+    const auto cell = tableCell;
     std::string out = "对象\t属性\t值\t次数\t首次位置\n";
     for (const AccessRow& row : rows)
         out += cell(row.object) + "\t" + cell(row.property) + "\t" + cell(row.value) + "\t" +

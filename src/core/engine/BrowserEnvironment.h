@@ -74,6 +74,14 @@ struct AccessRow {
 // The rows of the environment's answer to kBrowserAccessLogScript; empty when unreadable.
 std::vector<AccessRow> parseAccessLog(const std::string& json);
 
+// "module:line" as the log shows it: expressions (run under the engine's default name) are
+// kExpressionPlace and the line.
+inline constexpr const char* kExpressionPlace = "求值";
+std::string placeOfFrame(const std::string& where);
+// A cell of a copied table: its tabs and line ends written as escapes, so it never breaks the
+// table.
+std::string tableCell(const std::string& text);
+
 // The table as the user copies it: a header line, then one tab-separated line per row.
 std::string accessTableText(const std::vector<AccessRow>& rows);
 

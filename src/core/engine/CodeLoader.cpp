@@ -232,6 +232,8 @@ bool CodeLoader::load(EngineKind engine, std::function<void(bool)> done) {
 CodeLoader::LoadRequest CodeLoader::loadRequest(const std::string& project) const {
     LoadRequest request;
     request.project = project;
+    request.determinism = determinism_;
+    request.watching = watching_;
     std::unordered_map<std::string, int> pages;
     for (int position = 1; position <= store_.pageCount(); ++position)
         if (store_.projectOfPage(position) == project)
@@ -559,14 +561,21 @@ bool CodeLoader::loadProject(const LoadRequest& request, EngineKind engine) {
     addCode(engine, jsonSupportScript());
     if (engineStopped(engine))
         return false;
-    if (determinism_) {
-        addCode(engine, deterministicScript(*determinism_));
+    if (request.determinism) {
+        addCode(engine, deterministicScript(*request.determinism));
         if (engineStopped(engine))
             return false;
-        out_.consoleLine(request.project, deterministicLine(*determinism_));
+        out_.consoleLine(request.project, deterministicLine(*request.determinism));
     }
     const bool holdsBrowser = std::any_of(request.modules.begin(), request.modules.end(),
                                           [](const ModuleCode& code) { return code.module == kBrowserModuleName; });
+    const bool watching = request.watching && engine == EngineKind::ChakraCore;
+    if (watching) {
+        addCode(engine, watchScript(holdsBrowser ? ProjectStore::pageName(request.project, kBrowserModuleName) : ""),
+                kWatchSourceName);
+        if (engineStopped(engine))
+            return false;
+    }
     if (browserLog_ && holdsBrowser && engine == EngineKind::ChakraCore) {
         std::vector<std::string> codes;
         for (const ModuleCode& code : request.modules)
@@ -581,13 +590,16 @@ bool CodeLoader::loadProject(const LoadRequest& request, EngineKind engine) {
         return false;
     std::size_t done = 0;
     for (const ModuleCode& code : request.modules) {
-        const std::optional<ModuleFailure> failure = loadModule(code, engine);
+        const std::optional<ModuleFailure> failure = loadModule(code, engine, watching);
         if (engineStopped(engine))
             return false;
         if (failure) {
             reportFailure(code, *failure, engine);
             out_.chooseTab(0);
             keepMembers(listing);
+            // What was noted up to the failure is what the user needs most.
+            if (watching)
+                takeWatchLog(engine, true);
             if (engine == EngineKind::Native)
                 native_.Reset();
             else
@@ -595,6 +607,11 @@ bool CodeLoader::loadProject(const LoadRequest& request, EngineKind engine) {
             return false;
         }
         out_.messageLine(code.name + kLoadedSuffix);
+        if (watching) {
+            evalText(engine, kWatchHookScript);
+            if (engineStopped(engine))
+                return false;
+        }
         listModule(request, code, engine, listing);
         if (engineStopped(engine))
             return false;
@@ -610,7 +627,7 @@ bool CodeLoader::loadProject(const LoadRequest& request, EngineKind engine) {
         out_.consoleLine(request.project, kLoaded);
         out_.chooseTab(1);
     }
-    return afterRun(engine);
+    return afterRun(engine, true);
 }
 
 bool CodeLoader::addCode(EngineKind engine, const std::string& code, const std::string& name) {
@@ -622,7 +639,27 @@ bool CodeLoader::addCode(EngineKind engine, const std::string& code, const std::
 // Where the project holds the browser environment: what the code wrote is taken in and the
 // timers that fell due run, as a page's would once its script has finished; then the access
 // log, when it is kept, goes to onAccessLog. Nothing happens in an engine without it.
-bool CodeLoader::afterRun(EngineKind engine) {
+bool CodeLoader::afterRun(EngineKind engine, bool load) {
+    return settleBrowser(engine) && takeWatchLog(engine, load);
+}
+
+// A watched engine's rows since they were last taken go to onWatchLog.
+bool CodeLoader::takeWatchLog(EngineKind engine, bool load) {
+    if (engine == EngineKind::Native || !onWatchLog)
+        return true;
+    const std::string answer = evalText(engine, kWatchTakeScript);
+    if (engineStopped(engine))
+        return false;
+    if (answer.empty())
+        return true;
+    toWindow_([this, rows = parseWatchLog(answer), load] {
+        if (onWatchLog)
+            onWatchLog(rows, load);
+    });
+    return true;
+}
+
+bool CodeLoader::settleBrowser(EngineKind engine) {
     const bool native = engine == EngineKind::Native;
     const std::string present = evalText(engine, kBrowserPresentScript);
     if (engineStopped(engine))
@@ -650,7 +687,8 @@ bool CodeLoader::afterRun(EngineKind engine) {
 
 // Runs the module's code past the gate; what failed, or nothing. Success is the engine's
 // own verdict: a script may throw a value whose text is empty, and that is still a failure.
-std::optional<CodeLoader::ModuleFailure> CodeLoader::loadModule(const ModuleCode& code, EngineKind engine) {
+std::optional<CodeLoader::ModuleFailure> CodeLoader::loadModule(const ModuleCode& code, EngineKind engine,
+                                                                bool watching) {
     const bool native = engine == EngineKind::Native;
     // The native engine compiles what conditional compilation leaves of the text.
     const SyntaxVerdict verdict = native ? gate_.check(applyConditionalCompilation(code.text), SyntaxLevel::JScript)
@@ -663,7 +701,11 @@ std::optional<CodeLoader::ModuleFailure> CodeLoader::loadModule(const ModuleCode
         failure.description = native ? verdict.message : "SyntaxError: " + verdict.message;
         return failure;
     }
-    const bool ok = addCode(engine, code.text, code.name);
+    // Watched, its eval calls pass what they are given through the log first.
+    // (The browser environment's own evals run the strings of timers the log has noted.)
+    const std::string watched =
+        watching && code.module != kBrowserModuleName ? gate_.watchedCode(code.text) : std::string();
+    const bool ok = addCode(engine, watched.empty() ? code.text : watched, code.name);
     if (lastCallStopped(engine))
         return std::nullopt;  // the caller reports the stop
     if (native) {
@@ -772,7 +814,7 @@ Evaluation CodeLoader::evaluate(const std::string& expression, EngineKind engine
         const Evaluation result =
             engine == EngineKind::Native ? nativeEvaluate(expression, code) : chakraEvaluate(expression, code);
         if (result != Evaluation::Stopped && result != Evaluation::Nothing)
-            afterRun(engine);
+            afterRun(engine, false);
         toWindow_([this, result, done, outcome] {
             *outcome = result;
             if (done)

@@ -16,6 +16,7 @@
 #include "core/engine/BrowserEnvironment.h"
 #include "core/engine/ChakraCore.h"
 #include "core/engine/Deterministic.h"
+#include "core/engine/WatchLog.h"
 #include "core/engine/EngineKind.h"
 #include "core/engine/ErrorPlace.h"
 #include "core/engine/JScript.h"
@@ -140,9 +141,15 @@ public:
     // Whether loads list what the modules define (the default). A load whose listing nobody
     // sees (quillbox-cli run) does no listing work.
     void setListing(bool on) { listing_ = on; }
-    // Deterministic runs (Deterministic.h): loads from now on run the script after the support
-    // scripts and say so on the console; nothing turns it off.
+    // Deterministic runs (Deterministic.h): loads given from now on run the script after the
+    // support scripts and say so on the console; nothing turns it off. Set on the window's side.
     void setDeterminism(std::optional<Determinism> d) { determinism_ = d; }
+    // Watch points (WatchLog.h): ChakraCore loads given from now on note the calls that run
+    // text or send it out; onWatchLog is then told, on the window's side after a load
+    // (`fresh`: the log starts anew) and after each evaluation, the rows noted since.
+    // Set on the window's side.
+    void setWatching(bool on) { watching_ = on; }
+    std::function<void(std::vector<WatchRow>, bool fresh)> onWatchLog;
 
     // Deletes every listed function, object and member under every module.
     void clearListing();
@@ -163,8 +170,11 @@ private:
         NodeId methods = kNoNode;
         NodeId properties = kNoNode;
     };
+    // What a load runs, taken when the command is given.
     struct LoadRequest {
         std::string project;
+        std::optional<Determinism> determinism;
+        bool watching = false;
         std::vector<ModuleCode> modules;
         std::unordered_map<std::string, ModuleGroups> groups;  // by module
     };
@@ -172,8 +182,10 @@ private:
     struct ModuleFailure;
     bool loadProject(const LoadRequest& request, EngineKind engine);
     bool addCode(EngineKind engine, const std::string& code, const std::string& sourceName = {});
-    bool afterRun(EngineKind engine);
-    std::optional<ModuleFailure> loadModule(const ModuleCode& code, EngineKind engine);
+    bool afterRun(EngineKind engine, bool load);
+    bool settleBrowser(EngineKind engine);
+    bool takeWatchLog(EngineKind engine, bool load);
+    std::optional<ModuleFailure> loadModule(const ModuleCode& code, EngineKind engine, bool watching);
     void reportFailure(const ModuleCode& code, const ModuleFailure& failure, EngineKind engine);
     Evaluation nativeEvaluate(const std::string& expression, const ModuleCode& code);
     Evaluation chakraEvaluate(const std::string& expression, const ModuleCode& code);
@@ -244,6 +256,7 @@ private:
     bool listing_ = true;
     bool browserLog_ = false;
     std::optional<Determinism> determinism_;
+    bool watching_ = false;
     EngineKind listedEngine_ = EngineKind::Native;
     bool listingLost_ = false;  // the helper's last answer was unreadable: ask for everything
     bool unranked_ = false;     // a listed name no code loaded so far spells out

@@ -9,7 +9,10 @@ namespace quillbox::engine {
 namespace {
 
 // xorshift32 over 32-bit integers (ES3 has the shifts it needs); the state is never zero.
-// Date keeps its prototype, so `instanceof Date` and every method still hold.
+// Date keeps its prototype, so `instanceof Date` and every method still hold. The browser
+// environment, loaded later, runs its timers on a clock of its own: once it is there, Date
+// reads that clock (QUILLBOX_BROWSER.timerClock), and the environment's performance.now()
+// follows it alone (QUILLBOX.deterministic).
 constexpr const char* kScript = R"JS((function () {
   var g = this, state = (SEED ^ 0x9E3779B9) >>> 0, clock = NOW, start = NOW;
   if (state === 0) state = 0x6D2B79F5;
@@ -20,20 +23,25 @@ constexpr const char* kScript = R"JS((function () {
     return state / 4294967296;
   };
   var RealDate = Date;
+  function current() {
+    var b = g.QUILLBOX_BROWSER;
+    return b && typeof b.timerClock === 'function' ? start + b.timerClock() : clock;
+  }
+  if (typeof g.QUILLBOX === 'object' && g.QUILLBOX) g.QUILLBOX.deterministic = true;
   function FixedDate(y, m, d, h, mi, s, ms) {
     var n = arguments.length;
-    if (!(this instanceof FixedDate)) return new RealDate(clock).toString();
-    if (n === 0) return new RealDate(clock);
+    if (!(this instanceof FixedDate)) return new RealDate(current()).toString();
+    if (n === 0) return new RealDate(current());
     if (n === 1) return new RealDate(y);
     return new RealDate(y, m, n > 2 ? d : 1, n > 3 ? h : 0, n > 4 ? mi : 0, n > 5 ? s : 0, n > 6 ? ms : 0);
   }
   FixedDate.prototype = RealDate.prototype;
   FixedDate.UTC = RealDate.UTC;
   FixedDate.parse = RealDate.parse;
-  if (typeof RealDate.now === 'function') FixedDate.now = function now() { return clock; };
+  if (typeof RealDate.now === 'function') FixedDate.now = function now() { return current(); };
   g.Date = FixedDate;
   if (typeof g.performance === 'object' && g.performance && typeof g.performance.now === 'function') {
-    try { g.performance.now = function now() { return clock - start; }; } catch (e) {}
+    try { g.performance.now = function now() { return current() - start; }; } catch (e) {}
   }
   // Timers: a callback runs with the clock at the time it was due.
   function timed(name, repeat) {

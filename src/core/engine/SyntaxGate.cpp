@@ -106,6 +106,7 @@ SyntaxVerdict SyntaxGate::parse(const std::string& code, SyntaxLevel level, bool
 }
 
 std::vector<Symbol> SyntaxGate::symbols(const std::string& code) {
+    std::lock_guard lock(mutex_);
     std::vector<Symbol> found;
     if (!ready())
         return found;
@@ -121,6 +122,16 @@ std::vector<Symbol> SyntaxGate::symbols(const std::string& code) {
                          static_cast<int>(item.number("column")), item.text("params")});
     }
     return found;
+}
+
+std::string SyntaxGate::watchedCode(const std::string& code) {
+    std::lock_guard lock(mutex_);
+    if (code.find("eval") == std::string::npos || !ready())
+        return {};
+    std::string answer = parser_->Call("quillboxWatchSites", {code});
+    if (answer.empty())
+        parser_->TakeException();
+    return answer;
 }
 
 }  // namespace quillbox::engine

@@ -71,6 +71,9 @@ public:
     // read.
     std::vector<Symbol> symbols(const std::string& code);
 
+    // The code with each eval call's first argument passed through the watch log
+    // (watch-sites.js); "" when it has none, or the parser cannot read it.
+    std::string watchedCode(const std::string& code);
     // The engine's name in messages: "ChakraCore 1.11" or "JScript 5.7".
     static const char* engineName(SyntaxLevel level);
 

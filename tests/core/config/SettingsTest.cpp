@@ -101,6 +101,26 @@ TEST_F(SettingsTest, DeterministicRunsNeedTheSwitchAndNumbersInRange) {
     }
 }
 
+TEST_F(SettingsTest, TheRunSettingsTurnOverAndSayWhatTheNextLoadWillDo) {
+    EXPECT_FALSE(watching(ini));
+    EXPECT_EQ(toggleWatching(ini), "监视调用：开(ChakraCore 引擎)，下次加载起生效");
+    EXPECT_TRUE(watching(ini));
+    EXPECT_EQ(toggleWatching(ini), "监视调用：关，下次加载起生效");
+    EXPECT_EQ(read(ini, keys::watchCalls), "false");
+
+    ASSERT_TRUE(write(ini, keys::deterministicSeed, "9"));
+    const std::string on = toggleDeterministic(ini);
+    EXPECT_EQ(on.rfind("确定性运行：Math.random seed 9", 0), 0u) << on;
+    EXPECT_NE(on.find("下次加载起生效"), std::string::npos) << on;
+    EXPECT_TRUE(determinism(ini));
+    EXPECT_EQ(toggleDeterministic(ini), "确定性运行：关，下次加载起生效");
+    EXPECT_FALSE(determinism(ini));
+    // Switched on with a value out of range, it says why the runs will not be deterministic.
+    ASSERT_TRUE(write(ini, keys::deterministicNow, "soon"));
+    EXPECT_EQ(toggleDeterministic(ini), "确定性运行未开启：[engine] now_ms=soon is not whole milliseconds since 1970 "
+                                        "within Date's range");
+}
+
 // ---- text to integer -----------------------------------------------------------------
 
 TEST(TextToInteger, TakesTheLeadingDigitsElseZero) {
