@@ -95,6 +95,13 @@
     function hide(object, name, value) {
         Object.defineProperty(object, name, {value: value, writable: true, configurable: true, enumerable: false});
     }
+    // Puts the wrapper where the original was, as the original was (enumerable or not), so
+    // that listing the holder's properties shows what it showed.
+    function replace(holder, name, wrapper) {
+        var d = Object.getOwnPropertyDescriptor(holder, name);
+        Object.defineProperty(holder, name, {value: wrapper, writable: d ? !!d.writable : true,
+            configurable: true, enumerable: d ? !!d.enumerable : false});
+    }
     function disguise(wrapper, original) {
         originalOf.set(wrapper, original);
         try {
@@ -104,9 +111,13 @@
         return wrapper;
     }
 
+    // A wrapper's text is its original's as Function.prototype.toString gives it now: the
+    // browser environment, loaded later, puts its own in front of this one for its functions.
     var realToString = Function.prototype.toString;
     hide(Function.prototype, 'toString', disguise(function toString() {
-        return realToString.call(originalOf.has(this) ? originalOf.get(this) : this);
+        if (originalOf.has(this))
+            return Function.prototype.toString.call(originalOf.get(this));
+        return realToString.call(this);
     }, realToString));
 
     // Function: the global and every function's constructor.
@@ -128,7 +139,7 @@
         var real = holder && holder[name];
         if (typeof real != 'function' || originalOf.has(real))
             return;
-        hide(holder, name, disguise(function () {
+        replace(holder, name, disguise(function () {
             if (!before || before(this, arguments))
                 note(call, arguments, before && before.first ? before.first(this) : undefined);
             depth++;
@@ -174,7 +185,7 @@
         if (typeof X == 'function' && X.prototype) {
             var realOpen = X.prototype.open;
             if (typeof realOpen == 'function' && !originalOf.has(realOpen))
-                hide(X.prototype, 'open', disguise(function (method, url) {
+                replace(X.prototype, 'open', disguise(function (method, url) {
                     opened.set(this, String(method) + ' ' + shorten(url));
                     return realOpen.apply(this, arguments);
                 }, realOpen));

@@ -1,6 +1,7 @@
 #include "app/WatchLogView.h"
 
 #include <QAction>
+#include <algorithm>
 #include <QHeaderView>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -16,6 +17,8 @@ namespace {
 
 QString q(const std::string& s) { return QString::fromStdString(s); }
 
+constexpr int kWidestArguments = 420;
+
 QString tabTitle(std::size_t rows) {
     return rows ? QStringLiteral("监视记录(%1)").arg(rows) : QStringLiteral("监视记录");
 }
@@ -30,6 +33,7 @@ WatchLogView::WatchLogView(QTabWidget* tabs, QTableWidget* table, engine::CodeLo
     table_->horizontalHeader()->setStretchLastSection(true);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setWordWrap(false);
     table_->setToolTip(QStringLiteral("双击一行打开它的模块和行"));
     table_->setContextMenuPolicy(Qt::ActionsContextMenu);
     auto* copyAll = new QAction(QStringLiteral("复制表格"), table_);
@@ -54,7 +58,9 @@ void WatchLogView::add(std::vector<engine::WatchRow> rows, bool fresh) {
         ++r;
         rows_.push_back(std::move(row));
     }
-    table_->resizeColumnToContents(0);
+    // The arguments are shortened already; a long one still leaves the place in view.
+    table_->resizeColumnsToContents();
+    table_->setColumnWidth(1, std::min(table_->columnWidth(1), kWidestArguments));
     tabs_->setTabText(tabs_->indexOf(table_), tabTitle(rows_.size()));
 }
 
