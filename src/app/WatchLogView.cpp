@@ -34,6 +34,7 @@ WatchLogView::WatchLogView(QTabWidget* tabs, QTableWidget* table, engine::CodeLo
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setWordWrap(false);
+    table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
     table_->setToolTip(QStringLiteral("双击一行打开它的模块和行"));
     table_->setContextMenuPolicy(Qt::ActionsContextMenu);
     auto* copyAll = new QAction(QStringLiteral("复制表格"), table_);
