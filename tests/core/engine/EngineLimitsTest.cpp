@@ -232,6 +232,29 @@ TEST_P(MemoryLimit, CodeUnderTheLimitRunsAsBefore) {
 
 INSTANTIATE_TEST_SUITE_P(Engines, MemoryLimit, testing::Values("native", "chakra"));
 
+// The native engine grows some things in place: a string appended to while the old one dies,
+// an array given its array part back once it is dense. Runaway growth of either still ends at
+// the limit, as an error, and the engine works again.
+TEST(NativeMemoryLimit, RunawayGrowthInPlaceEndsAtTheLimit) {
+    const char* const runaways[] = {
+        "function spin() { var piece = new Array(1025).join('x'), s = piece; for (;;) s += piece; }",
+        "function spin() { var a = []; a[30000000] = 0; for (var i = 0; ; i++) a[i] = i; }",
+        "function spin() { var a = []; for (var i = 30000000; ; i--) a[i] = i; }",
+    };
+    for (const char* spin : runaways) {
+        Native engine;
+        engine.setMemoryLimit(k96MiB);
+        ASSERT_TRUE(engine.add(std::string("var kept = 1;\n") + spin)) << engine.error();
+        const auto start = Clock::now();
+        EXPECT_FALSE(engine.spin()) << spin;
+        EXPECT_LT(Clock::now() - start, 60s) << spin;
+        EXPECT_TRUE(engine.outOfMemory()) << spin << ": " << engine.error();
+        EXPECT_EQ(engine.error().rfind("7 ", 0), 0u) << spin << ": " << engine.error();
+        EXPECT_EQ(engine.eval("typeof kept"), "undefined") << spin;
+        EXPECT_EQ(engine.eval("var s = ''; for (var i = 0; i < 1000; i++) s += 'ab'; s.length"), "2000") << spin;
+    }
+}
+
 TEST(MemoryLimitText, NamesTheLimitInMiBOrBytes) {
     EXPECT_EQ(memoryLimitText(kDefaultMemoryLimit), "1024 MiB");
     EXPECT_EQ(memoryLimitText(std::size_t(96) << 20), "96 MiB");
