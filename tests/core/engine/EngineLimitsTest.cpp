@@ -105,6 +105,8 @@ const BlindSpot kBlindSpots[] = {
      "function spin() { var s = new Array(800001).join('x');"
      " for (;;) s.replace(/x/g, function (m) { return 'y'; }); }"},
     {"concat", "function spin() { var s = ''; for (;;) { s += 'abcdefgh'; if (s.length > 67108864) s = ''; } }"},
+    {"append", "function spin() { var s = ''; for (var i = 0;; i++) {"
+               " s += String.fromCharCode(97 + i % 26) + i; if (s.length > 67108864) s = ''; } }"},
     {"regexp", "function spin() { var s = new Array(41).join('a') + '!'; for (;;) /^(a+)+$/.test(s); }"},
     {"reverse", "function spin() { var a = []; a.length = 4294967295; for (;;) a.reverse(); }"},
     {"stringify",
