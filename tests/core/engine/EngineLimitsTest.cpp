@@ -105,6 +105,8 @@ const BlindSpot kBlindSpots[] = {
      "function spin() { var s = new Array(800001).join('x');"
      " for (;;) s.replace(/x/g, function (m) { return 'y'; }); }"},
     {"concat", "function spin() { var s = ''; for (;;) { s += 'abcdefgh'; if (s.length > 67108864) s = ''; } }"},
+    {"append", "function spin() { var s = ''; for (var i = 0;; i++) {"
+               " s += String.fromCharCode(97 + i % 26) + i; if (s.length > 67108864) s = ''; } }"},
     {"regexp", "function spin() { var s = new Array(41).join('a') + '!'; for (;;) /^(a+)+$/.test(s); }"},
     {"reverse", "function spin() { var a = []; a.length = 4294967295; for (;;) a.reverse(); }"},
     {"stringify",
@@ -231,6 +233,29 @@ TEST_P(MemoryLimit, CodeUnderTheLimitRunsAsBefore) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, MemoryLimit, testing::Values("native", "chakra"));
+
+// The native engine grows some things in place: a string appended to while the old one dies,
+// an array given its array part back once it is dense. Runaway growth of either still ends at
+// the limit, as an error, and the engine works again.
+TEST(NativeMemoryLimit, RunawayGrowthInPlaceEndsAtTheLimit) {
+    const char* const runaways[] = {
+        "function spin() { var piece = new Array(1025).join('x'), s = piece; for (;;) s += piece; }",
+        "function spin() { var a = []; a[30000000] = 0; for (var i = 0; ; i++) a[i] = i; }",
+        "function spin() { var a = []; for (var i = 30000000; ; i--) a[i] = i; }",
+    };
+    for (const char* spin : runaways) {
+        Native engine;
+        engine.setMemoryLimit(k96MiB);
+        ASSERT_TRUE(engine.add(std::string("var kept = 1;\n") + spin)) << engine.error();
+        const auto start = Clock::now();
+        EXPECT_FALSE(engine.spin()) << spin;
+        EXPECT_LT(Clock::now() - start, 60s) << spin;
+        EXPECT_TRUE(engine.outOfMemory()) << spin << ": " << engine.error();
+        EXPECT_EQ(engine.error().rfind("7 ", 0), 0u) << spin << ": " << engine.error();
+        EXPECT_EQ(engine.eval("typeof kept"), "undefined") << spin;
+        EXPECT_EQ(engine.eval("var s = ''; for (var i = 0; i < 1000; i++) s += 'ab'; s.length"), "2000") << spin;
+    }
+}
 
 TEST(MemoryLimitText, NamesTheLimitInMiBOrBytes) {
     EXPECT_EQ(memoryLimitText(kDefaultMemoryLimit), "1024 MiB");

@@ -254,4 +254,97 @@ TEST(NativeFidelity, TheSupportScriptsStillWorkUnderJScriptsRules) {
     });
 }
 
+// Strings built by `+=` grow in place when the old string dies with the concatenation; what
+// a script sees of them must be what a copy would give: equal to the same text built another
+// way (one string per text), usable as keys, unchanged where a copy was kept, with the right
+// length in characters.
+TEST(NativeFidelity, StringsBuiltByAppendingBehaveAsAnyOther) {
+    ScriptControl sc;
+    ASSERT_TRUE(sc.AddCode("function build(piece, n) { var s = ''; for (var i = 0; i < n; i++) s += piece; return s; }\n"
+                           "function repeat(piece, n) { return new Array(n + 1).join(piece); }\n"))
+        << sc.Error().Description;
+    expectAll(sc, {
+        {"build('ab', 1000) === repeat('ab', 1000)", "true"},
+        {"build('ab', 1000).length + ':' + build('ab', 1000).slice(1995) + ':' + build('ab', 1000).charAt(1999)",
+         "2000:babab:b"},
+        {"var o = {}; o[repeat('k', 300)] = 1; o[build('k', 300)] + ':' + (repeat('k', 300) in o)", "1:true"},
+        {"var t = {}; t[build('q', 200)] = 'a'; t[build('q', 201)] = 'b'; t[repeat('q', 200)] + t[repeat('q', 201)]", "ab"},
+        {"build('a,b;', 200).split(',').length + ':' + build('a,b;', 200).replace(/;/g, '').length", "201:600"},
+        {"build('x', 500).indexOf('xx', 497) + ':' + build('x', 500).lastIndexOf('x')", "497:499"},
+        // A copy kept before appending does not change.
+        {"(function () { var s = repeat('c', 100), kept = s; s += 'X'; s += 'Y';"
+         " return kept.length + ':' + kept.charAt(99) + ':' + s.slice(-3); })()",
+         "100:c:cXY"},
+        {"(function () { var s = repeat('c', 100), list = []; for (var i = 0; i < 3; i++) { s += i; list.push(s); }"
+         " return list.join('|').length + ':' + list[0].slice(-1) + list[1].slice(-2) + list[2].slice(-3); })()",
+         "308:001012"},
+        // A closure's variable, and a valueOf that reassigns the string while it is appended to.
+        {"(function () { var s = repeat('e', 100), f = function () { return s; }; s += 'E'; return f().length; })()", "101"},
+        {"(function () { var s = repeat('h', 100); s += {valueOf: function () { s = 'other'; return 'V'; }};"
+         " return s.length + s.slice(-2); })()",
+         "101hV"},
+        // Characters beyond ASCII, before and after the length is known, and surrogate pairs.
+        {"build('\\u4e2d\\u6587x', 100).length + ':' + build('\\u4e2d\\u6587x', 100).charCodeAt(298).toString(16)", "300:6587"},
+        {"(function () { var s = build('abc', 100); var n = s.length; s += '\\u00e9'; for (var i = 0; i < 10; i++) s += 'z';"
+         " return n + ':' + s.length + ':' + s.charCodeAt(300) + ':' + s.charAt(310); })()",
+         "300:311:233:z"},
+        {"build('x\\ud83d\\ude00', 100).length + ':' + build('x\\ud83d\\ude00', 100).charCodeAt(299).toString(16)", "300:de00"},
+        // `s += y` where y runs code: y reads or replaces s; the value of the assignment.
+        {"(function () { var s = repeat('b', 100); s += s.length; s += (s = 'x'); return s.length + s.slice(-4); })()",
+         "104100x"},
+        {"(function () { var s = repeat('b', 100), f = function () { s = 'changed'; return 'F'; }; s += f(); return s.slice(-2); })()",
+         "bF"},
+        {"(function () { var s = repeat('b', 100), g = function () { return s.length; };"
+         " for (var i = 0; i < 3; i++) s += g(); return s.slice(100); })()",
+         "100103106"},
+        {"(function () { var s = repeat('b', 100), t = s, kept = s; s += (t += 't'); var r = (s += String.fromCharCode(65));"
+         " return s.length + ':' + t.length + ':' + kept.length + ':' + (r === s); })()",
+         "202:101:100:true"},
+        {"(function () { var r = ''; for (var i = 0; i < 5000; i++) r += String.fromCharCode(97 + i % 26);"
+         " return r.length + r.slice(0, 3) + r.slice(-1); })()",
+         "5000abch"},
+        // Appending itself, nothing, numbers and objects; a global variable.
+        {"(function () { var d = repeat('d', 64); d += d; d += ''; d += 5; d += {toString: function () { return 'T'; }};"
+         " return d.length + d.slice(-3); })()",
+         "130d5T"},
+        {"var G = ''; for (var i = 0; i < 1000; i++) G += 'g'; G.length + ':' + (G === repeat('g', 1000))", "1000:true"},
+        // Digits only: a long text of digits is never an array index.
+        {"var arr = []; arr[build('1', 70)] = 3; arr.length + ':' + arr[repeat('1', 70)]", "0:3"},
+        {"(function () { var s = build('w', 69) + '!'; switch (s) { case repeat('w', 69) + '!': return 'case'; } return 'none'; })()",
+         "case"},
+    });
+}
+
+// An array written first at its end, or filled from the back, loses its array part and gets
+// it back once it is dense; nothing a script sees may change: elements, holes, length, order.
+TEST(NativeFidelity, ArraysFilledFromTheEndBehaveAsAnyOther) {
+    ScriptControl sc;
+    expectAll(sc, {
+        {"var a = []; a[999] = undefined; for (var i = 0; i < a.length; i++) a[i] = i * 2;"
+         " var sum = 0; for (var i = 0; i < a.length; i++) sum += a[i]; a.length + ':' + a[998] + ':' + sum",
+         "1000:1996:999000"},
+        {"var b = []; for (var i = 2999; i >= 0; i--) b[i] = 3000 - i; b.length + ':' + b[0] + ':' + b[2999]", "3000:3000:1"},
+        {"b.sort(function (x, y) { return x - y; }); b[0] + ':' + b[2999] + ':' + b.slice(0, 3).join('-')", "1:3000:1-2-3"},
+        {"b.length = 10; b.length + ':' + b[9] + ':' + b[10] + ':' + (10 in b)", "10:10:undefined:false"},
+        // Holes stay holes, and for-in gives the indexes in ascending order.
+        {"var c = []; c[5000] = 'x'; for (var i = 0; i < 2000; i++) c[i] = i;"
+         " (3000 in c) + ':' + (1999 in c) + ':' + c.length",
+         "false:true:5001"},
+        {"var keys = []; for (var k in c) keys.push(k); keys.length + ':' + keys[0] + ':' + keys[1999] + ':' + keys[2000]",
+         "2001:0:1999:5000"},
+        {"delete c[5]; (5 in c) + ':' + c[6] + ':' + c.length", "false:6:5001"},
+        // Named properties stay beside the elements; the methods see every element.
+        {"var d = []; d[400] = 1; d.foo = 'bar'; for (var i = 0; i < 400; i++) d[i] = i;"
+         " var n = 0; for (var k in d) n++; d.foo + ':' + (d[399] + d[400]) + ':' + n",
+         "bar:400:402"},
+        {"d.push(7); d.length + ':' + d[401] + ':' + d.pop() + ':' + d.length + ':' + d.reverse()[0] + ':' + [].concat(d).length",
+         "402:7:7:401:1:401"},
+        {"var e = []; e[10000] = 0; for (var i = 0; i < 10000; i += 2) e[i] = 1;"
+         " e[9998] + ':' + e[9999] + ':' + e.length + ':' + e.join('').length",
+         "1:undefined:10001:5001"},
+        // A sparse array stays sparse: far writes with few elements.
+        {"var f = []; f[100000] = 1; for (var i = 0; i < 100; i++) f[i * 1000] = i; f[99000] + ':' + f.length", "99:100001"},
+    });
+}
+
 }  // namespace
