@@ -29,6 +29,8 @@ struct ShimKind {
 
 const std::vector<ShimKind>& shimKinds() {
     static const std::vector<ShimKind> kinds = {
+        // Reads that may index a string, rewritten by the conversion (tools/convert.js).
+        {"string index (Quillbox)", "shims/string-index.js", {"__qbIndex"}, {}},
         {"es5-shim 4.6.7",
          "shims/es5-shim.js",
          {".forEach", ".map", ".filter", ".some", ".every", ".reduce", ".reduceRight", ".indexOf", ".lastIndexOf",
