@@ -279,8 +279,9 @@
             return new Enumerator(collection);
         if (collection !== undefined && (collection === null || typeof collection.length !== 'number'))
             throw jscriptError(451, '对象不是一个集合');
-        this._items = collection === undefined ? [] : collection;
-        this._at = 0;
+        // Its state is out of for-in's sight, as a JScript Enumerator has no such members.
+        hide(this, '_items', collection === undefined ? [] : collection);
+        hide(this, '_at', 0);
     };
     hide(Enumerator.prototype, 'atEnd', function atEnd() { return this._at >= this._items.length; });
     hide(Enumerator.prototype, 'item', function item() {
@@ -311,11 +312,13 @@
     for (var t = 0; t < tags.length; t++)
         hide(String.prototype, tags[t][0], tag(tags[t][1], tags[t][2]));
 
-    // The statics of the last successful match (patch 0011 keeps it on the constructor):
+    // The statics of the last successful match (the engine keeps it on the constructor, out of
+    // scripts' sight; the host hands over a reader, taken off the global object here):
     // RegExp.$1-$9, input/$_, lastMatch, lastParen, leftContext, rightContext, index and
     // lastIndex. Before any match the texts are empty and the positions -1.
-    var NativeRegExp = RegExp, lastMatchKey = '\x01lastMatch';
-    function lastMatch() { return NativeRegExp[lastMatchKey]; }
+    var NativeRegExp = RegExp, readLastMatch = global.__quillboxLastMatch || function () {};
+    delete global.__quillboxLastMatch;
+    function lastMatch() { return readLastMatch(NativeRegExp); }
     function matchStatic(name, read) {
         defineProperty(NativeRegExp, name, {
             get: function () { var m = lastMatch(); return m ? read(m) : read(null); },

@@ -258,6 +258,29 @@ TEST(NativeFidelity, DateParseReadsTheFormsJScriptsDocumentationLists) {
     });
 }
 
+// What the engine keeps for itself is out of scripts' sight: functions have no name (built-ins
+// and the profile's functions included; toString still names them), the record of the last
+// match and the host's reader of it are not properties any script can find, and JScript's own
+// objects show no members of ours.
+TEST(NativeFidelity, WhatTheEngineKeepsForItselfIsOutOfSight) {
+    ScriptControl sc;
+    expectAll(sc, {
+        // Before any other expression here declares a global (n and k are this one's own).
+        {"var n = []; for (var k in RegExp) n.push(k); for (k in this) if (k != 'n' && k != 'k') n.push(k);"
+         " for (k in new Enumerator([1])) n.push(k); n.join()",
+         ""},
+        {"var fs = [Math.max, parseInt, escape, String.prototype.split, Array.prototype.join, Date, Date.parse, Error,"
+         " Object, RegExp.prototype.exec, ActiveXObject, Enumerator, ScriptEngine, Function.prototype];"
+         " var seen = []; for (var i = 0; i < fs.length; i++) if ('name' in fs[i] || fs[i].name !== undefined) seen.push(i);"
+         " seen.join()",
+         ""},
+        {"String(Math.max) + String(Date)", "\nfunction max() {\n    [native code]\n}\n\nfunction Date() {\n    [native code]\n}\n"},
+        {"/a(b)/.exec('xab'); ('\\x01lastMatch' in RegExp) + ':' + typeof __quillboxLastMatch + ':' +"
+         " ('__quillboxLastMatch' in this) + ':' + RegExp.$1",
+         "false:undefined:false:b"},
+    });
+}
+
 // JScript documentation, RegExp Object: the properties $1...$9, index, input ($_), lastIndex,
 // lastMatch, lastParen, leftContext and rightContext describe the last successful match,
 // whichever method made it.
