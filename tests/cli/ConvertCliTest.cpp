@@ -84,6 +84,27 @@ TEST(ConvertCommand, RefusesWhatDoesNotParseOrCannotBeReadAndWritesNothing) {
     EXPECT_EQ(runProcess(kCli, {"convert", file, "--check", ""}).status, 2);
 }
 
+// --timeout covers the whole command: code that loops at load would keep the check by
+// running for ever. Whichever part the limit falls in, the command ends and says so.
+TEST(ConvertCommand, TimeoutEndsTheCommandWhereverItIs) {
+    const std::string file = script("spin.js", "let spins = 0;\nwhile (true) spins++;\n");
+    const std::string dir = freshDirectory("spin");
+    const auto r = runProcess(kCli, {"convert", file, "-o", dir + "/old.js", "--timeout", "10"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(contains(r.err, "quillbox-cli convert: stopped: the time limit (--timeout 10 s) was up: ")) << r.err;
+    if (contains(r.err, "the check by running did not finish")) {
+        EXPECT_TRUE(contains(readFile(dir + "/old.js"), "while (true)"));
+        EXPECT_TRUE(contains(r.out, "检查已停止")) << r.out;
+    }
+    // Shorter than Babel's load: the conversion itself stops, and nothing is written.
+    const auto early = runProcess(kCli, {"convert", file, "-o", dir + "/early.js", "--timeout", "0.001"});
+    EXPECT_EQ(early.status, 1);
+    EXPECT_TRUE(contains(early.err, "(--timeout 0.001 s) was up: nothing was written")) << early.err;
+    EXPECT_FALSE(std::filesystem::exists(dir + "/early.js"));
+    for (const char* bad : {"0", "-1", "soon", ""})
+        EXPECT_EQ(runProcess(kCli, {"convert", file, "--timeout", bad}).status, 2) << bad;
+}
+
 TEST(ConvertCommand, AProjectFileBecomesANewProjectWithTheShimsFirst) {
     const std::string text = project_file::build(
         "demo", {{"first", "const a = [1, 2, 3];\r\n", false}, {"second", "var total = a.reduce((s, x) => s + x, 0);\r\n", true}});

@@ -7,6 +7,7 @@
 
 #include "core/convert/Convert.h"
 #include "core/platform/Assets.h"
+#include "core/tools/Stop.h"
 
 using namespace quillbox::convert;
 
@@ -195,6 +196,40 @@ TEST(Convert, ReadsThatMayIndexAStringGiveItsCharacters) {
     EXPECT_EQ(doubtful.warnings[0].line, 2);
     EXPECT_EQ(doubtful.warnings[1].line, 3);
     EXPECT_TRUE(doubtful.complete());
+}
+
+// A conversion can be stopped from another thread, and so can its check by running (code
+// that loops at load never ends but by the stop); the converter serves the next run.
+TEST(Convert, AConversionAndItsCheckStopWhenAskedAndNothingHalfMadeIsGiven) {
+    Converter& c = converter();
+    const std::vector<SourceModule> looping{{"loop", "let n = 0;\nwhile (true) { n++; }\n"}};
+    auto before = std::make_shared<quillbox::tools::Stop>();
+    before->stop();
+    c.setStop(before);
+    const Conversion stopped = c.convert(looping);
+    EXPECT_TRUE(stopped.stopped);
+    EXPECT_FALSE(stopped.ok);
+    EXPECT_TRUE(stopped.modules.empty());
+    EXPECT_EQ(reportLines(stopped), std::vector<std::string>{"转换已停止：nothing was written"});
+
+    auto stop = std::make_shared<quillbox::tools::Stop>();
+    c.setStop(stop);
+    const Conversion converted = c.convert(looping);
+    ASSERT_TRUE(converted.ok) << converted.error;
+    RunCheck check;
+    {
+        quillbox::tools::StopAfter limit(stop, std::chrono::milliseconds(300));
+        check = checkByRunning(looping, converted, {"n > 0"}, {}, stop.get());
+    }
+    EXPECT_TRUE(check.stopped);
+    EXPECT_FALSE(check.loaded);
+    ASSERT_EQ(check.expressions.size(), 1u);
+    EXPECT_FALSE(check.expressions[0].agree);
+    EXPECT_EQ(checkLines(check).front(), "检查已停止：the converted code was not run to the end");
+
+    c.setStop(nullptr);
+    const Conversion after = c.convert({{"after", "const x = () => 1;"}});
+    EXPECT_TRUE(after.complete()) << after.error;
 }
 
 TEST(Convert, CodeThatDoesNotParseIsRefusedWithItsPlace) {
