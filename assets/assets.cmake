@@ -131,6 +131,7 @@ quillbox_embed(qb_assets
   shims/es5-sham.js ${QUILLBOX_NODE_MODULES}/es5-shim/es5-sham.min.js
   shims/json3.js ${QUILLBOX_NODE_MODULES}/json3/lib/json3.js
   shims/regexp-fix.js ${qb_js_src}/shims/regexp-fix.js
+  shims/string-index.js ${qb_js_src}/shims/string-index.js
   shims/core-js.js ${qb_core_js_es3}
   shims/typed-array.js ${qb_js_src}/shims/typed-array.js)
 # The deobfuscation tool: webcrack with its Babel packages and our driver

@@ -96,38 +96,72 @@
     });
 
     // Date reads no ISO 8601 text: Date.parse gives NaN and new Date(text) an invalid date.
-    var NativeDate = Date, nativeParse = Date.parse;
+    var NativeDate = Date;
     var isoDate = /^\s*[+\-]?\d{4,6}-\d\d(-\d\d)?([T ]\d\d:\d\d(:\d\d(\.\d+)?)?)?(Z|[+\-]\d\d:?\d\d)?\s*$/;
     var monthNames = ['Jan', 'Feb', 'Mar', 'Apr', 'May', 'Jun', 'Jul', 'Aug', 'Sep', 'Oct', 'Nov', 'Dec'];
     var dayNames = ['Sun', 'Mon', 'Tue', 'Wed', 'Thu', 'Fri', 'Sat'];
-    // The texts JScript writes (toString, toUTCString, toDateString) and the ones it reads
-    // besides them ("1/2/2020 10:00", "Jan 2, 2020"): NaN when the text is none of these.
+    var monthFull = ['january', 'february', 'march', 'april', 'may', 'june', 'july', 'august', 'september',
+                     'october', 'november', 'december'];
+    var dayFull = ['sunday', 'monday', 'tuesday', 'wednesday', 'thursday', 'friday', 'saturday'];
+    // The standard time zones JScript names, in minutes east of UTC.
+    var zones = {utc: 0, gmt: 0, ut: 0, est: -300, edt: -240, cst: -360, cdt: -300, mst: -420, mdt: -360,
+                 pst: -480, pdt: -420};
+    // The last of the names the word begins (two letters at least): "Ju" is July, "Ma" May.
+    function lastNamed(names, word) {
+        var found = -1;
+        if (word.length >= 2)
+            for (var k = 0; k < names.length; k++)
+                if (names[k].substring(0, word.length) == word)
+                    found = k;
+        return found;
+    }
+    // The texts JScript writes (toString, toUTCString, toDateString) and the ones it reads, by
+    // the rules of its documentation (Date.parse Method): short dates month/day/year with "/"
+    // or "-"; long dates with the month's name and the day and year in any order (a two-digit
+    // year from 70); text in parentheses, nested too, is a comment; commas and spaces
+    // delimit; month and day names from two letters; the day's name is not checked; UTC, GMT
+    // and the standard zones, with an offset; "10:", "10:11", "10:11:12"; PM after 12 is an
+    // error, and so are two years or two months. NaN for anything else.
     function parseJScriptText(text) {
-        var tokens = text.replace(/,/g, ' ').split(/\s+/), day = -1, month = -1, year = -1;
-        var h = 0, m = 0, sec = 0, zone = null, pm = -1, numbers = [];
+        var depth = 0, bare = '';
+        for (var c = 0; c < text.length; c++) {
+            var ch = text.charAt(c);
+            if (ch == '(')
+                depth++;
+            else if (ch == ')')
+                depth = depth > 0 ? depth - 1 : 0;
+            else
+                bare += depth > 0 ? '' : ch;
+        }
+        var tokens = bare.replace(/,/g, ' ').split(/\s+/), day = -1, month = -1, year = -1;
+        var h = 0, m = 0, sec = 0, zone = null, pm = -1, numbers = [], named = false;
         for (var i = 0; i < tokens.length; i++) {
-            var t = tokens[i], lower = t.toLowerCase(), found;
+            var t = tokens[i], lower = t.toLowerCase(), found, k;
             if (t === '')
                 continue;
-            if ((found = /^(\d{1,2}):(\d{1,2})(:(\d{1,2}))?$/.exec(t))) {
-                h = Number(found[1]); m = Number(found[2]); sec = found[4] ? Number(found[4]) : 0;
-            } else if ((found = /^(\d{1,2})\/(\d{1,2})\/(\d{2,4})$/.exec(t))) {
-                month = Number(found[1]) - 1; day = Number(found[2]); year = Number(found[3]);
-            } else if ((found = /^(utc|gmt|z)(([+\-])(\d\d):?(\d\d))?$/.exec(lower))) {
-                zone = found[2] ? (found[3] == '-' ? -1 : 1) * (Number(found[4]) * 60 + Number(found[5])) : 0;
-            } else if (lower == 'am' || lower == 'pm') {
-                pm = lower == 'pm' ? 1 : 0;
+            if ((found = /^(\d{1,2}):(\d{1,2})?(:(\d{1,2}))?$/.exec(t))) {
+                h = Number(found[1]); m = found[2] ? Number(found[2]) : 0; sec = found[4] ? Number(found[4]) : 0;
+            } else if ((found = /^(\d{1,2})([\/\-])(\d{1,2})\2(\d{1,4})$/.exec(t))) {
+                if (month >= 0 || year >= 0)
+                    return NaN;
+                month = Number(found[1]) - 1; day = Number(found[3]); year = Number(found[4]);
+            } else if ((found = /^([a-z]+)?([+\-])(\d\d):?(\d\d)$/.exec(lower)) && (!found[1] || found[1] == 'utc' || found[1] == 'gmt')) {
+                zone = (found[2] == '-' ? -1 : 1) * (Number(found[3]) * 60 + Number(found[4]));
+            } else if (zones.hasOwnProperty(lower)) {
+                zone = zones[lower];
+            } else if (lower == 'am' || lower == 'pm' || lower == 'a.m.' || lower == 'p.m.') {
+                pm = lower.charAt(0) == 'p' ? 1 : 0;
             } else if (/^\d+$/.test(t)) {
                 numbers.push(Number(t));
-            } else if (/^[a-z]{3,}$/.test(lower)) {
-                var name = lower.charAt(0).toUpperCase() + lower.substring(1, 3), k;
-                for (k = 0; k < 12 && monthNames[k] != name; k++) {}
-                if (k < 12 && month < 0)
-                    month = k;
-                else {
-                    for (k = 0; k < 7 && dayNames[k] != name; k++) {}
-                    if (k == 7)
+            } else if (/^[a-z]+\.?$/.test(lower)) {
+                var word = lower.replace('.', '');
+                if ((k = lastNamed(monthFull, word)) >= 0) {
+                    if (month >= 0)
                         return NaN;
+                    month = k;
+                    named = true;
+                } else if (lastNamed(dayFull, word) < 0) {
+                    return NaN;
                 }
             } else {
                 return NaN;
@@ -141,7 +175,11 @@
             else
                 return NaN;
         }
-        if (month < 0 || day < 1 || year < 0 || h > 24 || m > 59 || sec > 59)
+        if (month < 0 || month > 11 || day < 1 || day > 31 || year < 0 || h > 24 || m > 59 || sec > 59)
+            return NaN;
+        if (named && year < 70)
+            return NaN;
+        if (pm == 1 && h > 12)
             return NaN;
         if (year < 100)
             year += 1900;
@@ -155,10 +193,8 @@
     }
     function parseText(text) {
         text = String(text);
-        if (isoDate.test(text))
-            return NaN;
-        var jscript = parseJScriptText(text);
-        return isNaN(jscript) ? nativeParse(text) : jscript;
+        // What JScript's rules do not read is NaN, not what the engine underneath would read.
+        return isoDate.test(text) ? NaN : parseJScriptText(text);
     }
     // JScript's texts of a date: "Thu Jan 1 08:00:00 UTC+0800 1970", "Thu, 1 Jan 1970 00:00:00 UTC".
     function twoDigits(n) { return n < 10 ? '0' + n : String(n); }
@@ -243,8 +279,9 @@
             return new Enumerator(collection);
         if (collection !== undefined && (collection === null || typeof collection.length !== 'number'))
             throw jscriptError(451, '对象不是一个集合');
-        this._items = collection === undefined ? [] : collection;
-        this._at = 0;
+        // Its state is out of for-in's sight, as a JScript Enumerator has no such members.
+        hide(this, '_items', collection === undefined ? [] : collection);
+        hide(this, '_at', 0);
     };
     hide(Enumerator.prototype, 'atEnd', function atEnd() { return this._at >= this._items.length; });
     hide(Enumerator.prototype, 'item', function item() {
@@ -275,11 +312,13 @@
     for (var t = 0; t < tags.length; t++)
         hide(String.prototype, tags[t][0], tag(tags[t][1], tags[t][2]));
 
-    // The statics of the last successful match (patch 0011 keeps it on the constructor):
+    // The statics of the last successful match (the engine keeps it on the constructor, out of
+    // scripts' sight; the host hands over a reader, taken off the global object here):
     // RegExp.$1-$9, input/$_, lastMatch, lastParen, leftContext, rightContext, index and
     // lastIndex. Before any match the texts are empty and the positions -1.
-    var NativeRegExp = RegExp, lastMatchKey = '\x01lastMatch';
-    function lastMatch() { return NativeRegExp[lastMatchKey]; }
+    var NativeRegExp = RegExp, readLastMatch = global.__quillboxLastMatch || function () {};
+    delete global.__quillboxLastMatch;
+    function lastMatch() { return readLastMatch(NativeRegExp); }
     function matchStatic(name, read) {
         defineProperty(NativeRegExp, name, {
             get: function () { var m = lastMatch(); return m ? read(m) : read(null); },

@@ -7,6 +7,7 @@
 #include "app/QtPorts.h"
 #include "core/convert/ConvertInStore.h"
 #include "core/engine/CodeLoader.h"
+#include "core/tools/Stop.h"
 
 namespace quillbox::app {
 
@@ -25,15 +26,22 @@ void convertForOldEngineCommand(MainWindow& window) {
         window.output().messageLine(std::string(convert::kConvertCommand) + "：" + target->refusal);
         return;
     }
-    window.output().chooseTab(0);
-    window.output().messageLine(std::string(convert::kConvertCommand) + "：转换中……");
     MainWindow* w = &window;
-    window.onTools([w, target] {
-        auto outcome = std::make_shared<convert::ConvertOutcome>(convert::runConversion(engineThreadConverter(), *target));
-        QMetaObject::invokeMethod(
-            w, [w, target, outcome] { convert::placeConversion(w->store(), *target, *outcome, w->output()); },
-            Qt::QueuedConnection);
-    });
+    // Each run its own stop: a stop pressed as one ends never reaches the next.
+    auto stop = std::make_shared<tools::Stop>();
+    auto outcome = std::make_shared<convert::ConvertOutcome>();
+    const bool runs = window.runTool(
+        QStringLiteral("转换中"), [stop] { stop->stop(); },
+        [target, stop, outcome] {
+            convert::Converter& converter = engineThreadConverter();
+            converter.setStop(stop);
+            *outcome = convert::runConversion(converter, *target);
+            converter.setStop(nullptr);
+        },
+        [w, target, outcome] { convert::placeConversion(w->store(), *target, *outcome, w->output()); });
+    window.output().chooseTab(0);
+    window.output().messageLine(std::string(convert::kConvertCommand) +
+                                (runs ? "：转换中……" : "：代码正在运行，请先等它结束或停止它"));
 }
 
 }  // namespace quillbox::app

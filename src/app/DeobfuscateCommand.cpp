@@ -8,6 +8,7 @@
 #include "app/QtPorts.h"
 #include "core/deobfuscate/DeobfuscateInStore.h"
 #include "core/engine/CodeLoader.h"
+#include "core/tools/Stop.h"
 
 namespace quillbox::app {
 
@@ -27,16 +28,22 @@ void deobfuscateCommand(MainWindow& window) {
         window.output().messageLine(std::string(deobfuscate::kDeobfuscateCommand) + "：" + target->refusal);
         return;
     }
-    window.output().chooseTab(0);
-    window.output().messageLine(std::string(deobfuscate::kDeobfuscateCommand) + "：解混淆中……");
     MainWindow* w = &window;
-    window.onTools([w, target] {
-        auto outcome = std::make_shared<deobfuscate::DeobfuscateOutcome>(
-            deobfuscate::runDeobfuscation(engineThreadDeobfuscator(), *target));
-        QMetaObject::invokeMethod(
-            w, [w, target, outcome] { deobfuscate::placeDeobfuscation(w->store(), *target, *outcome, w->output()); },
-            Qt::QueuedConnection);
-    });
+    // Each run its own stop: a stop pressed as one ends never reaches the next.
+    auto stop = std::make_shared<tools::Stop>();
+    auto outcome = std::make_shared<deobfuscate::DeobfuscateOutcome>();
+    const bool runs = window.runTool(
+        QStringLiteral("解混淆中"), [stop] { stop->stop(); },
+        [target, stop, outcome] {
+            deobfuscate::Deobfuscator& deobfuscator = engineThreadDeobfuscator();
+            deobfuscator.setStop(stop);
+            *outcome = deobfuscate::runDeobfuscation(deobfuscator, *target);
+            deobfuscator.setStop(nullptr);
+        },
+        [w, target, outcome] { deobfuscate::placeDeobfuscation(w->store(), *target, *outcome, w->output()); });
+    window.output().chooseTab(0);
+    window.output().messageLine(std::string(deobfuscate::kDeobfuscateCommand) +
+                                (runs ? "：解混淆中……" : "：代码正在运行，请先等它结束或停止它"));
 }
 
 }  // namespace quillbox::app

@@ -65,6 +65,10 @@ EngineCommands::~EngineCommands() {
 void EngineCommands::stop() {
     if (!running_)
         return;
+    if (toolStop_) {
+        toolStop_();
+        return;
+    }
     if (comparing_)
         stopFor(engine::kNativeEngine)();
     stopFor(runningEngine_)();
@@ -82,12 +86,37 @@ void EngineCommands::started(engine::EngineKind engine, const QString& what) {
     watch_ = std::make_unique<StopWatch>(stopFor(engine));
 }
 
+bool EngineCommands::runTool(const QString& what, std::function<void()> stop, std::function<void()> task,
+                             std::function<void()> done) {
+    if (running_)
+        return false;
+    running_ = true;
+    toolStop_ = std::move(stop);
+    what_ = what;
+    elapsed_.start();
+    tick_.start();
+    showRunning(true);
+    showRunState();
+    tools_->post([this, task = std::move(task), done = std::move(done)]() mutable {
+        task();
+        QMetaObject::invokeMethod(
+            this,
+            [this, done = std::move(done)] {
+                finished();
+                done();
+            },
+            Qt::QueuedConnection);
+    });
+    return true;
+}
+
 void EngineCommands::finished() {
     // The output box that shows is drawn anew: switched away and back.
     const int tab = window_.output().currentTab();
     window_.output().chooseTab(tab == 0 ? 1 : 0);
     window_.output().chooseTab(tab);
     running_ = false;
+    toolStop_ = nullptr;
     tick_.stop();
     watch_.reset();
     showRunning(false);

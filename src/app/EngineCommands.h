@@ -65,6 +65,12 @@ public:
     void transform(transform::Mode mode);
     // Runs a task of the program's own tools on their thread (never the user's engines').
     void onTools(std::function<void()> task) { tools_->post(std::move(task)); }
+    // A command of the program's own tools that the user may stop (the conversion, the
+    // deobfuscation): while `task` runs on the tools' thread, the run state shows `what` and
+    // the stop button calls `stop` (any thread may); `done` runs here afterwards. False, and
+    // nothing runs, while another run is under way.
+    bool runTool(const QString& what, std::function<void()> stop, std::function<void()> task,
+                 std::function<void()> done);
     // The desktop's opener found nothing to open the target with, after it had started.
     void openFailed(const std::string& target);
     // Stops the script that runs, if any.
@@ -99,6 +105,7 @@ private:
     bool comparing_ = false;
     bool running_ = false;
     engine::EngineKind runningEngine_ = engine::EngineKind::Native;
+    std::function<void()> toolStop_;  // the stop of the tools' command that runs, if one does
     QString what_;
     QElapsedTimer elapsed_;
     QTimer tick_;

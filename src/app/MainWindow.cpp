@@ -606,6 +606,10 @@ void MainWindow::changeEvent(QEvent* event) {
 engine::CodeLoader& MainWindow::loader() { return engines_->loader(); }
 
 void MainWindow::onTools(std::function<void()> task) { engines_->onTools(std::move(task)); }
+bool MainWindow::runTool(const QString& what, std::function<void()> stop, std::function<void()> task,
+                         std::function<void()> done) {
+    return engines_->runTool(what, std::move(stop), std::move(task), std::move(done));
+}
 
 QTreeWidgetItem* MainWindow::itemOf(NodeId node) const { return treeView_->itemOf(node); }
 

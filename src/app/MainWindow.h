@@ -71,6 +71,9 @@ public:
     engine::CodeLoader& loader();
     // Runs a task of the program's own tools (conversions, transforms) on their thread.
     void onTools(std::function<void()> task);
+    // A tools' command the user may stop (EngineCommands::runTool).
+    bool runTool(const QString& what, std::function<void()> stop, std::function<void()> task,
+                 std::function<void()> done);
     Dialogs& dialogs() { return *dialogs_; }
     Shell& shell() { return *shell_; }
     Clipboard& clipboard() { return *clipboard_; }

@@ -1,6 +1,8 @@
 // quillbox-cli convert: modern code converted for the native engine, with the shims it needs
 // and the report of what cannot run there.
+#include <cmath>
 #include <iostream>
+#include <optional>
 
 #include "cli/Command.h"
 #include "cli/CommandSupport.h"
@@ -8,6 +10,7 @@
 #include "core/project/ProjectFile.h"
 #include "core/project/ProjectStore.h"
 #include "core/text/Text.h"
+#include "core/tools/Stop.h"
 
 namespace quillbox::cli {
 namespace {
@@ -19,9 +22,17 @@ int runConvert(const std::vector<std::string>& args) {
     std::string outPath;
     std::string preludePath;
     bool report = false;
+    double timeout = 0;
+    std::string timeoutText;
     std::vector<std::string> expressions;
     const auto onOption = [&](const std::string& option, const std::string& value) {
-        if (option == "-o")
+        if (option == "--timeout") {
+            char* end = nullptr;
+            timeout = std::strtod(value.c_str(), &end);
+            timeoutText = value;
+            if (value.empty() || *end != '\0' || !(timeout > 0) || timeout > 1e6)
+                return usage(kName, "--timeout takes a number of seconds above 0, not '" + value + "'");
+        } else if (option == "-o")
             outPath = value;
         else if (option == "--report")
             report = true;
@@ -33,7 +44,7 @@ int runConvert(const std::vector<std::string>& args) {
             expressions.push_back(value);
         return kOk;
     };
-    if (const int status = parseArguments(kName, args, {{"-o", true}, {"--report", false}, {"--check", true}, {"--prelude", true}},
+    if (const int status = parseArguments(kName, args, {{"-o", true}, {"--report", false}, {"--check", true}, {"--prelude", true}, {"--timeout", true}},
                                           onOption, operands);
         status != kOk)
         return status;
@@ -65,8 +76,17 @@ int runConvert(const std::vector<std::string>& args) {
         modules.push_back({ProjectStore::projectNameForFile(operands[0]), split.unsplit});
     }
 
+    // The time limit covers the whole command: the conversion and the check by running.
     convert::Converter converter;
+    auto stop = std::make_shared<tools::Stop>();
+    converter.setStop(stop);
+    std::optional<tools::StopAfter> limit;
+    if (timeout > 0)
+        limit.emplace(stop, std::chrono::milliseconds(static_cast<long long>(std::ceil(timeout * 1000))));
+    const auto timedOut = [&] { return "stopped: the time limit (--timeout " + timeoutText + " s) was up"; };
     const convert::Conversion conversion = converter.convert(modules);
+    if (conversion.stopped)
+        return fail(kName, timedOut() + ": nothing was written");
     if (!conversion.ok)
         return fail(kName, conversion.error);
 
@@ -90,7 +110,7 @@ int runConvert(const std::vector<std::string>& args) {
     if (!writeOutput(kName, outPath, out))
         return kFailed;
 
-    const convert::RunCheck check = convert::checkByRunning(modules, conversion, expressions, prelude);
+    const convert::RunCheck check = convert::checkByRunning(modules, conversion, expressions, prelude, stop.get());
     std::ostream& said = outPath.empty() || outPath == "-" ? std::cerr : std::cout;
     std::vector<std::string> lines = report ? convert::reportLines(conversion) : std::vector<std::string>{};
     if (!report)
@@ -104,6 +124,8 @@ int runConvert(const std::vector<std::string>& args) {
     said.flush();
     if (!flushStandardOutput(kName))
         return kFailed;
+    if (check.stopped)
+        return fail(kName, timedOut() + ": the check by running did not finish");
     return conversion.complete() && check.loaded && check.allAgree() ? kOk : kFailed;
 }
 
@@ -111,6 +133,7 @@ const CommandRegistration registration({
     kName,
     "convert modern JavaScript for the native engine",
     "Usage: quillbox-cli convert FILE [-o OUT] [--report] [--check EXPR]... [--prelude FILE]\n"
+    "                            [--timeout SECONDS]\n"
     "\n"
     "Converts FILE (a project script file, or any JavaScript file) for the native engine,\n"
     "which speaks JScript 5.7's language: ES2015+ syntax becomes ES3 (Babel), and the shims\n"
@@ -125,6 +148,8 @@ const CommandRegistration registration({
     "                  the native engine, and say whether they agree; may be repeated\n"
     "  --prelude FILE  code run before the original and the result in the checks (a host the\n"
     "                  code expects, such as `var module = {exports: {}};`)\n"
+    "  --timeout SECONDS  stop the command after this long, the conversion and the check\n"
+    "                  by running together (a conversion stopped writes nothing)\n"
     "\n"
     "The report and the checks go to standard error when the result goes to standard output.\n"
     "\n"

@@ -410,6 +410,24 @@ private slots:
         QVERIFY(out->toPlainText().contains(QStringLiteral("converted site: arrow functions ×1, let and const ×1")));
     }
 
+    // A conversion shows the window's stop while it runs; the stop ends it (Babel is still
+    // loading when it comes), nothing is written, and the window is free again.
+    void theStopEndsAConversionAndNothingIsWritten() {
+        addProject({{"spin", "let n = 0;\nwhile (true) n++;\n"}});
+        ProjectStore& store = window->store();
+        store.selectNode(store.moduleNode("demo", "spin"));
+        act("转换为旧引擎代码")->trigger();
+        auto* stop = child<QAbstractButton>(window.get(), "按钮_停止");
+        auto* out = child<QTextEdit>(window.get(), "编辑框_计算");
+        QVERIFY(stop->isVisible());
+        QVERIFY(child<QLabel>(window.get(), "标签_运行状态")->text().startsWith(QStringLiteral("转换中")));
+        QTest::mouseClick(stop, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(out->toPlainText().contains(QStringLiteral("转换已停止：nothing was written")), 120000);
+        QTRY_VERIFY(!stop->isVisible());
+        QVERIFY(!store.hasModule("demo", "spin_旧引擎"));
+        QVERIFY(!store.hasModule("demo", "旧引擎补丁"));
+    }
+
     // The deobfuscation runs on the engines' thread (its own tools context and sandbox
     // engines); the window takes the new module and the check of the function box's expression.
     void deobfuscateCommandWritesANewModuleBesideTheOriginal() {

@@ -1,6 +1,8 @@
 // The conversion for the native engine, run in the tools context after Babel (standalone).
 //
-//   quillboxConvert(code) -> JSON text:
+//   quillboxConvert(code[, options]) -> JSON text; options is JSON text: {"stringIndex": false}
+//                                   leaves reads that may index a string as they are
+//                                   (for code that reads strings with charAt itself)
 //   { "converted": [[feature, count], ...],
 //     "uses": [name, ...]           what the converted code (Babel's helpers included) names:
 //                                   globals ("JSON"), properties (".map") and properties of
@@ -87,6 +89,174 @@ var quillboxConvert = (function () {
     function memberName(node) {
         if (node.computed) return node.property.type === "StringLiteral" ? node.property.value : "";
         return node.property.type === "Identifier" ? node.property.name : "";
+    }
+
+    // ---- reads that may index a string ----
+    // ES5 reads a string's characters as s[i]; JScript 5.7 strings have no index properties
+    // (the read gives undefined). The code cannot say whether an object is a string, so a
+    // computed read is rewritten where the object is plausibly one: a variable the code also
+    // treats as text (a string-only method called on it, a typeof test for "string", a string
+    // assigned to it), or a property of that name treated so anywhere in the program. Arrays
+    // read in hot loops stay as they are. The rewritten read asks __qbIndex (the string-index
+    // shim) only when the object is a string:
+    //     (typeof s === "string" ? __qbIndex(s, i) : s[i])
+    // or, when the object or the key has side effects, __qbIndex(o, k) alone.
+    var indexHelper = "__qbIndex";
+    var stringMethods = {
+        charAt: 1, charCodeAt: 1, codePointAt: 1, substr: 1, substring: 1, toLowerCase: 1, toUpperCase: 1,
+        toLocaleLowerCase: 1, toLocaleUpperCase: 1, trim: 1, trimLeft: 1, trimRight: 1, trimStart: 1, trimEnd: 1,
+        split: 1, replace: 1, replaceAll: 1, match: 1, matchAll: 1, search: 1, normalize: 1, localeCompare: 1,
+        padStart: 1, padEnd: 1, startsWith: 1, endsWith: 1, repeat: 1
+    };
+    // Calls whose result is a string.
+    var stringResults = {
+        toString: 1, join: 1, charAt: 1, substr: 1, substring: 1, toLowerCase: 1, toUpperCase: 1, trim: 1,
+        replace: 1, fromCharCode: 1, fromCodePoint: 1, stringify: 1, toFixed: 1, repeat: 1, padStart: 1, padEnd: 1
+    };
+
+    function isStringValue(node) {
+        if (!node) return false;
+        switch (node.type) {
+        case "StringLiteral": case "TemplateLiteral": return true;
+        case "BinaryExpression": return node.operator === "+" && (isStringValue(node.left) || isStringValue(node.right));
+        case "ConditionalExpression": return isStringValue(node.consequent) || isStringValue(node.alternate);
+        case "CallExpression":
+            if (node.callee.type === "Identifier") return node.callee.name === "String";
+            return node.callee.type === "MemberExpression" && stringResults[memberName(node.callee)] === 1;
+        default: return false;
+        }
+    }
+
+    // Whether an expression may be evaluated twice: no calls, assignments or updates in it.
+    function isPure(node) {
+        switch (node.type) {
+        case "Identifier": case "ThisExpression": case "NumericLiteral": case "StringLiteral": return true;
+        case "MemberExpression": return isPure(node.object) && (!node.computed || isPure(node.property));
+        case "BinaryExpression": return isPure(node.left) && isPure(node.right);
+        case "UnaryExpression": return node.operator !== "delete" && isPure(node.argument);
+        default: return false;
+        }
+    }
+
+    // What a use of `path` (an identifier or a member read) says about its value.
+    function usedAsString(path) {
+        var parent = path.parent;
+        if (parent.type === "MemberExpression" && parent.object === path.node && !parent.computed &&
+            stringMethods[memberName(parent)] === 1 && path.parentPath.parent.type === "CallExpression" &&
+            path.parentPath.parent.callee === parent)
+            return true;
+        if (parent.type === "UnaryExpression" && parent.operator === "typeof") {
+            var test = path.parentPath.parent;
+            if (test.type === "SwitchStatement" && test.discriminant === parent)
+                return test.cases.some(function (c) { return c.test && c.test.type === "StringLiteral" && c.test.value === "string"; });
+            return test.type === "BinaryExpression" && /^[=!]==?$/.test(test.operator) &&
+                   ((test.left.type === "StringLiteral" && test.left.value === "string") ||
+                    (test.right.type === "StringLiteral" && test.right.value === "string"));
+        }
+        if (parent.type === "AssignmentExpression" && parent.left === path.node)
+            return isStringValue(parent.right) || (parent.operator === "+=" && isStringValue(parent.right));
+        return false;
+    }
+
+    function stringIndexPass(report, program, warn) {
+        var t = Babel.packages.types;
+        var reads = [], doubtful = [], stringProperties = {}, verdicts = new Map();
+        program.traverse({
+            MemberExpression: function (path) {
+                var node = path.node;
+                if (!node.computed) {
+                    if (usedAsString(path)) stringProperties[memberName(node)] = 1;
+                    return;
+                }
+                if (node.property.type === "StringLiteral") return;
+                var parent = path.parent;
+                if ((parent.type === "AssignmentExpression" && parent.left === node) ||
+                    parent.type === "UpdateExpression" || (parent.type === "ForInStatement" && parent.left === node)) {
+                    // A write to a string's character does nothing in either engine; a
+                    // compound one reads it first.
+                    if (parent.type === "UpdateExpression" || (parent.type === "AssignmentExpression" && parent.operator !== "="))
+                        doubtful.push({ path: path, why: "s[i] written with an operator that reads it first, where s may be a string: JScript 5.7 strings have no index properties" });
+                    return;
+                }
+                // A call of a string's character fails in either engine; delete of one too.
+                if ((parent.type === "CallExpression" || parent.type === "NewExpression") && parent.callee === node) return;
+                if (parent.type === "UnaryExpression" && parent.operator === "delete") return;
+                if (t.isPattern(parent) || (parent.type === "RestElement")) return;
+                reads.push(path);
+            },
+            ObjectProperty: function (path) {
+                if (!path.node.computed && isStringValue(path.node.value)) stringProperties[keyName(path.node.key)] = 1;
+            },
+            ForInStatement: function (path) {
+                // ES5 enumerates a string's indexes; JScript 5.7 enumerates nothing.
+                var right = path.get("right");
+                if (right.isIdentifier() || right.isMemberExpression())
+                    doubtful.push({ path: right, why: "for-in over what may be a string: ES5 enumerates its indexes, JScript 5.7 nothing" });
+            }
+        });
+        // A parameter that a call of its function (by its name) passes text to.
+        function stringArgument(binding) {
+            var fn = binding.path.parentPath, index = fn && fn.isFunction() ? fn.node.params.indexOf(binding.path.node) : -1;
+            if (index < 0) return false;
+            var named = null;
+            if (fn.isFunctionDeclaration() && fn.node.id) named = fn.parentPath.scope.getBinding(fn.node.id.name);
+            else if (fn.parentPath.isVariableDeclarator() && fn.parent.id.type === "Identifier")
+                named = fn.parentPath.scope.getBinding(fn.parent.id.name);
+            if (!named) return false;
+            for (var i = 0; i < named.referencePaths.length; i++) {
+                var ref = named.referencePaths[i], call = ref.parent;
+                if (call.type !== "CallExpression" || call.callee !== ref.node) continue;
+                var arg = call.arguments[index], argBinding;
+                if (arg && (isStringValue(arg) || (arg.type === "Identifier" && (argBinding = ref.scope.getBinding(arg.name)) &&
+                                                   stringBinding(argBinding))))
+                    return true;
+            }
+            return false;
+        }
+        function stringBinding(binding) {
+            if (verdicts.has(binding)) return verdicts.get(binding);
+            verdicts.set(binding, false);  // while it is looked into (calls may lead back to it)
+            var stringy = false;
+            if (binding.path.isVariableDeclarator() && isStringValue(binding.path.node.init)) stringy = true;
+            for (var i = 0; !stringy && i < binding.referencePaths.length; i++)
+                stringy = usedAsString(binding.referencePaths[i]);
+            for (var j = 0; !stringy && j < binding.constantViolations.length; j++) {
+                var v = binding.constantViolations[j].node;
+                stringy = v.type === "AssignmentExpression" && isStringValue(v.right);
+            }
+            if (!stringy && binding.kind === "param") stringy = stringArgument(binding);
+            verdicts.set(binding, stringy);
+            return stringy;
+        }
+        function mayBeString(path, whole) {
+            var object = whole ? path.node : path.node.object;
+            if (object.type === "Identifier") {
+                var binding = path.scope.getBinding(object.name);
+                return !!binding && stringBinding(binding);
+            }
+            if (object.type === "MemberExpression" && !object.computed) return stringProperties[memberName(object)] === 1;
+            return false;
+        }
+        for (var d = 0; d < doubtful.length; d++) {
+            var at = doubtful[d].path;
+            if (mayBeString(at, at.parent.type === "ForInStatement"))
+                warn(at.node, "may index a string", doubtful[d].why, "");
+        }
+        // Innermost first: an outer read then takes the inner one's rewritten form along.
+        for (var r = reads.length - 1; r >= 0; r--) {
+            var path = reads[r];
+            if (!mayBeString(path)) continue;
+            var node = path.node, call;
+            if (isPure(node.object) && isPure(node.property)) {
+                call = t.callExpression(t.identifier(indexHelper), [t.cloneNode(node.object, true), t.cloneNode(node.property, true)]);
+                path.replaceWith(t.conditionalExpression(
+                    t.binaryExpression("===", t.unaryExpression("typeof", t.cloneNode(node.object, true)), t.stringLiteral("string")),
+                    call, t.memberExpression(node.object, node.property, true)));
+            } else {
+                path.replaceWith(t.callExpression(t.identifier(indexHelper), [node.object, node.property]));
+            }
+            report.counts["string indexing"] = (report.counts["string indexing"] || 0) + 1;
+        }
     }
 
     // The scan of the original code, before any plugin changes it.
@@ -225,7 +395,10 @@ var quillboxConvert = (function () {
             // The scan walks the original tree before the conversion's own walk begins (plugins'
             // Program visitors run before the presets'): preset-env's plugins would otherwise
             // rewrite what it looks for first, and a second parse would cost a third of the time.
-            return { visitor: { Program: function (path) { path.traverse(visitor); } } };
+            return { visitor: { Program: function (path) {
+                path.traverse(visitor);
+                if (report.stringIndex) stringIndexPass(report, path, warn);
+            } } };
         };
     }
 
@@ -262,8 +435,9 @@ var quillboxConvert = (function () {
         return list.sort();
     }
 
-    return function (code) {
-        var report = { counts: {}, uses: {}, problems: [], warnings: [] };
+    return function (code, options) {
+        var report = { counts: {}, uses: {}, problems: [], warnings: [], stringIndex: true };
+        if (options && JSON.parse(options).stringIndex === false) report.stringIndex = false;
         lastCode = "";
         var result;
         try {

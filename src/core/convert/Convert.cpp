@@ -1,14 +1,17 @@
 #include "core/convert/Convert.h"
 
 #include <algorithm>
+#include <optional>
 #include <set>
 
 #include "core/engine/ChakraCore.h"
 #include "core/engine/JScript.h"
+#include "core/engine/ScriptControl.h"
 #include "core/engine/SupportScripts.h"
 #include "core/engine/SyntaxGate.h"
 #include "core/json/JsonDocument.h"
 #include "core/platform/Assets.h"
+#include "core/tools/Stop.h"
 #include "core/tools/ToolsContext.h"
 
 namespace quillbox::convert {
@@ -29,6 +32,8 @@ struct ShimKind {
 
 const std::vector<ShimKind>& shimKinds() {
     static const std::vector<ShimKind> kinds = {
+        // Reads that may index a string, rewritten by the conversion (tools/convert.js).
+        {"string index (Quillbox)", "shims/string-index.js", {"__qbIndex"}, {}},
         {"es5-shim 4.6.7",
          "shims/es5-shim.js",
          {".forEach", ".map", ".filter", ".some", ".every", ".reduce", ".reduceRight", ".indexOf", ".lastIndexOf",
@@ -113,10 +118,28 @@ std::vector<Shim> chooseShims(const std::vector<std::string>& uses) {
 Converter::Converter() : tools_(std::make_unique<tools::ToolsContext>()), gate_(std::make_unique<engine::SyntaxGate>()) {}
 Converter::~Converter() = default;
 
+void Converter::setStop(std::shared_ptr<const tools::Stop> stop) {
+    stop_ = stop;
+    tools_->setStop(std::move(stop));
+}
+
+namespace {
+
+Conversion stoppedConversion() {
+    Conversion c;
+    c.stopped = true;
+    c.error = kStoppedMessage;
+    return c;
+}
+
+}  // namespace
+
 Conversion Converter::convert(const std::vector<SourceModule>& modules) {
     Conversion conversion;
     for (const char* asset : {"tools/babel.js", "tools/convert.js"}) {
         const tools::ToolResult loaded = tools_->load(asset);
+        if (loaded.stopped)
+            return stoppedConversion();
         if (!loaded.ok) {
             conversion.error = "the conversion could not start: " + loaded.error;
             return conversion;
@@ -126,6 +149,8 @@ Conversion Converter::convert(const std::vector<SourceModule>& modules) {
     std::vector<std::pair<std::string, Problem>> warnings;  // (the shim whose limit it is, the warning)
     for (const SourceModule& module : modules) {
         const tools::ToolResult answer = tools_->call("quillboxConvert", {module.code});
+        if (answer.stopped)
+            return stoppedConversion();
         if (!answer.ok) {
             conversion.error = module.name + ": the conversion failed: " + answer.error;
             return conversion;
@@ -144,6 +169,8 @@ Conversion Converter::convert(const std::vector<SourceModule>& modules) {
         ConvertedModule out;
         out.name = module.name;
         const tools::ToolResult code = tools_->call("quillboxConvertedCode", {});
+        if (code.stopped)
+            return stoppedConversion();
         if (!code.ok) {
             conversion.error = module.name + ": the conversion failed: " + code.error;
             return conversion;
@@ -177,6 +204,8 @@ Conversion Converter::convert(const std::vector<SourceModule>& modules) {
                                            "the native engine refuses the converted code: " + verdict.message});
         conversion.modules.push_back(std::move(out));
     }
+    if (stop_ && stop_->stopped())
+        return stoppedConversion();
     conversion.shims = chooseShims(uses);
     // A shim's limit matters only where the shim is added.
     for (auto& [shim, warning] : warnings)
@@ -199,6 +228,10 @@ Conversion Converter::convert(const std::vector<SourceModule>& modules) {
 
 std::vector<std::string> reportLines(const Conversion& c) {
     std::vector<std::string> lines;
+    if (c.stopped) {
+        lines.push_back("转换已停止：nothing was written");
+        return lines;
+    }
     if (!c.ok) {
         lines.push_back("转换失败：" + c.error);
         return lines;
@@ -260,10 +293,26 @@ bool RunCheck::allAgree() const {
 }
 
 RunCheck checkByRunning(const std::vector<SourceModule>& original, const Conversion& conversion,
-                        const std::vector<std::string>& expressions, const std::string& prelude) {
+                        const std::vector<std::string>& expressions, const std::string& prelude,
+                        const tools::Stop* stop) {
     RunCheck check;
     engine::JScript native;
     native.Reset();
+    engine::ChakraCore chakra;
+    // Both engines take a stop from any thread; one that comes between calls ends the next.
+    std::optional<tools::Stop::Hook> hook;
+    if (stop) {
+        engine::ScriptControl* control = native.ControlObject().get();
+        hook.emplace(stop->onStop([control, &chakra] {
+            control->stop();
+            chakra.stop();
+        }));
+    }
+    const auto stopped = [&] {
+        if (stop && stop->stopped())
+            check.stopped = true;
+        return check.stopped;
+    };
     std::string error;
     check.loaded = nativeAdd(native, engine::jsonSupportScript(), error);
     // The shims belong to the engine, as if it had them: they run before any host the code
@@ -284,10 +333,21 @@ RunCheck checkByRunning(const std::vector<SourceModule>& original, const Convers
             check.loadError = m.name + ": " + error;
         }
     }
+    if (stopped()) {
+        check.loaded = false;
+        check.loadError = kStoppedMessage;
+    }
+    const auto unfinished = [&] {
+        for (std::size_t i = check.expressions.size(); i < expressions.size(); ++i)
+            check.expressions.push_back({expressions[i], "error: " + std::string(kStoppedMessage),
+                                         "error: " + std::string(kStoppedMessage), false});
+        return check;
+    };
+    if (check.stopped)
+        return unfinished();
     if (expressions.empty())
         return check;
 
-    engine::ChakraCore chakra;
     chakra.New();
     check.originalLoaded = chakra.AddCode(engine::jsonSupportScript());
     if (check.originalLoaded && !prelude.empty() && !chakra.AddCode(prelude)) {
@@ -303,6 +363,8 @@ RunCheck checkByRunning(const std::vector<SourceModule>& original, const Convers
         }
     }
     for (const std::string& expression : expressions) {
+        if (stopped())
+            break;
         CheckedExpression e;
         e.expression = expression;
         if (check.originalLoaded) {
@@ -321,15 +383,20 @@ RunCheck checkByRunning(const std::vector<SourceModule>& original, const Convers
             e.converted = "error: not loaded";
         }
         e.agree = e.original == e.converted && e.original.rfind("error: ", 0) != 0;
+        if (stopped())
+            break;
         check.expressions.push_back(std::move(e));
     }
-    return check;
+    return check.stopped ? unfinished() : check;
 }
 
 std::vector<std::string> checkLines(const RunCheck& check) {
     std::vector<std::string> lines;
-    lines.push_back(check.loaded ? "加载成功：the converted code loads in the native engine"
-                                 : "加载失败：" + check.loadError);
+    if (check.stopped && check.loadError == kStoppedMessage)
+        lines.push_back("检查已停止：the converted code was not run to the end");
+    else
+        lines.push_back(check.loaded ? "加载成功：the converted code loads in the native engine"
+                                     : "加载失败：" + check.loadError);
     if (!check.expressions.empty() && !check.originalLoaded)
         lines.push_back("the original did not load in ChakraCore: " + check.originalError);
     for (const CheckedExpression& e : check.expressions) {

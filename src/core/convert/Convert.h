@@ -14,6 +14,7 @@ namespace quillbox::engine {
 class SyntaxGate;
 }
 namespace quillbox::tools {
+class Stop;
 class ToolsContext;
 }
 
@@ -23,6 +24,8 @@ namespace quillbox::convert {
 inline constexpr const char* kShimModule = "旧引擎补丁";
 // The suffix of a converted project's or module's name.
 inline constexpr const char* kConvertedSuffix = "_旧引擎";
+// What a stopped conversion or check says instead of a result.
+inline constexpr const char* kStoppedMessage = "stopped";
 
 struct SourceModule {
     std::string name;
@@ -52,6 +55,7 @@ struct Shim {
 
 struct Conversion {
     bool ok = false;     // every module parsed and was converted
+    bool stopped = false;  // the Stop ended it (not ok)
     std::string error;   // when not: "module:line:column: message"
     std::vector<ConvertedModule> modules;
     std::vector<Shim> shims;  // in the order they must run
@@ -78,8 +82,13 @@ public:
 
     // Converts the modules of one program (they share the shims).
     Conversion convert(const std::vector<SourceModule>& modules);
+    // The stop of the conversions that follow (none: they run to their end); any thread may
+    // stop it. A stopped conversion gives nothing but that it was stopped.
+    void setStop(std::shared_ptr<const tools::Stop> stop);
+    const tools::Stop* currentStop() const { return stop_.get(); }
 
 private:
+    std::shared_ptr<const tools::Stop> stop_;
     std::unique_ptr<tools::ToolsContext> tools_;
     std::unique_ptr<engine::SyntaxGate> gate_;
 };
@@ -97,6 +106,7 @@ struct CheckedExpression {
 };
 
 struct RunCheck {
+    bool stopped = false;      // the Stop ended it: what was not done says "stopped"
     bool loaded = false;       // the shims and converted modules loaded in the native engine
     std::string loadError;     // the first error when not
     bool originalLoaded = false;
@@ -109,9 +119,11 @@ struct RunCheck {
 // Loads the shims and the converted modules in a fresh native engine, and, when there are
 // expressions, the original modules in a fresh ChakraCore engine; evaluates each expression
 // in both. `prelude` runs before the modules in both, after the shims in the native engine
-// (for code that expects a host: `var module = ...`).
+// (for code that expects a host: `var module = ...`). A stop ends the engine call under way
+// and leaves the rest undone.
 RunCheck checkByRunning(const std::vector<SourceModule>& original, const Conversion& conversion,
-                        const std::vector<std::string>& expressions, const std::string& prelude = {});
+                        const std::vector<std::string>& expressions, const std::string& prelude = {},
+                        const tools::Stop* stop = nullptr);
 
 std::vector<std::string> checkLines(const RunCheck& check);
 

@@ -59,7 +59,7 @@ ConvertOutcome runConversion(Converter& converter, const ConvertTarget& target) 
     ConvertOutcome outcome;
     outcome.conversion = converter.convert(target.modules);
     if (outcome.conversion.ok)
-        outcome.check = checkByRunning(target.modules, outcome.conversion, {});
+        outcome.check = checkByRunning(target.modules, outcome.conversion, {}, {}, converter.currentStop());
     return outcome;
 }
 

@@ -35,7 +35,8 @@ struct ConvertOutcome {
 // module, a project node the whole project. Texts are taken now.
 ConvertTarget convertTarget(const ProjectStore& store);
 
-// The conversion and the load check in the native engine (where the engines live).
+// The conversion and the load check in the native engine (where the engines live), both
+// under the converter's stop.
 ConvertOutcome runConversion(Converter& converter, const ConvertTarget& target);
 
 // Writes the result as new modules beside the original module ("name_旧引擎", with the shims

@@ -1,11 +1,13 @@
 #include "core/deobfuscate/Deobfuscate.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "core/engine/ChakraCore.h"
 #include "core/engine/JScript.h"
 #include "core/engine/SupportScripts.h"
 #include "core/json/JsonDocument.h"
+#include "core/tools/Stop.h"
 #include "core/tools/ToolsContext.h"
 
 namespace quillbox::deobfuscate {
@@ -36,6 +38,11 @@ Report readReport(const JsonDocument& doc) {
 Deobfuscator::Deobfuscator(SandboxLimits limits) : limits_(limits), tools_(std::make_unique<tools::ToolsContext>()) {}
 Deobfuscator::~Deobfuscator() = default;
 
+void Deobfuscator::setStop(std::shared_ptr<const tools::Stop> stop) {
+    stop_ = stop;
+    tools_->setStop(std::move(stop));
+}
+
 // One request of decoded strings: the decoders' code and the calls, in a fresh engine that
 // holds nothing else, within the limits. The answer is the JSON of the value.
 std::string Deobfuscator::sandbox(const std::string& code, bool& ok) {
@@ -43,6 +50,9 @@ std::string Deobfuscator::sandbox(const std::string& code, bool& ok) {
     engine::ChakraCore chakra;
     chakra.setMemoryLimit(limits_.memoryBytes);
     chakra.setTimeLimit(limits_.time);
+    std::optional<tools::Stop::Hook> hook;
+    if (stop_)
+        hook.emplace(stop_->onStop([&chakra] { chakra.stop(); }));
     chakra.New();
     // Empty means empty: the host object (`$$`, `console`, with `ajax`) would let a decoder
     // written by whoever obfuscated the code reach the network.
@@ -53,6 +63,10 @@ std::string Deobfuscator::sandbox(const std::string& code, bool& ok) {
         return "the sandbox engine could not be emptied of its host objects";
     }
     const std::string value = chakra.Eval("JSON.stringify(" + code + "\n)");
+    if (stop_ && stop_->stopped()) {
+        ok = false;
+        return "stopped";
+    }
     if (chakra.lastCallStopped()) {
         ok = false;
         return "the decoder ran longer than " + std::to_string(limits_.time.count()) + " ms";
@@ -69,16 +83,27 @@ std::string Deobfuscator::sandbox(const std::string& code, bool& ok) {
 Deobfuscation Deobfuscator::run(const std::string& code) {
     Deobfuscation out;
     sandboxRuns_ = 0;
+    const auto stopped = [&out] {
+        out.stopped = true;
+        out.error = "stopped";
+        return out;
+    };
     if (const tools::ToolResult loaded = tools_->load(kTool); !loaded.ok) {
+        if (loaded.stopped)
+            return stopped();
         out.error = "the deobfuscation could not start: " + loaded.error;
         return out;
     }
     if (const tools::ToolResult started = tools_->call("quillboxDeobfuscateStart", {code}); !started.ok) {
+        if (started.stopped)
+            return stopped();
         out.error = "the deobfuscation failed: " + started.error;
         return out;
     }
     for (int requests = 0;; ++requests) {
         const tools::ToolResult step = tools_->call("quillboxDeobfuscateStep", {});
+        if (step.stopped || (stop_ && stop_->stopped()))
+            return stopped();
         JsonDocument doc;
         if (!step.ok || !doc.parse(step.text, true).ok) {
             out.error = "the deobfuscation gave no readable answer" + (step.ok ? std::string() : ": " + step.error);
@@ -120,6 +145,10 @@ Deobfuscation Deobfuscator::run(const std::string& code) {
 
 std::vector<std::string> reportLines(const Deobfuscation& d) {
     std::vector<std::string> lines;
+    if (d.stopped) {
+        lines.push_back("解混淆已停止：nothing was written");
+        return lines;
+    }
     if (!d.ok) {
         lines.push_back("解混淆失败：" + d.error);
         return lines;

@@ -13,6 +13,7 @@
 #include <vector>
 
 namespace quillbox::tools {
+class Stop;
 class ToolsContext;
 }
 
@@ -37,6 +38,7 @@ struct Report {
 
 struct Deobfuscation {
     bool ok = false;          // a result is there (complete or partial)
+    bool stopped = false;     // the Stop ended it (not ok)
     std::string error;        // why there is none, or why it is partial
     bool partial = false;     // decoder calls left, or the decoding failed: `why` says
     std::string why;
@@ -52,10 +54,14 @@ public:
     Deobfuscator& operator=(const Deobfuscator&) = delete;
 
     Deobfuscation run(const std::string& code);
+    // The stop of the runs that follow, their sandbox engines included (none: they run to
+    // their end); any thread may stop it.
+    void setStop(std::shared_ptr<const tools::Stop> stop);
 
 private:
     std::string sandbox(const std::string& code, bool& ok);
 
+    std::shared_ptr<const tools::Stop> stop_;
     SandboxLimits limits_;
     std::unique_ptr<tools::ToolsContext> tools_;
     int sandboxRuns_ = 0;

@@ -340,6 +340,15 @@ const char* const kHideBuiltins =
     "(function (g) { var k, n = []; for (k in g) n.push(k);"
     " for (var i = 0; i < n.length; i++) Object.defineProperty(g, n[i], {enumerable: false}); })(this);";
 
+// The record of the last RegExp match (kept by the patched engine under a key no script can
+// spell): the profile takes this reader, with the RegExp constructor as its argument, off the
+// global object before any other code runs.
+constexpr const char* kLastMatchReader = "__quillboxLastMatch";
+duk_ret_t readLastMatch(duk_context* ctx) {
+    duk_get_prop_literal(ctx, 0, DUK_REGEXP_LAST_MATCH_KEY);
+    return 1;
+}
+
 bool contains(const std::string& s, const char* part) { return s.find(part) != std::string::npos; }
 
 // Duktape ends compile messages with " (line N)"; the line is reported on its own.
@@ -385,6 +394,8 @@ void ScriptControl::createHeap() {
     // The engine's own enumerable globals (performance) are not the script's: hide them
     // from for-in so the listing of globals shows only what the code defined.
     // Then the JScript profile puts in what JScript has and takes away what it lacks.
+    duk_push_c_function(heap_->ctx, readLastMatch, 1);
+    duk_put_global_string(heap_->ctx, kLastMatchReader);
     const std::string& profile = jscriptProfile();
     const std::pair<const char*, std::size_t> setup[] = {{kHideBuiltins, std::strlen(kHideBuiltins)},
                                                          {profile.data(), profile.size()}};

@@ -8,10 +8,23 @@
 
 #include "core/platform/Assets.h"
 #include "core/text/Text.h"
+#include "core/tools/Stop.h"
+
+// Exported by JavaScriptCore, declared only in its private headers.
+extern "C" {
+void JSContextGroupSetExecutionTimeLimit(JSContextGroupRef group, double limit,
+                                         bool (*shouldTerminate)(JSContextRef, void*), void* context);
+void JSContextGroupClearExecutionTimeLimit(JSContextGroupRef group);
+}
 
 namespace quillbox::tools {
 
 namespace {
+
+// How often a running tool looks at its Stop: JavaScriptCore's execution time limit calls
+// back this often while script runs (polling traps: compiled code checks a flag).
+constexpr double kStopPollSeconds = 0.1;
+constexpr const char* kStoppedText = "stopped";
 
 // libChakraCore.so asks JavaScriptCore for polling traps before its first engine (compiled
 // code then checks a flag when interrupted instead of being thrown away). The options can be
@@ -81,7 +94,29 @@ struct ToolsContext::State {
     JSContextGroupRef group = nullptr;
     JSGlobalContextRef ctx = nullptr;
     std::set<std::string> loaded;
+    std::shared_ptr<const Stop> stop;
+    bool polling = false;
+
+    bool stopped() const { return stop && stop->stopped(); }
+    // What ends a call: the exception the stop made it throw, or a stop before it began.
+    static ToolResult stoppedResult() {
+        ToolResult r;
+        r.stopped = true;
+        r.error = kStoppedText;
+        return r;
+    }
 };
+
+namespace {
+
+bool shouldTerminate(JSContextRef, void* data) {
+    auto* state = static_cast<ToolsContext::State*>(data);
+    // JavaScriptCore calls back once per arming: arm again so the stop keeps being polled.
+    JSContextGroupSetExecutionTimeLimit(state->group, kStopPollSeconds, shouldTerminate, state);
+    return state->stopped();
+}
+
+}  // namespace
 
 ToolsContext::ToolsContext() : state_(std::make_unique<State>()) {
     configureEngineOnce();
@@ -91,16 +126,31 @@ ToolsContext::ToolsContext() : state_(std::make_unique<State>()) {
 }
 
 ToolsContext::~ToolsContext() {
+    if (state_->polling)
+        JSContextGroupClearExecutionTimeLimit(state_->group);
     JSGlobalContextRelease(state_->ctx);
     JSContextGroupRelease(state_->group);
 }
 
+void ToolsContext::setStop(std::shared_ptr<const Stop> stop) {
+    state_->stop = std::move(stop);
+    if (state_->stop && !state_->polling)
+        JSContextGroupSetExecutionTimeLimit(state_->group, kStopPollSeconds, shouldTerminate, state_.get());
+    else if (!state_->stop && state_->polling)
+        JSContextGroupClearExecutionTimeLimit(state_->group);
+    state_->polling = state_->stop != nullptr;
+}
+
 ToolResult ToolsContext::run(const std::string& script, const std::string& url) {
+    if (state_->stopped())
+        return State::stoppedResult();
     ToolResult result;
     String source(script);
     String name(url);
     JSValueRef exception = nullptr;
     JSValueRef value = JSEvaluateScript(state_->ctx, source.ref(), nullptr, name.ref(), 1, &exception);
+    if (exception && state_->stopped())
+        return State::stoppedResult();
     if (exception) {
         result.error = errorText(state_->ctx, exception);
         return result;
@@ -129,6 +179,8 @@ ToolResult ToolsContext::load(const std::string& asset) {
 }
 
 ToolResult ToolsContext::call(const std::string& function, const std::vector<std::string>& arguments) {
+    if (state_->stopped())
+        return State::stoppedResult();
     ToolResult result;
     JSContextRef ctx = state_->ctx;
     String name(function);
@@ -151,6 +203,8 @@ ToolResult ToolsContext::call(const std::string& function, const std::vector<std
                                               values.data(), &exception);
     for (JSValueRef v : values)
         JSValueUnprotect(ctx, v);
+    if (exception && state_->stopped())
+        return State::stoppedResult();
     if (exception) {
         result.error = errorText(ctx, exception);
         return result;

@@ -8,7 +8,8 @@
 // Tools are embedded at build time (assets under "tools/"): load() runs one once, call()
 // calls a global function it defined with string arguments and takes a string back.
 //
-// Threads: a context belongs to the thread that uses it; one thread at a time.
+// Threads: a context belongs to the thread that uses it; one thread at a time. Its Stop may
+// be stopped from any thread: the call under way ends, and later calls do not begin.
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,7 +20,10 @@ struct ToolResult {
     bool ok = false;
     std::string text;   // the returned string when ok
     std::string error;  // the thrown value's text (with its line when the engine gave one)
+    bool stopped = false;  // the Stop ended the call or came before it began (not ok)
 };
+
+class Stop;
 
 class ToolsContext {
 public:
@@ -36,9 +40,14 @@ public:
     // Calls the global function with the texts as string arguments. A result that is not a
     // string is converted to one.
     ToolResult call(const std::string& function, const std::vector<std::string>& arguments);
+    // The stop that ends the calls (none: they run to their end). A stopped call leaves the
+    // context usable; what a tool kept between calls may be half made, and its next start
+    // must begin it anew.
+    void setStop(std::shared_ptr<const Stop> stop);
+
+    struct State;  // the engine's side, in the .cpp
 
 private:
-    struct State;
     std::unique_ptr<State> state_;
 };
 

@@ -7,6 +7,7 @@
 
 #include "core/convert/Convert.h"
 #include "core/platform/Assets.h"
+#include "core/tools/Stop.h"
 
 using namespace quillbox::convert;
 
@@ -133,6 +134,104 @@ TEST(Convert, WhatMayDifferIsSaidOnlyWhereItCan) {
               lines.end());
 }
 
+// JScript 5.7 strings have no index properties: reads that may index a string read its
+// characters after the conversion, as ES5 does, and reads of arrays stay as they were.
+TEST(Convert, ReadsThatMayIndexAStringGiveItsCharacters) {
+    const SyntaxCase cases[] = {
+        {"a parameter tested for a string (base-x)",
+         "function ends(s) { if (typeof s !== 'string') throw new TypeError('text'); return s[0] + s[s.length - 1]; }",
+         "ends('abc')", "string:ac"},
+        {"a parameter with string methods, in a loop over its length",
+         "function codes(s) { var out = []; for (var i = 0; i < s.length; i++) out.push(s[i] + s.charCodeAt(i)); return out.join(); }",
+         "codes('ab')", "string:a97,b98"},
+        {"a variable of the module that String() fills, read in another function (json5)",
+         "var source, pos; function parse(t) { source = String(t); pos = 1; return peek(); }\n"
+         "function peek() { if (source[pos]) return source[pos]; }",
+         "parse('xyz')", "string:y"},
+        {"a parameter its callers pass text to (json5's stringify), and a switch on typeof",
+         "function quote(v) { var out = ''; for (var i = 0; i < v.length; i++) out += '<' + v[i] + '>'; return out; }\n"
+         "function show(x) { if (typeof x === 'string') return quote(x); return String(x); }\n"
+         "function first(x) { switch (typeof x) { case 'string': return x[0]; default: return x; } }",
+         "show('ab') + first('zq') + first(1)", "string:<a><b>z1"},
+        {"a property that holds text elsewhere in the program",
+         "function P(t) { this.input = t.trim(); } P.prototype.at = function (i) { return this.input[i]; };",
+         "new P(' hey ').at(1)", "string:e"},
+        {"past the end, not a whole number, or a key that is no index",
+         "function at(s, k) { s = s.toUpperCase(); return s[k]; }",
+         "[typeof at('ab', 5), at('ab', 'length'), typeof at('ab', -1), typeof at('ab', 1.5), at('ab', '1'),"
+         " typeof at('ab', '01')].join()",
+         "string:undefined,2,undefined,undefined,B,undefined"},
+        {"a key with a side effect is read once",
+         "var t = 'abc'.substr(0), i = 0; var pair = t[i++] + t[i++];", "pair + i", "string:ab2"},
+        {"arrays and objects read through the same code keep their members",
+         "function second(x) { if (typeof x === 'string') return x.charAt(1); return x[1]; }\n"
+         "function pick(x, k) { if (typeof x == 'string') x = x.toUpperCase(); return x[k]; }",
+         "second([5, 6]) + ':' + pick({a: 7}, 'a') + ':' + pick('q', 0) + pick([8], 0)", "string:6:7:Q8"},
+    };
+    for (const SyntaxCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::vector<SourceModule> modules{{"m", c.code}};
+        const Conversion conversion = converter().convert(modules);
+        ASSERT_TRUE(conversion.ok) << conversion.error;
+        ASSERT_FALSE(conversion.shims.empty()) << conversion.modules[0].code;
+        EXPECT_EQ(conversion.shims.front().asset, "shims/string-index.js");
+        const RunCheck check = checkByRunning(modules, conversion, {c.expression});
+        ASSERT_TRUE(check.loaded) << check.loadError << "\n" << conversion.modules[0].code;
+        EXPECT_EQ(check.expressions[0].original, c.expected);
+        EXPECT_EQ(check.expressions[0].converted, c.expected) << conversion.modules[0].code;
+    }
+
+    // Code that treats nothing as text stays as it was: hot loops over arrays pay nothing.
+    const Conversion arrays = converter().convert(
+        {{"sum", "function sum(a) { let t = 0; for (let i = 0; i < a.length; i++) t += a[i]; return t; }"}});
+    ASSERT_TRUE(arrays.ok);
+    EXPECT_NE(arrays.modules[0].code.find("t += a[i];"), std::string::npos) << arrays.modules[0].code;
+    EXPECT_TRUE(arrays.shims.empty());
+
+    // What no rewrite can mend is said where it is.
+    const Conversion doubtful = converter().convert(
+        {{"w", "function f(s) { s = s.trim();\n  s[0] += 'x';\n  for (var k in s) count++; }"}});
+    ASSERT_EQ(doubtful.warnings.size(), 2u);
+    EXPECT_EQ(doubtful.warnings[0].construct, "may index a string");
+    EXPECT_EQ(doubtful.warnings[0].line, 2);
+    EXPECT_EQ(doubtful.warnings[1].line, 3);
+    EXPECT_TRUE(doubtful.complete());
+}
+
+// A conversion can be stopped from another thread, and so can its check by running (code
+// that loops at load never ends but by the stop); the converter serves the next run.
+TEST(Convert, AConversionAndItsCheckStopWhenAskedAndNothingHalfMadeIsGiven) {
+    Converter& c = converter();
+    const std::vector<SourceModule> looping{{"loop", "let n = 0;\nwhile (true) { n++; }\n"}};
+    auto before = std::make_shared<quillbox::tools::Stop>();
+    before->stop();
+    c.setStop(before);
+    const Conversion stopped = c.convert(looping);
+    EXPECT_TRUE(stopped.stopped);
+    EXPECT_FALSE(stopped.ok);
+    EXPECT_TRUE(stopped.modules.empty());
+    EXPECT_EQ(reportLines(stopped), std::vector<std::string>{"转换已停止：nothing was written"});
+
+    auto stop = std::make_shared<quillbox::tools::Stop>();
+    c.setStop(stop);
+    const Conversion converted = c.convert(looping);
+    ASSERT_TRUE(converted.ok) << converted.error;
+    RunCheck check;
+    {
+        quillbox::tools::StopAfter limit(stop, std::chrono::milliseconds(300));
+        check = checkByRunning(looping, converted, {"n > 0"}, {}, stop.get());
+    }
+    EXPECT_TRUE(check.stopped);
+    EXPECT_FALSE(check.loaded);
+    ASSERT_EQ(check.expressions.size(), 1u);
+    EXPECT_FALSE(check.expressions[0].agree);
+    EXPECT_EQ(checkLines(check).front(), "检查已停止：the converted code was not run to the end");
+
+    c.setStop(nullptr);
+    const Conversion after = c.convert({{"after", "const x = () => 1;"}});
+    EXPECT_TRUE(after.complete()) << after.error;
+}
+
 TEST(Convert, CodeThatDoesNotParseIsRefusedWithItsPlace) {
     const Conversion conversion = converter().convert({{"fine", "var a = 1;"}, {"broken", "var b = ;\n"}});
     EXPECT_FALSE(conversion.ok);
@@ -165,6 +264,9 @@ TEST(Convert, ShimsFollowTheNamesTheCodeUsesInLoadOrder) {
         // core-js stands on the ES5 shims
         {{".padStart"}, {"shims/es5-shim.js", "shims/es5-sham.js", "shims/regexp-fix.js", "shims/core-js.js"}},
         {{"Uint8Array", "JSON"}, {"shims/json3.js", "shims/typed-array.js"}},
+        // the reader of a string's characters comes before any other code
+        {{"__qbIndex", ".padStart"},
+         {"shims/string-index.js", "shims/es5-shim.js", "shims/es5-sham.js", "shims/regexp-fix.js", "shims/core-js.js"}},
         {{"Promise", "ArrayBuffer", ".map", "JSON"},
          {"shims/es5-shim.js", "shims/es5-sham.js", "shims/json3.js", "shims/regexp-fix.js", "shims/core-js.js",
           "shims/typed-array.js"}},

@@ -201,6 +201,86 @@ TEST(NativeFidelity, JScriptDeviationsFromES3AreWhatCodeMeets) {
     });
 }
 
+// Microsoft's JScript documentation, "Date.parse Method (Windows Scripting - JScript)"
+// (learn.microsoft.com/previous-versions/windows/internet-explorer/ie-developer/
+// scripting-articles/k4w173wk(v=vs.84)): the rules of what parse reads, one row per rule, and
+// what the rules call an error (NaN).
+TEST(NativeFidelity, DateParseReadsTheFormsJScriptsDocumentationLists) {
+    ScriptControl sc;
+    ASSERT_TRUE(sc.AddCode("function at(y, mo, d, h, mi, s) { return new Date(y, mo, d, h || 0, mi || 0, s || 0).getTime(); }\n"
+                           "function utc(y, mo, d, h, mi) { return Date.UTC(y, mo, d, h || 0, mi || 0); }\n"
+                           "function same(text, time) { return Date.parse(text) === time; }\n"))
+        << sc.Error().Description;
+    expectAll(sc, {
+        // "Short dates can use either a "/" or "-" date separator, but must follow the
+        // month/day/year format".
+        {"same('7/20/96', at(1996, 6, 20)) && same('7-20-96', at(1996, 6, 20)) && same('1/2/2020', at(2020, 0, 2))", "true"},
+        // "Long dates of the form "July 10 1995" can be given with the year, month, and day in
+        // any order, and the year in 2-digit or 4-digit form ... greater than or equal to 70."
+        {"same('July 10 1995', at(1995, 6, 10)) && same('10 July 1995', at(1995, 6, 10)) &&"
+         " same('1995 July 10', at(1995, 6, 10)) && same('July 10 95', at(1995, 6, 10)) && isNaN(Date.parse('July 10 69'))",
+         "true"},
+        // "Any text inside parentheses is treated as a comment. These parentheses may be nested."
+        {"same('Jan 2 2020 (a (nested) comment) 10:00', at(2020, 0, 2, 10))", "true"},
+        // "Both commas and spaces are treated as delimiters. Multiple delimiters are permitted."
+        {"same('Jan,,  2 ,2020', at(2020, 0, 2))", "true"},
+        // "Month and day names must have two or more characters. Two character names that are
+        // not unique are resolved as the last match. For example, "Ju" is resolved as July".
+        {"same('Ju 4 1999', at(1999, 6, 4)) && same('Ma 4 1999', at(1999, 4, 4)) && same('Sept 4 1999', at(1999, 8, 4))"
+         " && same('We Jan 5 2000', at(2000, 0, 5)) && isNaN(Date.parse('J 4 1999'))",
+         "true"},
+        // "The stated day of the week is ignored if it is incorrect".
+        {"same('Tuesday November 9 1996', at(1996, 10, 9))", "true"},
+        // "JScript handles all standard time zones, as well as ... UTC and ... GMT."
+        {"same('Jan 1 2000 10:00 UTC', utc(2000, 0, 1, 10)) && same('Jan 1 2000 10:00 GMT', utc(2000, 0, 1, 10)) &&"
+         " same('Jan 1 2000 10:00 EST', utc(2000, 0, 1, 15)) && same('Jan 1 2000 10:00 PDT', utc(2000, 0, 1, 17)) &&"
+         " same('Jan 1 2000 10:00 UTC+0800', utc(2000, 0, 1, 2)) && same('Jan 1 2000 10:00 GMT-0130', utc(2000, 0, 1, 11, 30))",
+         "true"},
+        // "Hours, minutes, and seconds are separated by colons, although all need not be
+        // specified. "10:", "10:11", and "10:11:12" are all valid."
+        {"same('Jan 1 2000 10:', at(2000, 0, 1, 10)) && same('Jan 1 2000 10:11', at(2000, 0, 1, 10, 11)) &&"
+         " same('Jan 1 2000 10:11:12', at(2000, 0, 1, 10, 11, 12))",
+         "true"},
+        // "it is an error to specify "PM" for times later than 12 noon" (12 AM is midnight).
+        {"isNaN(Date.parse('Jan 1 2000 23:15 PM')) && same('Jan 1 2000 11:15 PM', at(2000, 0, 1, 23, 15)) &&"
+         " same('Jan 1 2000 12:00 AM', at(2000, 0, 1)) && same('Jan 1 2000 12:30 PM', at(2000, 0, 1, 12, 30))",
+         "true"},
+        // "A string containing an invalid date is an error. For example, a string containing
+        // two years or two months is an error."
+        {"isNaN(Date.parse('Jan 1 2000 1999')) + ':' + isNaN(Date.parse('Jan Feb 1 2000')) + ':' +"
+         " isNaN(Date.parse('1/2/2000 Mar')) + ':' + isNaN(Date.parse('13/1/2000')) + ':' + isNaN(Date.parse('Jan 32 2000'))",
+         "true:true:true:true:true"},
+        // The documentation's own examples, and what the engine underneath alone would read.
+        {"same('Jan 5, 1996 08:47:00', at(1996, 0, 5, 8, 47)) && same('November 1, 1997 10:15 AM', at(1997, 10, 1, 10, 15))",
+         "true"},
+        {"isNaN(Date.parse('2000/01/02')) + ':' + isNaN(Date.parse('2000-01-02 10:00')) + ':' + isNaN(new Date('1.2.2000'))",
+         "true:true:true"},
+    });
+}
+
+// What the engine keeps for itself is out of scripts' sight: functions have no name (built-ins
+// and the profile's functions included; toString still names them), the record of the last
+// match and the host's reader of it are not properties any script can find, and JScript's own
+// objects show no members of ours.
+TEST(NativeFidelity, WhatTheEngineKeepsForItselfIsOutOfSight) {
+    ScriptControl sc;
+    expectAll(sc, {
+        // Before any other expression here declares a global (n and k are this one's own).
+        {"var n = []; for (var k in RegExp) n.push(k); for (k in this) if (k != 'n' && k != 'k') n.push(k);"
+         " for (k in new Enumerator([1])) n.push(k); n.join()",
+         ""},
+        {"var fs = [Math.max, parseInt, escape, String.prototype.split, Array.prototype.join, Date, Date.parse, Error,"
+         " Object, RegExp.prototype.exec, ActiveXObject, Enumerator, ScriptEngine, Function.prototype];"
+         " var seen = []; for (var i = 0; i < fs.length; i++) if ('name' in fs[i] || fs[i].name !== undefined) seen.push(i);"
+         " seen.join()",
+         ""},
+        {"String(Math.max) + String(Date)", "\nfunction max() {\n    [native code]\n}\n\nfunction Date() {\n    [native code]\n}\n"},
+        {"/a(b)/.exec('xab'); ('\\x01lastMatch' in RegExp) + ':' + typeof __quillboxLastMatch + ':' +"
+         " ('__quillboxLastMatch' in this) + ':' + RegExp.$1",
+         "false:undefined:false:b"},
+    });
+}
+
 // JScript documentation, RegExp Object: the properties $1...$9, index, input ($_), lastIndex,
 // lastMatch, lastParen, leftContext and rightContext describe the last successful match,
 // whichever method made it.

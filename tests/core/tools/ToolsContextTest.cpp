@@ -2,8 +2,14 @@
 // tools loaded once, calls with texts in and out, and failures as values.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
+#include "core/tools/Stop.h"
 #include "core/tools/ToolsContext.h"
 
+using quillbox::tools::Stop;
+using quillbox::tools::StopAfter;
 using quillbox::tools::ToolsContext;
 
 namespace {
@@ -57,6 +63,52 @@ TEST(ToolsContext, LoadsAnEmbeddedToolOnceAndBabelConverts) {
     const auto r = tools.call("es5", {"const f = (x) => x * 2;"});
     ASSERT_TRUE(r.ok) << r.error;
     EXPECT_EQ(r.text, "var f = function f(x) {\n  return x * 2;\n};");
+}
+
+// A tool that runs away ends when its stop comes from another thread (only the stop can end
+// these loops), a call after the stop does not begin, and the context serves the next run.
+TEST(ToolsContext, AStopFromAnotherThreadEndsTheCallAndTheOnesAfterIt) {
+    ToolsContext tools;
+    ASSERT_TRUE(tools.run("var turns = 0; function spin() { for (;;) turns++; }", "spin.js").ok);
+    auto stop = std::make_shared<Stop>();
+    tools.setStop(stop);
+    {
+        StopAfter limit(stop, std::chrono::milliseconds(200));
+        const auto spun = tools.call("spin", {});
+        EXPECT_FALSE(spun.ok);
+        EXPECT_TRUE(spun.stopped);
+        EXPECT_TRUE(stop->stopped());
+    }
+    const auto evaluated = tools.run("while (true) {}", "loop.js");
+    EXPECT_TRUE(evaluated.stopped);
+    EXPECT_FALSE(tools.call("spin", {}).ok);
+
+    // A new run has a stop of its own; a script's own errors are not stops.
+    tools.setStop(std::make_shared<Stop>());
+    EXPECT_EQ(tools.run("turns > 0", "after.js").text, "true");
+    const auto thrown = tools.run("throw new Error('own')", "throw.js");
+    EXPECT_FALSE(thrown.stopped);
+    EXPECT_NE(thrown.error.find("own"), std::string::npos);
+    tools.setStop(nullptr);
+    EXPECT_EQ(tools.run("6 * 7", "none.js").text, "42");
+}
+
+TEST(ToolsContext, AStopReachesWhatHookedOnBeforeOrAfterItCame) {
+    Stop stop;
+    int told = 0;
+    {
+        Stop::Hook hook = stop.onStop([&told] { ++told; });
+        stop.stop();
+        EXPECT_EQ(told, 1);
+    }
+    stop.stop();  // the hook is gone
+    EXPECT_EQ(told, 1);
+    Stop::Hook late = stop.onStop([&told] { told += 10; });
+    EXPECT_EQ(told, 11);
+    // A time limit that is not reached stops nothing.
+    auto unused = std::make_shared<Stop>();
+    { StopAfter limit(unused, std::chrono::hours(1)); }
+    EXPECT_FALSE(unused->stopped());
 }
 
 }  // namespace
