@@ -17,6 +17,14 @@ packages=(
   duktape-dev
   desktop-file-utils appstream file
 )
+# The Windows build (scripts/build-windows.sh) and its tests under wine; QUILLBOX_NO_WINDOWS=1
+# leaves them out.
+if [ "${QUILLBOX_NO_WINDOWS:-}" != 1 ]; then
+  packages+=(
+    g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
+    libz-mingw-w64-dev wine wine64 autoconf automake libtool make
+  )
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -7,3 +7,6 @@ scripts/install-deps.sh
 scripts/build.sh
 cd build
 ctest --output-on-failure -j "${QUILLBOX_JOBS:-2}" --timeout 600
+cd "$here"
+# quillbox-cli.exe for Windows, tested under wine against the build above.
+scripts/test-windows.sh

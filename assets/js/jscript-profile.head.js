@@ -26,6 +26,12 @@
         return nativeParseInt(text, radix);
     });
 
+    // substr takes no negative start: it counts from the beginning, so 'abc'.substr(-1) is 'abc'.
+    var nativeSubstr = String.prototype.substr;
+    hide(String.prototype, 'substr', function substr(start, length) {
+        return nativeSubstr.call(this, Number(start) < 0 ? 0 : start, length);
+    });
+
     // getYear: the years 1900 to 1999 as two digits, every other year in full.
     hide(Date.prototype, 'getYear', function getYear() {
         var year = this.getFullYear();
@@ -268,6 +274,9 @@
     // What only Windows has: the objects exist, and creating them fails as JScript does
     // without the component.
     hide(global, 'ActiveXObject', function ActiveXObject(progId) {
+        throw jscriptError(429, 'Automation 服务器不能创建对象');
+    });
+    hide(global, 'GetObject', function GetObject(pathname, progId) {
         throw jscriptError(429, 'Automation 服务器不能创建对象');
     });
     hide(global, 'VBArray', function VBArray(safeArray) {

@@ -29,6 +29,9 @@ const std::vector<Command>& commands();
 
 // Prints "quillbox-cli NAME: message" on standard error and returns kFailed.
 int fail(const char* command, const std::string& message);
+// The whole command line (arguments in UTF-8): the command's exit status. The entry of each
+// system (Entry.cpp, Entry.win32.cpp) prepares the process and calls it.
+int runCommandLine(int argc, char** argv);
 // Prints the message and the command's usage line on standard error and returns kUsage.
 int usage(const char* command, const std::string& message);
 

@@ -1,6 +1,4 @@
 // quillbox-cli release: the release key and the update server's tree for a release.
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -25,15 +23,9 @@ int keygen(const std::vector<std::string>& operands) {
         return usage(kName, "keygen takes one KEYFILE");
     const std::string& path = operands[1];
     const online::ReleaseKey key = online::generateReleaseKey();
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return fail(kName, "cannot create " + path + ": " + std::strerror(errno));
-    const std::string text = key.secretKey + "\n";
-    const bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-    if (::close(fd) != 0 || !written) {
-        ::unlink(path.c_str());
-        return fail(kName, "cannot write " + path);
-    }
+    std::string error;
+    if (!files::createNew(path, key.secretKey + "\n", &error))
+        return fail(kName, "cannot create " + error);
     std::cout << key.publicKey << "\n";
     return kOk;
 }

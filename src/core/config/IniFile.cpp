@@ -6,7 +6,6 @@
 #include <optional>
 #include <system_error>
 #include <vector>
-#include <sys/stat.h>
 
 #include "core/platform/FileIO.h"
 #include "core/text/Text.h"
@@ -148,8 +147,7 @@ bool load(const std::string& path, std::string& bytes, std::string* error) {
     std::string reason;
     if (readRegular(path, bytes, &reason))
         return true;
-    struct stat info;
-    if (::lstat(path.c_str(), &info) != 0 && errno == ENOENT) {
+    if (files::nothingAt(path)) {
         bytes.clear();
         return true;
     }
@@ -243,16 +241,9 @@ bool IniFile::write(std::string_view sectionName, std::string_view keyName, std:
         out += line.raw + line.terminator;
     if (out == bytes)
         return true;
-    const std::string target = writeTarget(path_);
-    struct stat before;
-    const bool existed = ::stat(target.c_str(), &before) == 0;
-    if (!files::writeAtomically(target, out, error))
-        return false;
-    // The new file takes the old one's permissions: a settings file the user made private
-    // stays private.
-    if (existed)
-        ::chmod(target.c_str(), before.st_mode & 07777);
-    return true;
+    // The new file takes the old one's permissions (writeAtomically keeps them): a settings
+    // file the user made private stays private.
+    return files::writeAtomically(writeTarget(path_), out, error);
 }
 
 }  // namespace quillbox::config

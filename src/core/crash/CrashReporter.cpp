@@ -1,6 +1,5 @@
 #include "core/crash/CrashReporter.h"
 
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +11,7 @@
 #include "core/platform/Dialogs.h"
 #include "core/platform/FileIO.h"
 #include "core/platform/Output.h"
+#include "core/platform/Process.h"
 #include "core/project/ProjectStore.h"
 #include "core/session/SessionFile.h"
 #include "core/session/SessionStart.h"
@@ -73,11 +73,7 @@ std::string nameOwnFrames(const std::string& report, const OwnSymbols& own, cons
     return out;
 }
 
-std::string ownExecutable() {
-    char path[4096];
-    const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-    return n > 0 ? std::string(path, static_cast<std::size_t>(n)) : std::string();
-}
+std::string ownExecutable() { return process::executablePath(); }
 
 }  // namespace
 

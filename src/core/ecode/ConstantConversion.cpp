@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include "core/ecode/CallWrapper.h"
+#include "core/platform/Process.h"
 #include "core/project/ProjectStore.h"
 
 namespace quillbox::ecode {
@@ -25,8 +26,7 @@ void appendBanner(std::string& out, std::string_view label) {
 
 LocalTime localTimeNow() {
     const std::time_t now = std::time(nullptr);
-    std::tm parts{};
-    localtime_r(&now, &parts);
+    const std::tm parts = process::localTime(now);
     return {parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec};
 }
 

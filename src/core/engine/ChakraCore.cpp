@@ -4,7 +4,6 @@
 // (chakra/Watchdog) and the engine-library check (chakra/LibraryCheck) live beside.
 #include "core/engine/ChakraCore.h"
 
-#include <malloc.h>
 
 #include <utility>
 
@@ -13,6 +12,7 @@
 #include "core/engine/chakra/Values.h"
 #include "core/engine/chakra/Watchdog.h"
 #include "core/net/HttpClient.h"
+#include "core/platform/Process.h"
 
 namespace quillbox::engine {
 
@@ -92,7 +92,7 @@ bool ChakraCore::Reset() {
         ok = js->JsDisposeRuntime(runtime) == JsNoError;
         // Hand what the runtime held back to the system now rather than at the allocator's
         // leisure: after a memory-limit stop that is up to the whole limit.
-        malloc_trim(0);
+        process::returnFreeMemory();
     }
     context_ = nullptr;
     global_ = nullptr;

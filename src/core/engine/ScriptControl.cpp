@@ -8,13 +8,13 @@
 #include <cstdio>
 #include <cstring>
 #include <utility>
-#include <malloc.h>
 #include <strings.h>
 
 #include <duktape.h>
 
 #include "core/engine/ConditionalCompilation.h"
 #include "core/engine/SupportScripts.h"
+#include "core/platform/Process.h"
 #include "core/text/Text.h"
 
 namespace quillbox::engine {
@@ -503,7 +503,7 @@ bool ScriptControl::execute(Mode mode, const std::string& code, const std::strin
         if (result)
             *result = Value();
         Reset();
-        malloc_trim(0);
+        process::returnFreeMemory();
         lastCallOutOfMemory_ = true;
         error_ = {error_number::kOutOfMemory, kRuntimeSource, memoryLimitDescription(heapLimit_, "added"), 0, 0, "", ""};
         return false;

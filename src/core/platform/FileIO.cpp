@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -227,6 +228,66 @@ long maxNameLength(const std::string& directory) {
     errno = 0;
     const long n = ::pathconf(dir.c_str(), _PC_NAME_MAX);
     return n > 0 ? n : NAME_MAX;
+}
+
+bool nothingAt(const std::string& path, bool throughLinks) {
+    struct stat info {};
+    return (throughLinks ? ::stat(path.c_str(), &info) : ::lstat(path.c_str(), &info)) != 0 && errno == ENOENT;
+}
+
+bool createNew(const std::string& path, const std::string& bytes, std::string* error) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        setError(error, path, errno);
+        return false;
+    }
+    const bool written = writeAllTo(fd, bytes);
+    const int code = errno;
+    if (::close(fd) != 0 || !written) {
+        setError(error, path, written ? errno : code);
+        ::unlink(path.c_str());
+        return false;
+    }
+    return true;
+}
+
+MoveResult moveWithoutReplacing(const std::string& from, const std::string& to, std::string* error) {
+    // link() refuses an existing target, so nothing there is ever replaced.
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        return MoveResult::Moved;
+    }
+    if (errno == EEXIST)
+        return MoveResult::TargetExists;
+    // File systems without hard links: rename after checking the name is free.
+    if (errno == EPERM || errno == EOPNOTSUPP || errno == EXDEV) {
+        struct stat info {};
+        if (::stat(to.c_str(), &info) == 0)
+            return MoveResult::TargetExists;
+        if (::rename(from.c_str(), to.c_str()) == 0)
+            return MoveResult::Moved;
+    }
+    setError(error, from, errno);
+    return MoveResult::Failed;
+}
+
+FileLock::~FileLock() {
+    if (handle_ >= 0)
+        ::close(static_cast<int>(handle_));
+}
+
+bool FileLock::tryLock(const std::string& path, std::string* error) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        setError(error, path, errno);
+        return false;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return false;
+    }
+    handle_ = fd;
+    return true;
 }
 
 }  // namespace quillbox::files

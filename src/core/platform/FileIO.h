@@ -34,6 +34,37 @@ struct WriteOptions {
 bool writeAtomically(const std::string& path, const std::string& bytes, std::string* error = nullptr,
                      WriteOptions options = {});
 
+// Whether nothing at all is at `path` (not even a dangling symbolic link): a missing file,
+// as opposed to one that is there but cannot be read. `throughLinks`: a link whose target
+// is missing counts as nothing too.
+bool nothingAt(const std::string& path, bool throughLinks = false);
+
+// Makes a new file with the bytes, readable by its owner only where the system has such
+// permissions; an existing file is never replaced (false, "PATH: File exists").
+bool createNew(const std::string& path, const std::string& bytes, std::string* error = nullptr);
+
+enum class MoveResult { Moved, TargetExists, Failed };
+// Moves the file to `to` on the same file system unless something is there already: an
+// existing target is never replaced. Failed sets `error` ("FROM: why").
+MoveResult moveWithoutReplacing(const std::string& from, const std::string& to, std::string* error = nullptr);
+
+// An exclusive lock on a file (made when missing) that lasts as long as this object, or
+// until the process ends. Another process's lock makes tryLock answer false at once.
+class FileLock {
+public:
+    FileLock() = default;
+    ~FileLock();
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+    // False with `error` set when the file cannot be opened; false without it when another
+    // holds the lock.
+    bool tryLock(const std::string& path, std::string* error);
+    bool locked() const { return handle_ != -1; }
+
+private:
+    long long handle_ = -1;
+};
+
 // The longest file name (one path component) the file system of `directory` takes; the
 // directory need not exist yet (its nearest existing ancestor answers).
 long maxNameLength(const std::string& directory);

@@ -5,14 +5,11 @@
 #include <ctime>
 #include <filesystem>
 #include <cstdlib>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "core/json/JsonDocument.h"
 #include "core/platform/FileIO.h"
 #include "core/platform/Paths.h"
+#include "core/platform/Process.h"
 
 namespace quillbox::session {
 
@@ -99,26 +96,21 @@ SessionClaim::SessionClaim(const std::string& first) {
     for (int n = 1; n <= 99; ++n) {
         const std::string candidate =
             n == 1 ? first : (base.parent_path() / (stem + "-" + std::to_string(n) + extension)).string();
-        const int fd = ::open((candidate + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-        if (fd < 0) {
-            error_ = candidate + ".lock: " + std::strerror(errno);
-            return;
-        }
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-            fd_ = fd;
+        std::string error;
+        if (lock_.tryLock(candidate + ".lock", &error)) {
             path_ = candidate;
-            ::setenv(kClaimedSessionVariable, path_.c_str(), 1);
+            process::setEnvironment(kClaimedSessionVariable, path_);
             return;
         }
-        ::close(fd);
+        if (!error.empty()) {
+            error_ = error;
+            return;
+        }
     }
     error_ = first + ": 99 windows already keep a session";
 }
 
-SessionClaim::~SessionClaim() {
-    if (fd_ >= 0)
-        ::close(fd_);
-}
+SessionClaim::~SessionClaim() = default;
 
 std::string snapshotText(const Snapshot& snapshot) {
     JsonDocument doc = JsonDocument::makeObject();
@@ -196,8 +188,7 @@ bool parseSession(const std::string& text, Session& session, std::string* error)
 
 ReadResult readSession(const std::string& path) {
     ReadResult result;
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0 && errno == ENOENT) {
+    if (files::nothingAt(path, true)) {
         result.status = ReadStatus::Missing;
         return result;
     }
@@ -224,29 +215,20 @@ bool writeSession(const std::string& path, const Session& session, std::string* 
 
 std::string moveAside(const std::string& path, std::string* error) {
     const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    ::localtime_r(&now, &local);
+    const std::tm local = process::localTime(now);
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
     const std::string base = path + ".broken-" + stamp;
     for (int n = 1; n < 1000; ++n) {
         const std::string target = n == 1 ? base : base + "-" + std::to_string(n);
-        // link() refuses an existing target, so an older broken file is never replaced.
-        if (::link(path.c_str(), target.c_str()) == 0) {
-            ::unlink(path.c_str());
+        // An older broken file is never replaced.
+        std::string why;
+        const files::MoveResult moved = files::moveWithoutReplacing(path, target, &why);
+        if (moved == files::MoveResult::Moved)
             return target;
-        }
-        if (errno == EEXIST)
+        if (moved == files::MoveResult::TargetExists)
             continue;
-        // File systems without hard links: rename after checking the name is free.
-        if (errno == EPERM || errno == EOPNOTSUPP || errno == EXDEV) {
-            struct stat info {};
-            if (::stat(target.c_str(), &info) == 0)
-                continue;
-            if (::rename(path.c_str(), target.c_str()) == 0)
-                return target;
-        }
-        fail(error, path + ": " + std::strerror(errno));
+        fail(error, why);
         return "";
     }
     fail(error, path + ": no free name to move it to");

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "core/platform/FileIO.h"
+
 namespace quillbox::session {
 
 struct SessionModule {
@@ -74,7 +76,7 @@ public:
 private:
     std::string path_;
     std::string error_;
-    int fd_ = -1;
+    files::FileLock lock_;
 };
 
 ReadResult readSession(const std::string& path);

@@ -82,6 +82,9 @@ TEST(JScriptProfile, BehavesAsJScriptWhereItDiffersFromTheStandard) {
          " return (e.number & 0xFFFF) + ' ' + e.description; } })()",
          "429 Automation 服务器不能创建对象"},
         {"(function () { try { new VBArray(1); } catch (e) { return e.number & 0xFFFF; } })()", "5013"},
+        {"(function () { try { GetObject('winmgmts:'); } catch (e) { return e.number & 0xFFFF; } })()", "429"},
+        // substr takes no negative start; the length still counts.
+        {"'abc'.substr(-1) + '|' + 'abc'.substr(-2, 2) + '|' + 'abc'.substr(1) + '|' + 'abc'.substr(1, 1)", "abc|ab|bc|b"},
         {"(function () { var e = new Enumerator([1, 2]), s = []; for (; !e.atEnd(); e.moveNext()) s.push(e.item());"
          " return s.join(','); })()",
          "1,2"},

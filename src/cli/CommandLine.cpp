@@ -1,6 +1,3 @@
-#include <malloc.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +10,7 @@
 #include "core/crash/Faults.h"
 #include "core/platform/Assets.h"
 #include "core/platform/FileIO.h"
+#include "core/text/CodePage.h"
 
 namespace quillbox::cli {
 namespace {
@@ -120,40 +118,11 @@ bool writeOutput(const char* command, const std::string& path, const std::string
     return true;
 }
 
-}  // namespace quillbox::cli
-
-namespace {
-
-// A command on a large project passes its text through several buffers of the file's size in
-// turn (bytes, text, modules, the joined script, the image), and on a virtual machine each
-// fresh 4 KB page costs a slow fault. glibc can back its heap with transparent huge pages, but
-// takes that setting only from the environment at start: so the program starts itself once
-// more with it, unless the caller already chose (GLIBC_TUNABLES=glibc.malloc.hugetlb=0 keeps the
-// small pages). Without /proc or exec the program simply goes on as it is.
-void restartWithHugePages(char** argv) {
-    const char* tunables = std::getenv("GLIBC_TUNABLES");
-    if (tunables && std::strstr(tunables, "glibc.malloc.hugetlb"))
-        return;
-    const std::string value =
-        tunables && *tunables ? std::string(tunables) + ":glibc.malloc.hugetlb=1" : "glibc.malloc.hugetlb=1";
-    if (setenv("GLIBC_TUNABLES", value.c_str(), 1) != 0)
-        return;
-    execv("/proc/self/exe", argv);
-}
-
-}  // namespace
-
-int main(int argc, char** argv) {
-    using namespace quillbox::cli;
-    restartWithHugePages(argv);
+int runCommandLine(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
-    // Freed buffers stay with the process for the next one instead of going back to the
-    // system, so the kernel does not zero-fill fresh pages for each.
-    mallopt(M_MMAP_THRESHOLD, 32 << 20);
-    mallopt(M_TRIM_THRESHOLD, 256 << 20);
-    quillbox::crash::CrashOptions crashOptions;
+    crash::CrashOptions crashOptions;
     crashOptions.toStandardError = true;
-    quillbox::crash::install(crashOptions);
+    crash::install(crashOptions);
     if (argc < 2) {
         printOverview(std::cerr);
         return kUsage;
@@ -164,22 +133,24 @@ int main(int argc, char** argv) {
         return kOk;
     }
     if (name == "--version") {
-        std::cout << "quillbox-cli " << quillbox::config::kVersion << '\n';
+        std::cout << "quillbox-cli " << config::kVersion << '\n';
+        if (const std::string limit = text::codepage::limitation(); !limit.empty())
+            std::cerr << "quillbox-cli: " << limit << '\n';
         return kOk;
     }
     // For testing the crash handler; not in the command list.
     if (name == "--fault") {
-        if (argc == 3 && quillbox::crash::makeFault(argv[2]))
+        if (argc == 3 && crash::makeFault(argv[2]))
             return kOk;
         std::cerr << "quillbox-cli --fault: KIND is one of";
-        for (const std::string& kind : quillbox::crash::faultKinds())
+        for (const std::string& kind : crash::faultKinds())
             std::cerr << ' ' << kind;
         std::cerr << std::endl;
         return kUsage;
     }
     // A build that lacks a built-in file would run, for one, without its syntax gate.
-    if (const auto missing = quillbox::assets::missingOrEmpty(quillbox::assets::coreAssets()); !missing.empty()) {
-        std::cerr << "quillbox-cli: " << quillbox::assets::missingAssetsMessage(missing) << '\n';
+    if (const auto missing = assets::missingOrEmpty(assets::coreAssets()); !missing.empty()) {
+        std::cerr << "quillbox-cli: " << assets::missingAssetsMessage(missing) << '\n';
         return kFailed;
     }
     const Command* command = findCommand(name);
@@ -203,3 +174,5 @@ int main(int argc, char** argv) {
         return kFailed;
     return status;
 }
+
+}  // namespace quillbox::cli

@@ -1,0 +1,103 @@
+#!/usr/bin/env bash
+# Cross-builds the C libraries the Windows build links (PCRE2, libsodium, libcurl) from Debian's own
+# source packages with mingw-w64, into a cache that later builds reuse, and prints the
+# prefix they were installed to. Safe to run again: a library already in the cache is kept.
+# As in fetch-duktape.sh, the deb-src entry and apt's lists live in a private directory
+# beside the cache: the system's apt configuration is never changed.
+#
+#   scripts/build-windows-deps.sh [CACHE_DIR]
+#       (default: ${XDG_CACHE_HOME:-~/.cache}/quillbox/mingw-w64)
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+cache=${1:-${QUILLBOX_WINDOWS_DEPS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/quillbox/mingw-w64}}
+host=x86_64-w64-mingw32
+prefix=$cache/prefix
+jobs=${QUILLBOX_JOBS:-2}
+
+for tool in apt-get dpkg-source $host-gcc-posix $host-g++-posix cmake make autoreconf libtoolize; do
+  command -v "$tool" >/dev/null || {
+    echo "build-windows-deps: $tool is missing (scripts/install-deps.sh --windows installs it)" >&2
+    exit 1
+  }
+done
+
+apt_dir=$cache/apt
+mkdir -p "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial" "$apt_dir/sources.list.d" "$cache/src" "$prefix"
+apt_options=(
+  -o "Dir::Etc::SourceList=$apt_dir/sources.list"
+  -o "Dir::Etc::SourceParts=$apt_dir/sources.list.d"
+  -o "Dir::State::Lists=$apt_dir/lists"
+  -o "Dir::Cache=$apt_dir/cache"
+  -o "APT::Sandbox::User=$(id -un)"
+  -o "Debug::NoLocking=1"
+)
+apt_updated=
+# Unpacks Debian's source package $1 under $cache/src and prints its directory.
+fetch_source() {
+  local package=$1 unpacked
+  unpacked=$(find "$cache/src" -mindepth 1 -maxdepth 1 -type d -name "$package-[0-9]*" | head -n1)
+  if [ -z "$unpacked" ]; then
+    if [ -z "$apt_updated" ]; then
+      echo "deb-src http://deb.debian.org/debian bookworm main" > "$apt_dir/sources.list"
+      apt-get -qq "${apt_options[@]}" update >&2
+      apt_updated=1
+    fi
+    rm -rf "$cache/download" && mkdir -p "$cache/download"
+    (cd "$cache/download" && apt-get -qq "${apt_options[@]}" source "$package" >&2)
+    unpacked=$(find "$cache/download" -mindepth 1 -maxdepth 1 -type d -name "$package-[0-9]*" | head -n1)
+    [ -n "$unpacked" ] || { echo "build-windows-deps: $package's source did not unpack" >&2; exit 1; }
+    mv "$unpacked" "$cache/src/"
+    unpacked=$cache/src/$(basename "$unpacked")
+    rm -rf "$cache/download"
+  fi
+  echo "$unpacked"
+}
+
+export CC=$host-gcc-posix CXX=$host-g++-posix AR=$host-ar RANLIB=$host-ranlib
+# Built without ccache: each is built once per cache.
+if [ ! -f "$prefix/lib/libpcre2-8.a" ] || [ ! -f "$prefix/lib/libpcre2-16.a" ]; then
+  src=$(fetch_source pcre2)
+  echo "build-windows-deps: PCRE2 from $(basename "$src")" >&2
+  rm -rf "$cache/build-pcre2"
+  cmake -S "$src" -B "$cache/build-pcre2" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_SHARED_LIBS=OFF \
+    -DPCRE2_BUILD_PCRE2_8=ON -DPCRE2_BUILD_PCRE2_16=ON -DPCRE2_SUPPORT_UNICODE=ON \
+    -DPCRE2_BUILD_TESTS=OFF -DPCRE2_BUILD_PCRE2GREP=OFF -DPCRE2_SUPPORT_JIT=OFF >"$cache/pcre2.log" 2>&1
+  cmake --build "$cache/build-pcre2" -j "$jobs" >>"$cache/pcre2.log" 2>&1
+  cmake --install "$cache/build-pcre2" >>"$cache/pcre2.log" 2>&1
+  rm -rf "$cache/build-pcre2"
+fi
+
+if [ ! -f "$prefix/lib/libsodium.a" ]; then
+  src=$(fetch_source libsodium)
+  echo "build-windows-deps: libsodium from $(basename "$src")" >&2
+  rm -rf "$cache/build-sodium" && cp -a "$src" "$cache/build-sodium"
+  (
+    cd "$cache/build-sodium"
+    [ -x configure ] || autoreconf -fi
+    ./configure --host=$host --prefix="$prefix" --disable-shared --enable-static --disable-ssp \
+      --enable-minimal=no
+    make -j "$jobs"
+    make install
+  ) >"$cache/sodium.log" 2>&1 || { echo "build-windows-deps: libsodium failed, see $cache/sodium.log" >&2; exit 1; }
+  rm -rf "$cache/build-sodium"
+fi
+# libcurl over the system's TLS (Schannel) and Debian's zlib for mingw.
+if [ ! -f "$prefix/lib/libcurl.a" ]; then
+  src=$(fetch_source curl)
+  echo "build-windows-deps: libcurl from $(basename "$src")" >&2
+  rm -rf "$cache/build-curl" && cp -a "$src" "$cache/build-curl"
+  (
+    cd "$cache/build-curl"
+    [ -x configure ] || autoreconf -fi
+    ./configure --host=$host --prefix="$prefix" --disable-shared --enable-static --with-schannel \
+      --with-zlib=/usr/$host --without-libpsl --without-brotli --without-zstd --without-nghttp2 \
+      --without-libidn2 --without-librtmp --without-libssh2 --disable-ldap --disable-ldaps \
+      --disable-manual --disable-docs --disable-dict --disable-gopher --disable-imap --disable-pop3 \
+      --disable-smtp --disable-telnet --disable-tftp --disable-rtsp --disable-mqtt --disable-smb
+    make -j "$jobs" -C lib
+    make -C lib install && make -C include install && make install-pkgconfigDATA
+  ) >"$cache/curl.log" 2>&1 || { echo "build-windows-deps: libcurl failed, see $cache/curl.log" >&2; exit 1; }
+  rm -rf "$cache/build-curl"
+fi
+echo "$prefix"
