@@ -90,6 +90,10 @@ CASES = [
     ("pack", ["pack", "demo", "demo.js", "second.js", "gbk.js", "-o", "demo.txt"], b"", ["demo.txt"], "same"),
     ("pack then unpack", ["pack", "demo", "demo.js", "second.js", "-o", "p.txt", "&&", "unpack", "p.txt", "out"], b"",
      ["p.txt", "out/demo.js", "out/second.js"], "same"),
+    # Folders the program makes are named as the user wrote them: a name the system's narrow
+    # code page cannot hold would otherwise be made garbled, and the files not found in it.
+    ("unpack into new Chinese folders", ["pack", "demo", "demo.js", "second.js", "-o", "p.txt", "&&", "unpack", "p.txt",
+                                         "输出/模块"], b"", ["输出/模块/demo.js", "输出/模块/second.js"], "same"),
     ("pack over an existing file", ["pack", "demo", "demo.js", "-o", "demo.js"], b"", ["demo.js"], "same"),
     ("unpack a missing file", ["unpack", "missing.txt", "out"], b"", [], "same-out"),
     ("ecode", ["ecode", "demo.js"], b"", [], "same"),
