@@ -122,9 +122,22 @@ CASES = [
      ("windows", lambda status, out, err: status == 1 and out == b"" and b"chakra engine is not available here" in err)),
     ("compress needs the chakra engine", ["compress", "demo.js"], b"", [],
      ("windows", lambda status, out, err: status == 1 and out == b"" and b"chakra engine is not available here" in err)),
+    # The crash handler writes the same report as on Linux, and names the program's own
+    # frames from the .exe's symbol table: the call stack reaches wmain.
+    ("crash report, a memory write", ["--fault", "write"], b"", [],
+     ("windows", lambda status, out, err: crash_report(status, err, "错误信息:内存写入异常"))),
+    ("crash report, an exception nobody caught", ["--fault", "throw"], b"", [],
+     ("windows", lambda status, out, err: crash_report(status, err, "异常类型:"))),
     ("convert is Linux only", ["convert", "demo.js"], b"", [],
      ("windows", lambda status, out, err: status == 1 and b"not available in the Windows build" in err)),
 ]
+
+def crash_report(status, err, line):
+    text = err.decode("utf-8", "replace")
+    frames = text.split("CallStack:", 1)[-1]
+    return (status not in (0, "timeout") and "警告:程序发生错误" in text and line in text and "CallStack:" in text
+            and re.search(r"\[quillbox-cli\.exe\]\.[0-9A-F]+ \S*wmain\+0x[0-9A-F]+", frames) is not None)
+
 
 RUNS = itertools.count()  # a fresh directory for every run
 STAMP = re.compile(rb"//\d{4}/\d{1,2}/\d{1,2} \d{1,2}:\d{1,2}:\d{1,2}")
