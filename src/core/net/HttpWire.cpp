@@ -208,7 +208,6 @@ public:
     ~CurlWire() override { curl_share_cleanup(share_); }
 
     void transfer(const WireRequest& request, WireResponse& response) override;
-    void clearObjectCookies() override { objectCookies_.clear(); }
 
 private:
     void prepare(Attempt& a, const std::vector<std::string>& storeLines);

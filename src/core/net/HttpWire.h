@@ -99,8 +99,6 @@ public:
     // One attempt: sends the request, receives the whole response (following redirects
     // itself when asked), and fills `response`.
     virtual void transfer(const WireRequest& request, WireResponse& response) = 0;
-    // Forgets the cookies this object kept itself.
-    virtual void clearObjectCookies() = 0;
 };
 
 // ---- shared by the wires (HttpClient.cpp) ----

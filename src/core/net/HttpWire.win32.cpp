@@ -185,7 +185,6 @@ public:
     explicit WinHttpWire(HINTERNET session) : session_(session) {}
 
     void transfer(const WireRequest& request, WireResponse& response) override;
-    void clearObjectCookies() override { jar_.clear(); }
 
 private:
     // Sends one hop and receives its head; the request handle stays open in `h` for the body.
