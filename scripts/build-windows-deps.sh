@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Cross-builds the C libraries the Windows build links (PCRE2, libsodium, libcurl) from Debian's own
+# Cross-builds the C libraries the Windows build links (PCRE2, libsodium) from Debian's own
 # source packages with mingw-w64, into a cache that later builds reuse, and prints the
 # prefix they were installed to. Safe to run again: a library already in the cache is kept.
 # As in fetch-duktape.sh, the deb-src entry and apt's lists live in a private directory
@@ -81,23 +81,5 @@ if [ ! -f "$prefix/lib/libsodium.a" ]; then
     make install
   ) >"$cache/sodium.log" 2>&1 || { echo "build-windows-deps: libsodium failed, see $cache/sodium.log" >&2; exit 1; }
   rm -rf "$cache/build-sodium"
-fi
-# libcurl over the system's TLS (Schannel) and Debian's zlib for mingw.
-if [ ! -f "$prefix/lib/libcurl.a" ]; then
-  src=$(fetch_source curl)
-  echo "build-windows-deps: libcurl from $(basename "$src")" >&2
-  rm -rf "$cache/build-curl" && cp -a "$src" "$cache/build-curl"
-  (
-    cd "$cache/build-curl"
-    [ -x configure ] || autoreconf -fi
-    ./configure --host=$host --prefix="$prefix" --disable-shared --enable-static --with-schannel \
-      --with-zlib=/usr/$host --without-libpsl --without-brotli --without-zstd --without-nghttp2 \
-      --without-libidn2 --without-librtmp --without-libssh2 --disable-ldap --disable-ldaps \
-      --disable-manual --disable-docs --disable-dict --disable-gopher --disable-imap --disable-pop3 \
-      --disable-smtp --disable-telnet --disable-tftp --disable-rtsp --disable-mqtt --disable-smb
-    make -j "$jobs" -C lib
-    make -C lib install && make -C include install && make install-pkgconfigDATA
-  ) >"$cache/curl.log" 2>&1 || { echo "build-windows-deps: libcurl failed, see $cache/curl.log" >&2; exit 1; }
-  rm -rf "$cache/build-curl"
 fi
 echo "$prefix"

@@ -22,7 +22,7 @@ packages=(
 if [ "${QUILLBOX_NO_WINDOWS:-}" != 1 ]; then
   packages+=(
     g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
-    libz-mingw-w64-dev wine wine64 autoconf automake libtool make
+    wine wine64 autoconf automake libtool make
   )
 fi
 

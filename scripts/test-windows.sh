@@ -22,3 +22,20 @@ built=$(date +%s)
 echo "test-windows: built $exe in $((built - started)) s" >&2
 timeout 1200 python3 tests/windows/wine_cli_test.py build/bin/quillbox-cli "$exe"
 echo "test-windows: tests in $(($(date +%s) - built)) s" >&2
+
+# The net library's own tests against WinHTTP (tests/windows/CMakeLists.txt), under wine in
+# the prefix the tests above made. Cases that cannot hold under wine are left out by name:
+net_skips=(
+  # wine writes a header's wide text out as UTF-8 rather than byte for byte, so GB18030
+  # header values arrive re-encoded. (Request bodies, URLs and cookies are not affected.)
+  HttpHeaders.NonAsciiValuesGoOutAsGbkBytes
+  # wine's WinHTTP ends the response head at a header line whose name has a space, or at a
+  # folded line, and hands the rest of the head over as body.
+  HttpMalformed.BadHeaderLinesAreLeftOutAndReported
+)
+net_started=$(date +%s)
+cmake --build "${QUILLBOX_WINDOWS_BUILD_DIR:-build-win}" --target test_net -j "${QUILLBOX_JOBS:-2}" >&2
+filter=-$(IFS=:; echo "${net_skips[*]}")
+WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEPREFIX=${WINEPREFIX:-$HOME/.cache/quillbox/wine-prefix} \
+  timeout 900 wine "$(dirname "$exe")/test_net.exe" --gtest_filter="$filter" </dev/null
+echo "test-windows: net tests in $(($(date +%s) - net_started)) s" >&2

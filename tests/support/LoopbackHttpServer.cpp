@@ -1,15 +1,12 @@
 #include "support/LoopbackHttpServer.h"
 
 #include <algorithm>
-#include <arpa/inet.h>
 #include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
+
+#include "support/LoopbackSocket.h"
 
 namespace quillbox::test {
 namespace {
@@ -32,21 +29,6 @@ std::string_view trim(std::string_view s) {
     while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
         s.remove_suffix(1);
     return s;
-}
-
-sockaddr_in loopbackAddress(int port, const char* host = "127.0.0.1") {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    inet_pton(AF_INET, host, &address.sin_addr);
-    return address;
-}
-
-int boundPort(int fd) {
-    sockaddr_in address{};
-    socklen_t length = sizeof address;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    return ntohs(address.sin_port);
 }
 
 // Parses one request at the front of `buffer`; removes it and returns true when whole.
@@ -161,16 +143,9 @@ LoopbackHttpServer::LoopbackHttpServer(Handler handler) : LoopbackHttpServer(std
 
 LoopbackHttpServer::LoopbackHttpServer(Handler handler, const std::string& address)
     : address_(address), handler_(std::move(handler)) {
-    listenFd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const sockaddr_in bound = loopbackAddress(0, address_.c_str());
-    if (listenFd_ < 0 || bind(listenFd_, reinterpret_cast<const sockaddr*>(&bound), sizeof bound) != 0 ||
-        listen(listenFd_, 64) != 0) {
-        if (listenFd_ >= 0)
-            ::close(listenFd_);
-        listenFd_ = -1;
+    listenFd_ = socket::bindLoopback(address_, true, port_);
+    if (listenFd_ == socket::kNone)
         return;
-    }
-    port_ = boundPort(listenFd_);
     acceptThread_ = std::thread([this] { acceptLoop(); });
 }
 
@@ -180,14 +155,14 @@ LoopbackHttpServer::~LoopbackHttpServer() {
         acceptThread_.join();
     {
         std::lock_guard lock(mutex_);
-        for (int fd : openFds_)
-            shutdown(fd, SHUT_RDWR);  // unblocks a write to a client that stopped reading
+        for (socket::Handle fd : openFds_)
+            socket::shutdownBoth(fd);  // unblocks a write to a client that stopped reading
     }
     for (std::thread& t : connectionThreads_)
         if (t.joinable())
             t.join();
-    if (listenFd_ >= 0)
-        ::close(listenFd_);
+    if (listenFd_ != socket::kNone)
+        socket::close(listenFd_);
 }
 
 std::string LoopbackHttpServer::host() const { return address_ + ":" + std::to_string(port_); }
@@ -223,14 +198,12 @@ std::vector<std::string> LoopbackHttpServer::unparsedPreludes() const {
 
 void LoopbackHttpServer::acceptLoop() {
     while (!stopping_) {
-        pollfd p{listenFd_, POLLIN, 0};
-        if (poll(&p, 1, kPollMs) <= 0)
+        if (!socket::readable(listenFd_, kPollMs))
             continue;
-        const int fd = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0)
+        const socket::Handle fd = socket::accept(listenFd_);
+        if (fd == socket::kNone)
             continue;
-        timeval sendLimit{10, 0};
-        setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &sendLimit, sizeof sendLimit);
+        socket::setSendTimeout(fd, 10);
         std::lock_guard lock(mutex_);
         const int number = ++connections_;
         openFds_.push_back(fd);
@@ -238,7 +211,7 @@ void LoopbackHttpServer::acceptLoop() {
     }
 }
 
-void LoopbackHttpServer::serve(int fd, int connection) {
+void LoopbackHttpServer::serve(socket::Handle fd, int connection) {
     auto sleepBounded = [this](int ms) {
         const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
         while (!stopping_ && std::chrono::steady_clock::now() < until)
@@ -246,7 +219,7 @@ void LoopbackHttpServer::serve(int fd, int connection) {
     };
     auto writeAll = [fd](std::string_view bytes) {
         while (!bytes.empty()) {
-            const ssize_t n = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+            const long n = socket::send(fd, bytes.data(), bytes.size());
             if (n <= 0)
                 return false;
             bytes.remove_prefix(static_cast<std::size_t>(n));
@@ -260,15 +233,13 @@ void LoopbackHttpServer::serve(int fd, int connection) {
     for (;;) {
         if (stopping_ || idleMs > kIdleLimitMs)
             break;
-        pollfd p{fd, POLLIN, 0};
-        const int ready = poll(&p, 1, kPollMs);
-        if (ready <= 0) {
+        if (!socket::readable(fd, kPollMs)) {
             idleMs += kPollMs;
             continue;
         }
         idleMs = 0;
         char chunk[65536];
-        const ssize_t n = recv(fd, chunk, sizeof chunk, 0);
+        const long n = socket::receive(fd, chunk, sizeof chunk);
         if (n <= 0)
             break;
         buffer.append(chunk, static_cast<std::size_t>(n));
@@ -372,29 +343,22 @@ void LoopbackHttpServer::serve(int fd, int connection) {
         if (closeAfter)
             break;
     }
-    if (reset) {
-        linger hard{1, 0};  // close with a reset, as a crashed peer does
-        setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
-    }
     {
         std::lock_guard lock(mutex_);
         std::erase(openFds_, fd);
     }
-    ::close(fd);
+    socket::close(fd, reset);  // a reset, as a crashed peer gives
 }
 
 // ---- a refusing port ----
 
 RefusingLoopbackPort::RefusingLoopbackPort() {
-    fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const sockaddr_in address = loopbackAddress(0);
-    if (fd_ >= 0 && bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
-        port_ = boundPort(fd_);
+    fd_ = socket::bindLoopback("127.0.0.1", false, port_);
 }
 
 RefusingLoopbackPort::~RefusingLoopbackPort() {
-    if (fd_ >= 0)
-        ::close(fd_);
+    if (fd_ != socket::kNone)
+        socket::close(fd_);
 }
 
 std::string RefusingLoopbackPort::url(std::string_view path) const {

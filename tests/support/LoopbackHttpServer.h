@@ -17,6 +17,8 @@
 #include <utility>
 #include <vector>
 
+#include "support/LoopbackSocket.h"
+
 namespace quillbox::test {
 
 using HeaderList = std::vector<std::pair<std::string, std::string>>;
@@ -91,9 +93,9 @@ public:
 
 private:
     void acceptLoop();
-    void serve(int fd, int connection);
+    void serve(socket::Handle fd, int connection);
 
-    int listenFd_ = -1;
+    socket::Handle listenFd_ = socket::kNone;
     int port_ = 0;
     std::string address_ = "127.0.0.1";
     std::atomic<bool> stopping_{false};
@@ -105,7 +107,7 @@ private:
     std::atomic<long long> bodyBytesSent_{0};
     std::vector<std::string> preludes_;
     std::vector<std::thread> connectionThreads_;
-    std::vector<int> openFds_;
+    std::vector<socket::Handle> openFds_;
     int connections_ = 0;
 };
 
@@ -123,7 +125,7 @@ public:
     std::string url(std::string_view path = "/") const;
 
 private:
-    int fd_ = -1;
+    socket::Handle fd_ = socket::kNone;
     int port_ = 0;
 };
 

@@ -35,6 +35,13 @@ void writeFile(const std::string& path, const std::string& bytes) {
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+void setEnvironment(const std::string& name, const char* value) {
+    if (value)
+        ::setenv(name.c_str(), value, 1);
+    else
+        ::unsetenv(name.c_str());
+}
+
 ProcessResult runProcess(const std::string& program, const std::vector<std::string>& args, const std::string& input) {
     // A child that exits before reading all its input must not kill the test with SIGPIPE.
     std::signal(SIGPIPE, SIG_IGN);

@@ -9,6 +9,8 @@ namespace quillbox::test {
 std::string freshDirectory(const std::string& name);
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);
+// Sets an environment variable of this process, or removes it when `value` is null.
+void setEnvironment(const std::string& name, const char* value);
 
 struct ProcessResult {
     int status = -1;  // exit status, or -1 when the process did not exit normally

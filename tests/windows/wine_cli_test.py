@@ -14,6 +14,8 @@ with its reason, and every listed difference must still occur.
 Every program run has a time-out. Exit status 0 when everything passed.
 """
 import concurrent.futures
+import functools
+import http.server
 import itertools
 import os
 import re
@@ -21,6 +23,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -290,6 +293,98 @@ def check_table(programs, work):
     return failures
 
 
+# ---- the update command over HTTP ------------------------------------------------------
+
+class QuietHandler(http.server.SimpleHTTPRequestHandler):
+    def log_message(self, *args):
+        pass
+
+
+def check_update(programs, work):
+    """A signed release site (made by the Linux build) served on 127.0.0.1; the update command
+    of both builds checks it, downloads the new version and brings the module library down.
+    On Windows every byte goes through WinHTTP."""
+    site_dir = os.path.join(work, "update-site")
+    os.makedirs(site_dir)
+    linux = programs["linux"]
+    status, out, err = linux.run(["release", "keygen", "release.key"], site_dir)
+    if status != 0:
+        print("FAIL update: release keygen: %r %r" % (out, err))
+        return ["update"]
+    public_key = out.decode().strip()
+    # The server first: the release names its address in the files it signs.
+    os.makedirs(os.path.join(site_dir, "site"))
+    server = http.server.ThreadingHTTPServer(
+        ("127.0.0.1", 0), functools.partial(QuietHandler, directory=os.path.join(site_dir, "site")))
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    url = "http://127.0.0.1:%d" % server.server_address[1]
+    with open(os.path.join(site_dir, "new-program"), "wb") as f:
+        f.write(b"new program\r\n" * 1000)
+    status, out, err = Program(linux.command, dict(linux.env, QUILLBOX_UPDATE_SERVER=url)).run(
+        ["release", "site", "site", "--key", "release.key", "--version", "1.31", "--binary", "new-program",
+         "--note", "修正", "--note", "b"], site_dir)
+    if status != 0:
+        server.shutdown()
+        print("FAIL update: release site: %r %r" % (out, err))
+        return ["update"]
+    failures = []
+    try:
+        def publish(version):
+            status, out, err = Program(linux.command, dict(linux.env, QUILLBOX_UPDATE_SERVER=url)).run(
+                ["release", "site", "site", "--key", "release.key", "--version", version, "--binary", "new-program",
+                 "--note", "修正", "--note", "b"], site_dir)
+            assert status == 0, (out, err)
+
+        # name, arguments, release published first, what the Windows answer must show
+        steps = [
+            ("update: a new version is offered", ["update", "--program", "program/quillbox"], None,
+             "检测到新版本 (1.30[旧]/1.31[新])"),
+            ("update: the new version is downloaded", ["update", "--yes", "--program", "program/quillbox"], None,
+             ">>下载完毕"),
+            ("update: the module library comes down", ["update", "--program", "program/quillbox"], "1.30",
+             ">>[lib]更新完成"),
+        ]
+        runners, directories = {}, {}
+        for system, program in programs.items():
+            directory = os.path.join(work, "update-%s" % system)
+            os.makedirs(os.path.join(directory, "program"))
+            with open(os.path.join(directory, "program", "quillbox"), "wb") as f:
+                f.write(b"old")
+            directories[system] = directory
+            runners[system] = Program(program.command, dict(
+                program.env, QUILLBOX_UPDATE_SERVER=url, QUILLBOX_UPDATE_PUBLIC_KEY=public_key,
+                QUILLBOX_HOME=os.path.join(directory, "home")))
+        for name, args, release, expected in steps:
+            if release:
+                publish(release)
+            answers = {system: runners[system].run(args, directories[system]) for system in programs}
+            (ls, lo, le), (ws, wo, we) = answers["linux"], answers["windows"]
+            problems = []
+            if ls != ws or ls != 0:
+                problems.append("status %r (linux) != %r (windows)" % (ls, ws))
+            if lo != wo:
+                problems.append("standard output differs")
+            if expected.encode() not in wo:
+                problems.append("the Windows answer lacks %r" % expected)
+            for system, directory in directories.items():
+                program_file = read(os.path.join(directory, "program", "quillbox"))
+                if expected == ">>下载完毕" and program_file != read(os.path.join(site_dir, "new-program")):
+                    problems.append("the program of %s was not replaced by the new version" % system)
+                if expected == ">>[lib]更新完成" and not os.path.exists(os.path.join(directory, "home", "lib", "lib.json")):
+                    problems.append("no module library in the home of %s" % system)
+            if problems:
+                failures.append(name)
+                print("FAIL %s: %s" % (name, "; ".join(problems)))
+                for system, (s_, o_, e_) in answers.items():
+                    print("  %s: status %r\n    out: %r\n    err: %r" % (system, s_, o_[:800], e_[:800]))
+            else:
+                print("ok   %s" % name)
+    finally:
+        server.shutdown()
+        server.server_close()
+    return failures
+
+
 def main():
     if len(sys.argv) != 3:
         raise SystemExit(__doc__)
@@ -306,7 +401,7 @@ def main():
         with open(os.path.join(files, name), "wb") as f:
             f.write(data)
     started = time.monotonic()
-    failures = check_cases(programs, home) + check_table(programs, home)
+    failures = check_cases(programs, home) + check_update(programs, home) + check_table(programs, home)
     print("\n%d failure(s) in %.1f s" % (len(failures), time.monotonic() - started))
     shutil.rmtree(home, ignore_errors=True)
     return 1 if failures else 0

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
-#include <curl/curl.h>
 
+#include "core/net/UrlParser.h"
 #include "core/text/Ascii.h"
 
 namespace quillbox::net {
@@ -148,7 +148,7 @@ bool CookieJar::takeResponse(std::string_view rawHeaders, const CookieScope& sco
                     deletion = true;
             } else if (name == "expires" && !value.empty()) {
                 const std::string date(value);
-                const time_t when = curl_getdate(date.c_str(), nullptr);
+                const time_t when = parseHttpDate(date);
                 if (when != -1 && when < std::time(nullptr))
                     deletion = true;
             }

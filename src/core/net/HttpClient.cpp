@@ -6,14 +6,13 @@
 #include <chrono>
 #include <cstring>
 #include <cstdlib>
-#include <curl/curl.h>
-#include <mutex>
 #include <new>
 
 #include <unistd.h>
 
 #include "core/net/CookieJar.h"
 #include "core/net/HttpUrl.h"
+#include "core/net/HttpWire.h"
 #include "core/text/Ascii.h"
 #include "core/text/Text.h"
 
@@ -22,13 +21,6 @@ namespace quillbox::net {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-void initialiseLibcurl() {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
-CURLSH* asShare(void* share) { return static_cast<CURLSH*>(share); }
 
 using text::equalsNoCaseAscii;
 using text::lowerAscii;
@@ -67,9 +59,11 @@ const TransportPreset& presetOf(HttpTransport transport) {
     return kWinHttp;
 }
 
-// The value of the first header line "name:" (compared without case) of a raw block, up
-// to its line end and trimmed; nullopt-like empty flag through `found`.
-std::string headerValue(std::string_view raw, std::string_view name, bool& found) {
+}  // namespace
+
+// ---- shared by the wires ----
+
+std::string headerValueOf(std::string_view raw, std::string_view name, bool& found) {
     found = false;
     const std::string lowerName = lowerAscii(name) + ":";
     std::size_t lineStart = 0;
@@ -87,258 +81,77 @@ std::string headerValue(std::string_view raw, std::string_view name, bool& found
     return {};
 }
 
-// ---- the process-wide cookie store of cookie mode 2 ----
-// Cookies are kept as libcurl's cookie lines (domain, subdomains, path, secure, expiry,
-// name, value, tab separated), so libcurl does the matching and the Set-Cookie parsing.
-class SystemCookieStore {
-public:
-    static SystemCookieStore& instance() {
-        static SystemCookieStore store;
-        return store;
+bool takeHeaderLine(std::string_view line, std::string& raw, std::string& problem) {
+    // A new status line starts a new response (interim answers, followed redirects): the
+    // stored block is always the last response's.
+    const bool statusLine = line.starts_with("HTTP/");
+    if (statusLine) {
+        raw.clear();
+        problem.clear();
     }
-
-    std::vector<std::string> snapshot() {
-        std::lock_guard lock(mutex_);
-        return lines_;
-    }
-
-    // Applies what one request changed: cookies it dropped go, cookies it holds are added
-    // or updated. Other threads' changes in between survive.
-    void update(const std::vector<std::string>& before, const std::vector<std::string>& after) {
-        std::lock_guard lock(mutex_);
-        for (const std::string& line : before) {
-            const std::string k = key(line);
-            const bool kept = std::any_of(after.begin(), after.end(),
-                                          [&](const std::string& a) { return key(a) == k; });
-            if (!kept)
-                std::erase_if(lines_, [&](const std::string& l) { return key(l) == k; });
+    // A header line is a token, a colon and a value. Anything else (no colon, a name with
+    // spaces, a folded continuation line) is left out, as browsers leave it out, and the
+    // response is marked malformed for the caller to report.
+    if (!statusLine && !line.empty()) {
+        const std::size_t colon = line.find(':');
+        if (colon == std::string_view::npos || !text::isHttpToken(line.substr(0, colon)) ||
+            line.find('\0') != std::string_view::npos) {
+            if (problem.empty())
+                problem = "malformed response header line: \"" +
+                          text::escapeControls(text::replaceInvalidUtf8(line.substr(0, 80))) + "\"";
+            return true;
         }
-        for (const std::string& line : after)
-            upsertLocked(line);
     }
-
-    void upsert(const std::string& line) {
-        std::lock_guard lock(mutex_);
-        upsertLocked(line);
-    }
-
-    void clear() {
-        std::lock_guard lock(mutex_);
-        lines_.clear();
-    }
-
-private:
-    static std::string key(const std::string& line) {
-        std::vector<std::string_view> fields;
-        std::string_view rest(line);
-        for (;;) {
-            const std::size_t tab = rest.find('\t');
-            fields.push_back(rest.substr(0, tab));
-            if (tab == std::string_view::npos)
-                break;
-            rest.remove_prefix(tab + 1);
-        }
-        if (fields.size() < 7)
-            return line;
-        std::string_view domain = fields[0];
-        if (domain.starts_with("#HttpOnly_"))
-            domain.remove_prefix(10);
-        return lowerAscii(domain) + "\t" + std::string(fields[2]) + "\t" + std::string(fields[5]);
-    }
-
-    void upsertLocked(const std::string& line) {
-        const std::string k = key(line);
-        for (std::string& existing : lines_)
-            if (key(existing) == k) {
-                existing = line;
-                return;
-            }
-        lines_.push_back(line);
-    }
-
-    std::mutex mutex_;
-    std::vector<std::string> lines_;
-};
-
-std::vector<std::string> readCookieLines(CURL* easy) {
-    std::vector<std::string> lines;
-    curl_slist* list = nullptr;
-    if (curl_easy_getinfo(easy, CURLINFO_COOKIELIST, &list) == CURLE_OK)
-        for (curl_slist* item = list; item; item = item->next)
-            lines.emplace_back(item->data);
-    curl_slist_free_all(list);
-    return lines;
+    if (raw.size() + line.size() > kMaxHeaderBytes)
+        return false;
+    raw.append(line).append("\r\n");
+    return true;
 }
 
-}  // namespace
-
-// ---- one request ----
-
-struct HttpClient::Request {
-    explicit Request(HttpClient& owner) : owner(owner) {}
-    ~Request() {
-        if (easy)
-            curl_easy_cleanup(easy);
-        curl_slist_free_all(headerList);
-    }
-
-    HttpClient& owner;
-    CURL* easy = nullptr;
-    std::string encodedUrl;
-    std::string body;  // kept alive while libcurl sends it
-    curl_slist* headerList = nullptr;
-    char errorBuffer[CURL_ERROR_SIZE] = {};
-
-    // Progress, for the send and receive time-outs (time without progress).
-    Clock::time_point lastProgress;
-    curl_off_t lastDownloaded = 0;
-    curl_off_t lastUploaded = 0;
-    bool connected = false;
-    bool timedOut = false;
-    bool outOfMemory = false;
-    bool tooLarge = false;
-    bool writeFailed = false;
-    long long received = 0;  // body bytes of this attempt
-};
-
-struct RequestCallbacks {
-    static size_t onBody(char* data, size_t size, size_t count, void* user) {
-        auto* request = static_cast<HttpClient::Request*>(user);
-        HttpClient& owner = request->owner;
-        const size_t n = size * count;
-        const long long cap = owner.maxResponseBytes_;
-        if (request->received == 0 && cap > 0) {
-            // A body announced larger than the cap is refused before a byte of it is kept.
-            curl_off_t announced = -1;
-            if (curl_easy_getinfo(request->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced) == CURLE_OK &&
-                announced > cap) {
-                request->tooLarge = true;
-                return 0;
-            }
-        }
-        if (request->received == 0 && owner.bodyFd_ < 0) {
-            // A body of known length gets its room in one piece.
-            curl_off_t announced = -1;
-            if (curl_easy_getinfo(request->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced) == CURLE_OK &&
-                announced > 0 && (cap <= 0 || announced <= cap)) {
-                try {
-                    owner.body_.reserve(static_cast<size_t>(announced));
-                } catch (const std::bad_alloc&) {
-                    request->outOfMemory = true;
-                    return 0;
-                }
-            }
-        }
-        if (cap > 0 && request->received + static_cast<long long>(n) > cap) {
-            request->tooLarge = true;
-            return 0;
-        }
-        request->received += static_cast<long long>(n);
-        if (owner.bodyFd_ >= 0) {
-            for (const char* p = data, *end = data + n; p < end;) {
-                const ssize_t written = ::write(owner.bodyFd_, p, static_cast<size_t>(end - p));
-                if (written < 0 && errno == EINTR)
-                    continue;
-                if (written <= 0) {
-                    request->writeFailed = true;
-                    return 0;
-                }
-                p += written;
-            }
-            return n;
-        }
+WireOutcome BodySink::announce(long long length) {
+    // A body announced larger than the cap is refused before a byte of it is kept.
+    if (cap_ > 0 && length > cap_)
+        return WireOutcome::TooLarge;
+    // A body of known length gets its room in one piece.
+    if (fd_ < 0 && length > 0) {
         try {
-            // Past 1 MiB the room for the whole cap is taken at once: pages the body never
-            // reaches are never touched, and the copies that doubling leaves behind in the
-            // heap (as much again as the body) are not made.
-            std::string& body = owner.body_;
-            const size_t needed = body.size() + n;
-            if (cap > 0 && needed > body.capacity())
-                body.reserve(needed <= (1u << 20) ? std::max(body.capacity() * 2, needed) : static_cast<size_t>(cap));
-            body.append(data, n);
+            response_.body.reserve(static_cast<std::size_t>(length));
         } catch (const std::bad_alloc&) {
-            request->outOfMemory = true;
-            return 0;
+            return WireOutcome::OutOfMemory;
         }
-        return n;
     }
+    return WireOutcome::Ok;
+}
 
-    static size_t onHeader(char* data, size_t size, size_t count, void* user) {
-        auto* request = static_cast<HttpClient::Request*>(user);
-        std::string_view line(data, size * count);
-        std::string& raw = request->owner.rawHeaders_;
-        // A new status line starts a new response (interim answers, followed redirects):
-        // the stored block is always the last response's.
-        const bool statusLine = line.starts_with("HTTP/");
-        if (statusLine) {
-            raw.clear();
-            request->owner.responseProblem_.clear();
+WireOutcome BodySink::take(const char* data, std::size_t n) {
+    if (cap_ > 0 && response_.received + static_cast<long long>(n) > cap_)
+        return WireOutcome::TooLarge;
+    response_.received += static_cast<long long>(n);
+    if (fd_ >= 0) {
+        for (const char* p = data, *end = data + n; p < end;) {
+            const auto written = ::write(fd_, p, static_cast<unsigned>(end - p));
+            if (written < 0 && errno == EINTR)
+                continue;
+            if (written <= 0)
+                return WireOutcome::WriteFailed;
+            p += written;
         }
-        while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
-            line.remove_suffix(1);
-        // A header line is a token, a colon and a value. Anything else (no colon, a name with
-        // spaces, a folded continuation line) is left out, as browsers leave it out, and the
-        // response is marked malformed for the caller to report.
-        if (!statusLine && !line.empty()) {
-            const std::size_t colon = line.find(':');
-            if (colon == std::string_view::npos || !text::isHttpToken(line.substr(0, colon)) ||
-                line.find('\0') != std::string_view::npos) {
-                std::string& problem = request->owner.responseProblem_;
-                if (problem.empty())
-                    problem = "malformed response header line: \"" +
-                              text::escapeControls(text::replaceInvalidUtf8(line.substr(0, 80))) + "\"";
-                return size * count;
-            }
-        }
-        if (raw.size() + line.size() > kMaxHeaderBytes) {
-            request->tooLarge = true;
-            return 0;
-        }
-        try {
-            raw.append(line).append("\r\n");
-        } catch (const std::bad_alloc&) {
-            request->outOfMemory = true;
-            return 0;
-        }
-        return size * count;
+        return WireOutcome::Ok;
     }
-
-    static int onConnected(void* user, char*, char*, int, int) {
-        auto* request = static_cast<HttpClient::Request*>(user);
-        request->connected = true;
-        request->lastProgress = Clock::now();
-        return CURL_PREREQFUNC_OK;
+    try {
+        // Past 1 MiB the room for the whole cap is taken at once: pages the body never
+        // reaches are never touched, and the copies that doubling leaves behind in the heap
+        // (as much again as the body) are not made.
+        std::string& body = response_.body;
+        const std::size_t needed = body.size() + n;
+        if (cap_ > 0 && needed > body.capacity())
+            body.reserve(needed <= (1u << 20) ? std::max(body.capacity() * 2, needed) : static_cast<std::size_t>(cap_));
+        body.append(data, n);
+    } catch (const std::bad_alloc&) {
+        return WireOutcome::OutOfMemory;
     }
-
-    static int onProgress(void* user, curl_off_t, curl_off_t downloaded, curl_off_t uploadTotal,
-                          curl_off_t uploaded) {
-        auto* request = static_cast<HttpClient::Request*>(user);
-        const HttpClient& owner = request->owner;
-        if (owner.abortRequested_) {
-            request->timedOut = true;
-            return 1;
-        }
-        if (owner.deadlineSet_ && Clock::now() >= owner.deadline_) {
-            request->timedOut = true;
-            return 1;
-        }
-        const auto now = Clock::now();
-        if (downloaded != request->lastDownloaded || uploaded != request->lastUploaded) {
-            request->lastDownloaded = downloaded;
-            request->lastUploaded = uploaded;
-            request->lastProgress = now;
-        }
-        if (!request->connected)
-            return 0;  // the connect time-out covers this part
-        const bool sending = uploadTotal > 0 && uploaded < uploadTotal;
-        const int limitMs = sending ? owner.sendTimeoutMs_ : owner.receiveTimeoutMs_;
-        if (limitMs > 0 && now - request->lastProgress > std::chrono::milliseconds(limitMs)) {
-            request->timedOut = true;
-            return 1;
-        }
-        return 0;
-    }
-};
+    return WireOutcome::Ok;
+}
 
 // ---- creation and release ----
 
@@ -350,16 +163,9 @@ HttpClient::~HttpClient() { close(); }
 
 bool HttpClient::create(std::string_view userAgent) {
     close();
-    initialiseLibcurl();
-    CURLSH* share = curl_share_init();
-    if (!share)
+    wire_ = HttpWire::make();
+    if (!wire_)
         return false;
-    // The connections live in the object, not in a request: a following request to the
-    // same host and port goes over the same connection.
-    curl_share_setopt(share, CURLSHOPT_SHARE, CURL_LOCK_DATA_CONNECT);
-    curl_share_setopt(share, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
-    curl_share_setopt(share, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
-    share_ = share;
 
     // A user agent that could end its header line early is not used.
     userAgent_ = text::toGb18030(text::hasLineBreakOrNul(userAgent) ? kDefaultUserAgent : userAgent);
@@ -369,7 +175,6 @@ bool HttpClient::create(std::string_view userAgent) {
     noAutoRedirect_ = false;
     redirectCount_ = 0;
     cookieJar_.clear();
-    transportCookies_.clear();
     maxResponseBytes_ = preset.maxResponseBytes;
     overallTimeoutMs_ = preset.overallMs;
     ignoreCertificateErrors_ = true;
@@ -382,11 +187,8 @@ bool HttpClient::create(std::string_view userAgent) {
 }
 
 void HttpClient::close() {
-    request_.reset();  // before the share: libcurl wants handles detached first
-    if (share_) {
-        curl_share_cleanup(asShare(share_));
-        share_ = nullptr;
-    }
+    requestOpen_ = false;
+    wire_.reset();
     connectedHost_.clear();
     connectedPort_ = 0;
     requestUrl_.clear();
@@ -401,7 +203,7 @@ void HttpClient::close() {
     body_.shrink_to_fit();
 }
 
-void HttpClient::clearSystemCookies() { SystemCookieStore::instance().clear(); }
+void HttpClient::clearSystemCookies() { HttpWire::clearSystemCookies(); }
 
 // ---- settings ----
 
@@ -459,7 +261,7 @@ bool HttpClient::open(std::string_view method, std::string_view url) {
 }
 
 bool HttpClient::openBytes(std::string_view method, std::string_view url) {
-    request_.reset();
+    requestOpen_ = false;
     headers_.clear();
     disableTransportCookies_ = false;
     serverUser_.clear();
@@ -467,7 +269,7 @@ bool HttpClient::openBytes(std::string_view method, std::string_view url) {
     resetResponse();
     lastError_ = HttpError::None;
     lastErrorText_.clear();
-    if (!share_) {
+    if (!wire_) {
         lastError_ = HttpError::NoRequest;
         lastErrorText_ = "the client is closed";
         return false;
@@ -487,14 +289,7 @@ bool HttpClient::openBytes(std::string_view method, std::string_view url) {
         lastErrorText_ = "invalid URL";
         return false;
     }
-    auto request = std::make_unique<Request>(*this);
-    request->easy = curl_easy_init();
-    if (!request->easy) {
-        lastError_ = HttpError::Other;
-        lastErrorText_ = "cannot create a request";
-        return false;
-    }
-    request->encodedUrl = encoded;
+    encodedUrl_ = encoded;
 
     requestUrl_ = full;
     secure_ = cracked.secure;
@@ -505,7 +300,7 @@ bool HttpClient::openBytes(std::string_view method, std::string_view url) {
     for (char& c : method_)
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     isPost_ = method_ == "POST";
-    request_ = std::move(request);
+    requestOpen_ = true;
     return true;
 }
 
@@ -620,9 +415,7 @@ bool HttpClient::setCookies(std::string_view cookieText) {
             const std::size_t equals = pair.find('=');
             if (equals == std::string_view::npos || equals == 0)
                 continue;
-            SystemCookieStore::instance().upsert(host + "\tFALSE\t/\tFALSE\t0\t" +
-                                                 std::string(pair.substr(0, equals)) + "\t" +
-                                                 std::string(pair.substr(equals + 1)));
+            HttpWire::storeSystemCookie(host, pair.substr(0, equals), pair.substr(equals + 1));
         }
         return true;
     }
@@ -651,12 +444,8 @@ bool HttpClient::send(std::string_view body, bool retry, int retryCount) {
     return followRedirects();
 }
 
-void HttpClient::prepareRequest(const std::string& body, const std::vector<std::string>& storeLines) {
-    Request& r = *request_;
-    CURL* easy = r.easy;
-    r.body = body;
-    const bool hasBody = !r.body.empty();
-
+void HttpClient::prepareRequest(const std::string& body) {
+    const bool hasBody = !body.empty();
     if (autoHeaders_) {
         setHeaderBytes("Accept", "*/*", HeaderMode::AddIfNew);
         setHeaderBytes("Accept-Language", "zh-cn", HeaderMode::AddIfNew);
@@ -673,55 +462,37 @@ void HttpClient::prepareRequest(const std::string& body, const std::vector<std::
             setHeaderBytes("Cookie", value, HeaderMode::AddAndReplace);
     }
 
-    curl_easy_setopt(easy, CURLOPT_SHARE, asShare(share_));
-    curl_easy_setopt(easy, CURLOPT_URL, r.encodedUrl.c_str());
-    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
-    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, r.errorBuffer);
-    curl_easy_setopt(easy, CURLOPT_USERAGENT, userAgent_.c_str());
-
-    // Never the environment's proxy: the object decides.
-    curl_easy_setopt(easy, CURLOPT_PROXY, proxy_.c_str());
-    if (!proxyBypass_.empty())
-        curl_easy_setopt(easy, CURLOPT_NOPROXY, proxyBypass_.c_str());
+    WireRequest& w = wireRequest_;
+    w = WireRequest{};
+    w.url = encodedUrl_;
+    w.host = connectedHost_;
+    w.port = connectedPort_;
+    w.secure = secure_;
+    w.method = method_;
+    w.body = body;
+    w.sendBody = method_ != "HEAD" && (isPost_ || hasBody);
+    for (const Header& h : headers_)
+        w.headers.emplace_back(h.name, h.value);
+    w.userAgent = userAgent_;
+    w.proxy = proxy_;
+    w.proxyBypass = proxyBypass_;
     if (proxyPending_) {
-        curl_easy_setopt(easy, CURLOPT_PROXYUSERNAME, proxyUser_.c_str());
-        curl_easy_setopt(easy, CURLOPT_PROXYPASSWORD, proxyPassword_.c_str());
-        curl_easy_setopt(easy, CURLOPT_PROXYAUTH, CURLAUTH_ANY);
+        w.proxyCredentials = true;
+        w.proxyUser = proxyUser_;
+        w.proxyPassword = proxyPassword_;
+        proxyPending_ = false;
+        proxyUser_.clear();
+        proxyPassword_.clear();
     }
-    if (!serverUser_.empty()) {
-        curl_easy_setopt(easy, CURLOPT_USERNAME, serverUser_.c_str());
-        curl_easy_setopt(easy, CURLOPT_PASSWORD, serverPassword_.c_str());
-        curl_easy_setopt(easy, CURLOPT_HTTPAUTH, CURLAUTH_ANY);
-    }
-
-    // Time-outs: name look-up is part of libcurl's connect phase.
-    long connectMs = connectTimeoutMs_ > 0 ? connectTimeoutMs_ + std::max(resolveTimeoutMs_, 0) : 0;
-    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, connectMs);
-    curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &RequestCallbacks::onProgress);
-    curl_easy_setopt(easy, CURLOPT_XFERINFODATA, &r);
-    curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &RequestCallbacks::onConnected);
-    curl_easy_setopt(easy, CURLOPT_PREREQDATA, &r);
-    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &RequestCallbacks::onBody);
-    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &r);
-    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &RequestCallbacks::onHeader);
-    curl_easy_setopt(easy, CURLOPT_HEADERDATA, &r);
-
-    // Method and body.
-    if (method_ == "HEAD") {
-        curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
-    } else if (isPost_ || hasBody) {
-        curl_easy_setopt(easy, CURLOPT_POST, 1L);
-        curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(r.body.size()));
-        curl_easy_setopt(easy, CURLOPT_POSTFIELDS, r.body.data());
-        if (!isPost_)
-            curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method_.c_str());
-    } else if (method_ != "GET") {
-        curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method_.c_str());
-    }
+    w.serverUser = serverUser_;
+    w.serverPassword = serverPassword_;
+    w.resolveMs = resolveTimeoutMs_;
+    w.connectMs = connectTimeoutMs_;
+    w.sendMs = sendTimeoutMs_;
+    w.receiveMs = receiveTimeoutMs_;
+    w.deadlineSet = deadlineSet_;
+    w.deadline = deadline_;
+    w.stop = &abortRequested_;
 
     // Certificates: every transport may ignore all errors on its first request; the
     // request object always does; the script transport always forgives name mismatches.
@@ -730,71 +501,22 @@ void HttpClient::prepareRequest(const std::string& body, const std::vector<std::
         ignoreAll = true;
         ignoreCertificateErrors_ = false;
     }
-    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, ignoreAll ? 0L : 1L);
-    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST,
-                     ignoreAll || presetOf(transport_).forgiveCertificateNames ? 0L : 2L);
+    w.verifyPeer = !ignoreAll;
+    w.verifyHost = !(ignoreAll || presetOf(transport_).forgiveCertificateNames);
 
     // Redirects: the transport follows them itself only while it also keeps the cookies.
-    const bool transportFollows = cookieMode_ == 0 && !noAutoRedirect_;
-    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, transportFollows ? 1L : 0L);
-    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 10L);
-
-    // Cookies kept by the transport (mode 0) or by the process (mode 2).
-    const CookieKeeper jar = cookieKeeper();
-    if (jar != CookieKeeper::None) {
-        curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");
-        for (const std::string& line : jar == CookieKeeper::System ? storeLines : transportCookies_)
-            curl_easy_setopt(easy, CURLOPT_COOKIELIST, line.c_str());
-    }
-    // With the shared store, cookies set by hand join the stored ones in the one Cookie
-    // header a request may carry.
-    const bool joinHandCookies = jar == CookieKeeper::System;
-    std::string handCookies;
-    if (joinHandCookies)
-        for (const Header& h : headers_)
-            if (equalsNoCaseAscii(h.name, "Cookie") && !trimBlanks(h.value).empty())
-                handCookies += (handCookies.empty() ? "" : "; ") + std::string(trimBlanks(h.value));
-    if (!handCookies.empty())
-        curl_easy_setopt(easy, CURLOPT_COOKIE, handCookies.c_str());
-
-    // Header lines. libcurl's own Accept and form Content-Type appear only when we ask for
-    // them, "Expect: 100-continue" never, and the body's real length always wins.
-    curl_slist_free_all(r.headerList);
-    r.headerList = nullptr;
-    auto add = [&](const std::string& line) { r.headerList = curl_slist_append(r.headerList, line.c_str()); };
-    bool hasAccept = false, hasContentType = false;
-    for (const Header& h : headers_) {
-        if (equalsNoCaseAscii(h.name, "Content-Length") || (joinHandCookies && equalsNoCaseAscii(h.name, "Cookie")))
-            continue;
-        hasAccept |= equalsNoCaseAscii(h.name, "Accept");
-        hasContentType |= equalsNoCaseAscii(h.name, "Content-Type");
-        // libcurl drops "Name:" with an empty value; "Name;" sends it empty.
-        add(h.value.empty() || trimBlanks(h.value).empty() ? h.name + ";" : h.name + ":" + h.value);
-    }
-    if (!hasAccept)
-        add("Accept:");
-    if (!hasContentType)
-        add("Content-Type:");
-    add("Expect:");
-    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, r.headerList);
-
-    if (proxyPending_) {
-        proxyPending_ = false;
-        proxyUser_.clear();
-        proxyPassword_.clear();
-    }
+    w.followRedirects = cookieMode_ == 0 && !noAutoRedirect_;
+    w.cookies = cookieKeeper();
+    w.maxBodyBytes = maxResponseBytes_;
+    w.bodyFd = bodyFd_;
 }
 
 bool HttpClient::sendRequest(const std::string& body, bool retry, int retryCount) {
-    // What the request starts from in the shared store: afterwards only its own changes
-    // are written back.
-    const std::vector<std::string> storeBefore =
-        cookieKeeper() == CookieKeeper::System ? SystemCookieStore::instance().snapshot() : std::vector<std::string>();
-    prepareRequest(body, storeBefore);
+    prepareRequest(body);
     const int attempts = (retry ? std::max(retryCount, 0) : 0) + 1;
     for (int attempt = 0; attempt < attempts; ++attempt) {
         if (performOnce()) {
-            afterResponse(storeBefore);
+            afterResponse();
             return true;
         }
         const bool retryable = lastError_ == HttpError::CannotConnect ||
@@ -810,138 +532,106 @@ bool HttpClient::sendRequest(const std::string& body, bool retry, int retryCount
 }
 
 bool HttpClient::performOnce() {
-    Request& r = *request_;
     resetResponse();
-    r.errorBuffer[0] = '\0';
-    r.connected = false;
-    r.timedOut = false;
-    r.outOfMemory = false;
-    r.tooLarge = false;
-    r.writeFailed = false;
-    r.received = 0;
-    r.lastDownloaded = r.lastUploaded = 0;
-    r.lastProgress = Clock::now();
-
+    const std::string deadlineText =
+        "the request took longer than its deadline of " + std::to_string(overallTimeoutMs_) + " ms";
     // The overall deadline covers every attempt and redirect of the send.
-    long remainingMs = 0;
-    if (deadlineSet_) {
-        remainingMs = static_cast<long>(
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now()).count());
-        if (remainingMs <= 0) {
-            lastError_ = HttpError::Timeout;
-            lastErrorText_ = "the request took longer than its deadline of " + std::to_string(overallTimeoutMs_) + " ms";
-            return false;
-        }
+    if (deadlineSet_ && deadline_ <= Clock::now()) {
+        lastError_ = HttpError::Timeout;
+        lastErrorText_ = deadlineText;
+        return false;
     }
     if (abortRequested_) {
         lastError_ = HttpError::Timeout;
         lastErrorText_ = "the request was stopped";
         return false;
     }
-    curl_easy_setopt(r.easy, CURLOPT_TIMEOUT_MS, remainingMs);
 
-    const CURLcode code = curl_easy_perform(r.easy);
-    if (code == CURLE_OK) {
-        curl_easy_getinfo(r.easy, CURLINFO_RESPONSE_CODE, &status_);
+    WireResponse response;
+    wire_->transfer(wireRequest_, response);
+    rawHeaders_ = std::move(response.rawHeaders);
+    responseProblem_ = std::move(response.problem);
+    if (response.outcome == WireOutcome::Ok) {
+        status_ = response.status;
+        body_ = std::move(response.body);
         lastError_ = HttpError::None;
         lastErrorText_.clear();
         return true;
     }
 
-    lastErrorText_ = r.errorBuffer[0] ? r.errorBuffer : curl_easy_strerror(code);
-    // libcurl's own timer may fire a moment before ours would.
+    lastErrorText_ = response.errorText;
+    // The transport's own timer may fire a moment before the deadline would.
     const bool pastDeadline = deadlineSet_ && Clock::now() + std::chrono::milliseconds(100) >= deadline_;
-    if (r.tooLarge) {
+    switch (response.outcome) {
+    case WireOutcome::TooLarge:
         lastError_ = HttpError::TooLarge;
         lastErrorText_ = "the response is larger than " + std::to_string(maxResponseBytes_) + " bytes";
         return false;
-    }
-    if (r.outOfMemory) {
+    case WireOutcome::OutOfMemory:
         lastError_ = HttpError::Other;
         lastErrorText_ = "out of memory for the response";
         return false;
-    }
-    if (r.writeFailed) {
+    case WireOutcome::WriteFailed:
         lastError_ = HttpError::Other;
         lastErrorText_ = std::string("cannot write the response: ") + std::strerror(errno);
         return false;
+    default:
+        break;
     }
-    if (abortRequested_) {
+    if (abortRequested_ || response.outcome == WireOutcome::Stopped) {
         lastError_ = HttpError::Timeout;
         lastErrorText_ = "the request was stopped";
         return false;
     }
-    if (pastDeadline && (code == CURLE_OPERATION_TIMEDOUT || code == CURLE_ABORTED_BY_CALLBACK)) {
+    if (pastDeadline && response.outcome == WireOutcome::TimedOut) {
         lastError_ = HttpError::Timeout;
-        lastErrorText_ = "the request took longer than its deadline of " + std::to_string(overallTimeoutMs_) + " ms";
+        lastErrorText_ = deadlineText;
         return false;
     }
-    const HttpError droppedError = presetOf(transport_).droppedConnection;
-    switch (code) {
-    case CURLE_COULDNT_CONNECT:
+    switch (response.outcome) {
+    case WireOutcome::CannotConnect:
         lastError_ = HttpError::CannotConnect;
         break;
-    case CURLE_COULDNT_RESOLVE_HOST:
-    case CURLE_COULDNT_RESOLVE_PROXY:
+    case WireOutcome::NameNotResolved:
         lastError_ = HttpError::NameNotResolved;
         break;
-    case CURLE_OPERATION_TIMEDOUT:
+    case WireOutcome::TimedOut:
         lastError_ = HttpError::Timeout;
         break;
-    case CURLE_ABORTED_BY_CALLBACK:
-        lastError_ = HttpError::Timeout;
-        lastErrorText_ = abortRequested_ ? "the request was stopped" : "no progress within the time-out";
+    case WireOutcome::Dropped:
+        lastError_ = presetOf(transport_).droppedConnection;
         break;
-    case CURLE_SEND_ERROR:
-    case CURLE_RECV_ERROR:
-    case CURLE_GOT_NOTHING:
-    case CURLE_PARTIAL_FILE:  // the connection ended before the whole body
-        lastError_ = droppedError;
-        break;
-    case CURLE_SSL_CONNECT_ERROR:
-    case CURLE_PEER_FAILED_VERIFICATION:
-    case CURLE_SSL_CERTPROBLEM:
-    case CURLE_SSL_CIPHER:
-    case CURLE_SSL_CACERT_BADFILE:
-    case CURLE_SSL_ISSUER_ERROR:
+    case WireOutcome::SecureFailure:
         lastError_ = HttpError::SecureFailure;
         break;
-    case CURLE_TOO_MANY_REDIRECTS:
+    case WireOutcome::TooManyRedirects:
         lastError_ = HttpError::TooManyRedirects;
         break;
-    case CURLE_WEIRD_SERVER_REPLY:
+    case WireOutcome::Malformed:
         lastError_ = HttpError::MalformedResponse;
         lastErrorText_ = "malformed response: " + lastErrorText_;
         break;
-    case CURLE_URL_MALFORMAT:
-    case CURLE_UNSUPPORTED_PROTOCOL:
+    case WireOutcome::InvalidUrl:
         lastError_ = HttpError::InvalidUrl;
         break;
     default:
         lastError_ = HttpError::Other;
-        if (r.outOfMemory)
-            lastErrorText_ = "out of memory for the response";
         break;
     }
     return false;
 }
 
-void HttpClient::afterResponse(const std::vector<std::string>& storeBefore) {
+void HttpClient::afterResponse() {
     bool found = false;
-    const std::string length = headerValue(rawHeaders_, "Content-Length", found);
+    const std::string length = headerValueOf(rawHeaders_, "Content-Length", found);
     contentLength_ = -1;
     if (found && !length.empty() && std::all_of(length.begin(), length.end(), [](char c) { return c >= '0' && c <= '9'; }))
         contentLength_ = std::strtoll(length.c_str(), nullptr, 10);
-
     if (cookieMode_ == 1)
         cookieJar_.takeResponse(rawHeaders_, currentCookieScope());
-    else if (cookieKeeper() == CookieKeeper::System)
-        SystemCookieStore::instance().update(storeBefore, readCookieLines(request_->easy));
-    else if (cookieKeeper() == CookieKeeper::Object)
-        transportCookies_ = readCookieLines(request_->easy);
 }
 
-HttpClient::CookieKeeper HttpClient::cookieKeeper() const {
+CookieKeeper HttpClient::cookieKeeper() const {
     if (cookieMode_ == 1 || (cookieMode_ == 0 && disableTransportCookies_))
         return CookieKeeper::None;
     // The script transport's own cookie handling is the system's store, as mode 2.
@@ -1015,7 +705,7 @@ std::string HttpClient::locationBytes(bool absolute) const {
     if (!hasRequest())
         return {};
     bool found = false;
-    const std::string location = headerValue(rawHeaders_, "Location", found);
+    const std::string location = headerValueOf(rawHeaders_, "Location", found);
     if (!absolute || location.empty())
         return location;
     return resolveLocation(location, requestUrl_, secure_, connectedHost_, connectedPort_);

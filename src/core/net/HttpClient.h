@@ -1,5 +1,6 @@
 #pragma once
-// HttpClient: the program's one synchronous HTTP client, over libcurl.
+// HttpClient: the program's one synchronous HTTP client (libcurl on Linux, the system's
+// WinHTTP on Windows: see HttpWire.h).
 //
 // Three transports share one set of rules and differ only in their presets (see
 // HttpTransport). A caller picks the transport when it creates the object and keeps it.
@@ -34,6 +35,7 @@
 #include <vector>
 
 #include "core/net/CookieJar.h"
+#include "core/net/HttpWire.h"
 
 namespace quillbox::net {
 
@@ -70,7 +72,7 @@ enum class HttpError {
     TooManyRedirects = 12156,   // the transport's own redirects (modes 0) passed its limit
     InvalidHeader = 12150,      // a header or cookie text that is not one line, or a bad name
     TooLarge = 12151,           // the response passed the size cap (setMaxResponseBytes)
-    MalformedResponse = 12152,  // a response head libcurl cannot read (a header line without ":")
+    MalformedResponse = 12152,  // a response head the transport cannot read (a line without ":")
     Other = 12000,
 };
 
@@ -102,7 +104,7 @@ public:
     HttpClient& operator=(const HttpClient&) = delete;
 
     // Opens the internet handle again after close(): the transport's presets, an empty
-    // cookie string. False when libcurl cannot make its handles.
+    // cookie string. False when the transport cannot make its handles.
     bool create(std::string_view userAgent = kDefaultUserAgent);
     // Releases the request, the connections and the internet handle, frees the body and
     // empties host, URL, headers and proxy credentials. The cookie string stays readable.
@@ -217,21 +219,16 @@ private:
         std::string name;   // wire bytes
         std::string value;  // wire bytes
     };
-    struct Request;  // the libcurl easy handle and what it needs while it runs
-    friend struct RequestCallbacks;
 
-    bool hasRequest() const { return request_ != nullptr; }
-    // Where the cookies libcurl handles for a request live: nowhere (the object's string or
-    // a hand-set header), in this object, or in the process-wide store.
-    enum class CookieKeeper { None, Object, System };
+    bool hasRequest() const { return requestOpen_; }
     CookieKeeper cookieKeeper() const;
     CookieScope currentCookieScope() const;
     bool openBytes(std::string_view method, std::string_view url);
     bool sendRequest(const std::string& body, bool retry, int retryCount);
     bool performOnce();
-    void prepareRequest(const std::string& body, const std::vector<std::string>& storeLines);
+    void prepareRequest(const std::string& body);
     bool followRedirects();
-    void afterResponse(const std::vector<std::string>& storeBefore);
+    void afterResponse();
     bool setHeaderBytes(const std::string& name, const std::string& value, HeaderMode mode);
     std::string locationBytes(bool absolute) const;
     void resetTimeouts();
@@ -239,8 +236,10 @@ private:
 
     HttpTransport transport_;
     std::string userAgent_;                  // wire bytes
-    void* share_ = nullptr;                  // CURLSH: connections and name cache; the internet handle
-    std::unique_ptr<Request> request_;
+    std::unique_ptr<HttpWire> wire_;         // the internet handle
+    bool requestOpen_ = false;
+    std::string encodedUrl_;
+    WireRequest wireRequest_;                // the request as the wire sends it
 
     std::string connectedHost_;
     int connectedPort_ = 0;
@@ -263,7 +262,6 @@ private:
     bool noAutoRedirect_ = false;
     int redirectCount_ = 0;
     net::CookieJar cookieJar_;               // cookie mode 1
-    std::vector<std::string> transportCookies_;  // cookie mode 0: libcurl's cookie lines
 
     std::string proxy_;
     std::string proxyBypass_;

@@ -1,9 +1,8 @@
 #include "core/net/HttpUrl.h"
 
 #include <cctype>
-#include <cstdlib>
-#include <curl/curl.h>
-#include <memory>
+
+#include "core/net/UrlParser.h"
 
 namespace quillbox::net {
 namespace {
@@ -15,17 +14,6 @@ bool startsWithNoCase(std::string_view text, std::string_view lowerPrefix) {
         if (std::tolower(static_cast<unsigned char>(text[i])) != lowerPrefix[i])
             return false;
     return true;
-}
-
-struct UrlDeleter {
-    void operator()(CURLU* url) const { curl_url_cleanup(url); }
-};
-using UrlHandle = std::unique_ptr<CURLU, UrlDeleter>;
-
-std::string takeCurlString(char* text) {
-    std::string result = text ? text : "";
-    curl_free(text);
-    return result;
 }
 
 }  // namespace
@@ -54,29 +42,13 @@ std::string encodeUrlBytes(std::string_view url) {
 
 CrackedUrl crackUrl(std::string_view encodedUrl) {
     CrackedUrl cracked;
-    UrlHandle url(curl_url());
-    if (!url)
+    const UrlParts parts = parseAbsoluteUrl(encodedUrl);
+    if (!parts.ok || (parts.scheme != "http" && parts.scheme != "https"))
         return cracked;
-    const std::string text(encodedUrl);
-    if (curl_url_set(url.get(), CURLUPART_URL, text.c_str(), 0) != CURLUE_OK)
-        return cracked;
-    char* part = nullptr;
-    if (curl_url_get(url.get(), CURLUPART_SCHEME, &part, 0) != CURLUE_OK)
-        return cracked;
-    const std::string scheme = takeCurlString(part);
-    if (scheme != "http" && scheme != "https")
-        return cracked;
-    if (curl_url_get(url.get(), CURLUPART_HOST, &part, 0) != CURLUE_OK)
-        return cracked;
-    cracked.host = takeCurlString(part);
-    if (curl_url_get(url.get(), CURLUPART_PORT, &part, CURLU_DEFAULT_PORT) != CURLUE_OK)
-        return cracked;
-    cracked.port = std::atoi(takeCurlString(part).c_str());
-    if (curl_url_get(url.get(), CURLUPART_PATH, &part, 0) == CURLUE_OK)
-        cracked.path = takeCurlString(part);
-    if (cracked.path.empty())
-        cracked.path = "/";
-    cracked.secure = scheme == "https";
+    cracked.host = parts.host;
+    cracked.port = parts.port;
+    cracked.path = parts.path.empty() ? "/" : parts.path;
+    cracked.secure = parts.scheme == "https";
     cracked.ok = !cracked.host.empty() && cracked.port > 0;
     return cracked;
 }
@@ -93,20 +65,9 @@ std::string resolveLocation(std::string_view location, std::string_view requestU
     if (location.front() == '/')
         return scheme + "//" + std::string(host) + ":" + std::to_string(port) + std::string(location);
 
-    // Relative references ("next.html", "../x", "?page=2"): the URL library resolves them,
+    // Relative references ("next.html", "../x", "?page=2"): the URL parser resolves them,
     // so a query holding "/" or a URL without a path cannot mislead the result.
-    UrlHandle url(curl_url());
-    if (!url)
-        return {};
-    const std::string base = encodeUrlBytes(requestUrl);
-    const std::string relative = encodeUrlBytes(location);
-    if (curl_url_set(url.get(), CURLUPART_URL, base.c_str(), 0) != CURLUE_OK ||
-        curl_url_set(url.get(), CURLUPART_URL, relative.c_str(), 0) != CURLUE_OK)
-        return {};
-    char* resolved = nullptr;
-    if (curl_url_get(url.get(), CURLUPART_URL, &resolved, 0) != CURLUE_OK)
-        return {};
-    return takeCurlString(resolved);
+    return resolveRelativeUrl(encodeUrlBytes(requestUrl), encodeUrlBytes(location));
 }
 
 }  // namespace quillbox::net

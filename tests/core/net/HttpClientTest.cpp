@@ -6,6 +6,7 @@
 
 #include "core/net/HttpClient.h"
 #include "support/LoopbackHttpServer.h"
+#include "support/TestSupport.h"
 
 using namespace quillbox::net;
 using quillbox::test::LoopbackHttpServer;
@@ -772,12 +773,12 @@ TEST(HttpLifetime, CloseReleasesAndCreateStartsAgain) {
 TEST(HttpLifetime, EnvironmentProxiesAreNotUsed) {
     // Requests go straight to the server even when the environment names a proxy.
     RefusingLoopbackPort deadProxy;
-    ::setenv("http_proxy", deadProxy.url("").c_str(), 1);
+    quillbox::test::setEnvironment("http_proxy", deadProxy.url("").c_str());
     LoopbackHttpServer server;
     HttpClient http;
     ASSERT_TRUE(http.open(server.url("/")));
     const bool sent = http.send();
-    ::unsetenv("http_proxy");
+    quillbox::test::setEnvironment("http_proxy", nullptr);
     EXPECT_TRUE(sent);
     EXPECT_EQ(http.statusCode(), 200);
 }
