@@ -2,8 +2,7 @@
 # Cross-builds the C libraries the Windows build links (PCRE2, libsodium) from Debian's own
 # source packages with mingw-w64, into a cache that later builds reuse, and prints the
 # prefix they were installed to. Safe to run again: a library already in the cache is kept.
-# As in fetch-duktape.sh, the deb-src entry and apt's lists live in a private directory
-# beside the cache: the system's apt configuration is never changed.
+# The system's apt configuration is never changed (scripts/debian-source.sh).
 #
 #   scripts/build-windows-deps.sh [CACHE_DIR]
 #       (default: ${XDG_CACHE_HOME:-~/.cache}/quillbox/mingw-w64)
@@ -21,35 +20,13 @@ for tool in apt-get dpkg-source $host-gcc-posix $host-g++-posix cmake make autor
   }
 done
 
-apt_dir=$cache/apt
-mkdir -p "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial" "$apt_dir/sources.list.d" "$cache/src" "$prefix"
-apt_options=(
-  -o "Dir::Etc::SourceList=$apt_dir/sources.list"
-  -o "Dir::Etc::SourceParts=$apt_dir/sources.list.d"
-  -o "Dir::State::Lists=$apt_dir/lists"
-  -o "Dir::Cache=$apt_dir/cache"
-  -o "APT::Sandbox::User=$(id -un)"
-  -o "Debug::NoLocking=1"
-)
-apt_updated=
-# Unpacks Debian's source package $1 under $cache/src and prints its directory.
+mkdir -p "$cache/src" "$prefix"
+. "$here/scripts/debian-source.sh"
+# Unpacks Debian's source package $1 under $cache/src (once) and prints its directory.
 fetch_source() {
-  local package=$1 unpacked
-  unpacked=$(find "$cache/src" -mindepth 1 -maxdepth 1 -type d -name "$package-[0-9]*" | head -n1)
-  if [ -z "$unpacked" ]; then
-    if [ -z "$apt_updated" ]; then
-      echo "deb-src http://deb.debian.org/debian bookworm main" > "$apt_dir/sources.list"
-      apt-get -qq "${apt_options[@]}" update >&2
-      apt_updated=1
-    fi
-    rm -rf "$cache/download" && mkdir -p "$cache/download"
-    (cd "$cache/download" && apt-get -qq "${apt_options[@]}" source "$package" >&2)
-    unpacked=$(find "$cache/download" -mindepth 1 -maxdepth 1 -type d -name "$package-[0-9]*" | head -n1)
-    [ -n "$unpacked" ] || { echo "build-windows-deps: $package's source did not unpack" >&2; exit 1; }
-    mv "$unpacked" "$cache/src/"
-    unpacked=$cache/src/$(basename "$unpacked")
-    rm -rf "$cache/download"
-  fi
+  local unpacked
+  unpacked=$(find "$cache/src" -mindepth 1 -maxdepth 1 -type d -name "$1-[0-9]*" | head -n1)
+  [ -n "$unpacked" ] || unpacked=$(debian_source "$cache" "$1" "$cache/src")
   echo "$unpacked"
 }
 
