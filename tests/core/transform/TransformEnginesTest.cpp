@@ -43,7 +43,7 @@ protected:
     }
 };
 
-TEST_F(TransformEnginesTest, TextsThatTestTheEnginesGiveTheSameResult) {
+TEST_F(TransformEnginesTest, ATableOfInputsGivesTheSameTextAndFailuresInBoth) {
     const Input inputs[] = {
         {"empty", ""},
         {"only a comment", "// only a comment\n"},
