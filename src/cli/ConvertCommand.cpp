@@ -1,11 +1,11 @@
 // quillbox-cli convert: modern code converted for the native engine, with the shims it needs
 // and the report of what cannot run there.
-#include <cmath>
 #include <iostream>
 #include <optional>
 
 #include "cli/Command.h"
 #include "cli/CommandSupport.h"
+#include "cli/ToolOptions.h"
 #include "core/convert/Convert.h"
 #include "core/project/ProjectFile.h"
 #include "core/project/ProjectStore.h"
@@ -19,34 +19,17 @@ constexpr const char* kName = "convert";
 
 int runConvert(const std::vector<std::string>& args) {
     std::vector<std::string> operands;
-    std::string outPath;
+    ToolOptions tool;
     std::string preludePath;
-    bool report = false;
-    double timeout = 0;
-    std::string timeoutText;
-    std::vector<std::string> expressions;
     const auto onOption = [&](const std::string& option, const std::string& value) {
-        if (option == "--timeout") {
-            char* end = nullptr;
-            timeout = std::strtod(value.c_str(), &end);
-            timeoutText = value;
-            if (value.empty() || *end != '\0' || !(timeout > 0) || timeout > 1e6)
-                return usage(kName, "--timeout takes a number of seconds above 0, not '" + value + "'");
-        } else if (option == "-o")
-            outPath = value;
-        else if (option == "--report")
-            report = true;
-        else if (option == "--prelude")
-            preludePath = value;
-        else if (value.empty())
-            return usage(kName, "--check needs an expression");
-        else
-            expressions.push_back(value);
+        if (const std::optional<int> status = tool.take(kName, option, value))
+            return *status;
+        preludePath = value;  // --prelude
         return kOk;
     };
-    if (const int status = parseArguments(kName, args, {{"-o", true}, {"--report", false}, {"--check", true}, {"--prelude", true}, {"--timeout", true}},
-                                          onOption, operands);
-        status != kOk)
+    std::vector<Option> options = ToolOptions::shared();
+    options.push_back({"--prelude", true});
+    if (const int status = parseArguments(kName, args, options, onOption, operands); status != kOk)
         return status;
     if (const int status = requireOneFile(kName, operands); status != kOk)
         return status;
@@ -78,15 +61,11 @@ int runConvert(const std::vector<std::string>& args) {
 
     // The time limit covers the whole command: the conversion and the check by running.
     convert::Converter converter;
-    auto stop = std::make_shared<tools::Stop>();
+    const std::shared_ptr<tools::Stop> stop = tool.startStop();
     converter.setStop(stop);
-    std::optional<tools::StopAfter> limit;
-    if (timeout > 0)
-        limit.emplace(stop, std::chrono::milliseconds(static_cast<long long>(std::ceil(timeout * 1000))));
-    const auto timedOut = [&] { return "stopped: the time limit (--timeout " + timeoutText + " s) was up"; };
     const convert::Conversion conversion = converter.convert(modules);
     if (conversion.stopped)
-        return fail(kName, timedOut() + ": nothing was written");
+        return fail(kName, tool.timedOut() + ": nothing was written");
     if (!conversion.ok)
         return fail(kName, conversion.error);
 
@@ -107,13 +86,13 @@ int runConvert(const std::vector<std::string>& args) {
         out += conversion.modules[0].code;
         out += "\n";
     }
-    if (!writeOutput(kName, outPath, out))
+    if (!writeOutput(kName, tool.outPath, out))
         return kFailed;
 
-    const convert::RunCheck check = convert::checkByRunning(modules, conversion, expressions, prelude, stop.get());
-    std::ostream& said = outPath.empty() || outPath == "-" ? std::cerr : std::cout;
-    std::vector<std::string> lines = report ? convert::reportLines(conversion) : std::vector<std::string>{};
-    if (!report)
+    const convert::RunCheck check = convert::checkByRunning(modules, conversion, tool.expressions, prelude, stop.get());
+    std::ostream& said = tool.outPath.empty() || tool.outPath == "-" ? std::cerr : std::cout;
+    std::vector<std::string> lines = tool.report ? convert::reportLines(conversion) : std::vector<std::string>{};
+    if (!tool.report)
         for (const convert::Problem& p : conversion.problems)
             lines.push_back("cannot run in JScript 5.7: " + p.module + ":" + std::to_string(p.line) + ":" +
                             std::to_string(p.column) + ": " + p.construct + " — " + p.why);
@@ -125,7 +104,7 @@ int runConvert(const std::vector<std::string>& args) {
     if (!flushStandardOutput(kName))
         return kFailed;
     if (check.stopped)
-        return fail(kName, timedOut() + ": the check by running did not finish");
+        return fail(kName, tool.timedOut() + ": the check by running did not finish");
     return conversion.complete() && check.loaded && check.allAgree() ? kOk : kFailed;
 }
 

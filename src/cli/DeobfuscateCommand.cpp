@@ -4,6 +4,7 @@
 
 #include "cli/Command.h"
 #include "cli/CommandSupport.h"
+#include "cli/ToolOptions.h"
 #include "core/deobfuscate/Deobfuscate.h"
 #include "core/text/Text.h"
 
@@ -14,31 +15,21 @@ constexpr const char* kName = "deobfuscate";
 
 int runDeobfuscate(const std::vector<std::string>& args) {
     std::vector<std::string> operands;
-    std::string outPath;
-    bool report = false;
+    ToolOptions tool;
     bool partialOk = false;
     std::string engineName = "chakra";
-    std::vector<std::string> expressions;
     const auto onOption = [&](const std::string& option, const std::string& value) {
-        if (option == "-o")
-            outPath = value;
-        else if (option == "--report")
-            report = true;
-        else if (option == "--partial")
+        if (const std::optional<int> status = tool.take(kName, option, value))
+            return *status;
+        if (option == "--partial")
             partialOk = true;
-        else if (option == "--engine")
-            engineName = value;
-        else if (value.empty())
-            return usage(kName, "--check needs an expression");
         else
-            expressions.push_back(value);
+            engineName = value;  // --engine
         return kOk;
     };
-    if (const int status = parseArguments(kName, args,
-                                          {{"-o", true}, {"--report", false}, {"--partial", false}, {"--check", true},
-                                           {"--engine", true}},
-                                          onOption, operands);
-        status != kOk)
+    std::vector<Option> options = ToolOptions::shared();
+    options.insert(options.end(), {{"--partial", false}, {"--engine", true}});
+    if (const int status = parseArguments(kName, args, options, onOption, operands); status != kOk)
         return status;
     if (const int status = requireOneFile(kName, operands); status != kOk)
         return status;
@@ -52,15 +43,20 @@ int runDeobfuscate(const std::vector<std::string>& args) {
         return kFailed;
     const std::string code = text::decodeFileText(bytes);
 
+    // The time limit covers the whole command: the deobfuscation and the check.
     deobfuscate::Deobfuscator deobfuscator;
+    const std::shared_ptr<tools::Stop> stop = tool.startStop();
+    deobfuscator.setStop(stop);
     const deobfuscate::Deobfuscation result = deobfuscator.run(code);
+    if (result.stopped)
+        return fail(kName, tool.timedOut() + ": nothing was written");
     if (!result.ok)
         return fail(kName, result.error);
-    std::ostream& said = outPath.empty() || outPath == "-" ? std::cerr : std::cout;
+    std::ostream& said = tool.outPath.empty() || tool.outPath == "-" ? std::cerr : std::cout;
     // Half-decoded code is not passed off as the result: it is written only when asked for,
     // and then with a first line that says so.
     if (result.partial && !partialOk) {
-        if (report)
+        if (tool.report)
             for (const std::string& line : deobfuscate::reportLines(result))
                 said << line << '\n';
         return fail(kName, "the result is partial (" + result.why +
@@ -69,15 +65,17 @@ int runDeobfuscate(const std::vector<std::string>& args) {
     std::string out = result.code;
     if (result.partial)
         out = "// 解混淆不完整 (partial): " + result.why + "\n" + out;
-    if (!writeOutput(kName, outPath, out))
+    if (!writeOutput(kName, tool.outPath, out))
         return kFailed;
 
-    std::vector<std::string> lines = report ? deobfuscate::reportLines(result) : std::vector<std::string>{};
+    std::vector<std::string> lines = tool.report ? deobfuscate::reportLines(result) : std::vector<std::string>{};
     bool agree = true;
-    if (!expressions.empty()) {
+    bool checkStopped = false;
+    if (!tool.expressions.empty()) {
         const auto engine = engineName == "native" ? deobfuscate::CheckEngine::Native : deobfuscate::CheckEngine::Chakra;
-        const deobfuscate::BehaviourCheck check = deobfuscate::checkBehaviour(code, result.code, expressions, engine);
+        const deobfuscate::BehaviourCheck check = deobfuscate::checkBehaviour(code, result.code, tool.expressions, engine, stop.get());
         agree = check.allAgree();
+        checkStopped = check.stopped;
         for (const std::string& line : deobfuscate::checkLines(check, engine))
             lines.push_back(line);
     }
@@ -86,6 +84,8 @@ int runDeobfuscate(const std::vector<std::string>& args) {
     said.flush();
     if (!flushStandardOutput(kName))
         return kFailed;
+    if (checkStopped)
+        return fail(kName, tool.timedOut() + ": the check did not finish");
     return result.partial || !agree ? kFailed : kOk;
 }
 
@@ -93,7 +93,7 @@ const CommandRegistration registration({
     kName,
     "turn obfuscated JavaScript back into readable code",
     "Usage: quillbox-cli deobfuscate FILE [-o OUT] [--report] [--partial] [--check EXPR]...\n"
-    "                                [--engine chakra|native]\n"
+    "                                [--engine chakra|native] [--timeout SECONDS]\n"
     "\n"
     "Deobfuscates FILE (webcrack): string arrays and their decoders are decoded and put back,\n"
     "decoder wrappers and functions held in objects inlined, flattened control flow and dead\n"
@@ -109,6 +109,8 @@ const CommandRegistration registration({
     "  --check EXPR    evaluate EXPR with the original and with the result, each in a fresh\n"
     "                  engine, and say whether they agree (value, type, error); may be repeated\n"
     "  --engine NAME   the engine the checks run in: chakra (default) or native\n"
+    "  --timeout SECONDS  stop the command after this long, the deobfuscation and the checks\n"
+    "                  together (a deobfuscation stopped writes nothing)\n"
     "\n"
     "The report and the checks go to standard error when the result goes to standard output.\n"
     "\n"

@@ -9,6 +9,7 @@
 #include "core/platform/FileIO.h"
 #include "core/project/ProjectStore.h"
 #include "core/text/Text.h"
+#include "core/platform/FsPath.h"
 
 namespace quillbox::cli {
 namespace {
@@ -94,13 +95,13 @@ int runUnpack(const std::vector<std::string>& args) {
         modules.push_back(module);
     }
     std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
+    std::filesystem::create_directories(files::fsPath(dir), ec);
     if (ec)
         return fail(kName, "cannot create " + dir + ": " + ec.message());
 
     for (int i = 1; i <= store.pageCount(); ++i) {
         std::string reason;
-        const std::string target = (std::filesystem::path(dir) / (modules[static_cast<std::size_t>(i - 1)] + ".js")).string();
+        const std::string target = files::utf8Path(files::fsPath(dir) / files::fsPath(modules[static_cast<std::size_t>(i - 1)] + ".js"));
         // No wait for the disk per file: the project file still holds every module, and
         // hundreds of waits would make unpack many times slower.
         if (!files::writeAtomically(target, store.page(i)->getText(), &reason, {.sync = false}))

@@ -172,4 +172,32 @@ TEST(DeobfuscateCommand, PlainCodePassesThroughAndBadInputChangesNothing) {
     EXPECT_TRUE(contains(badEngine.err, "--engine is chakra or native"));
 }
 
+// --timeout covers the whole command, the check too: a checked expression that loops would
+// otherwise hold each engine until its own 30 s limit. In both check engines the command ends,
+// says which part the limit fell in, and the file is never touched.
+TEST(DeobfuscateCommand, TimeoutEndsTheCommandWhereverItIs) {
+    const std::string dir = freshDirectory("deobf-spin");
+    const std::string code = "function spin() { for (;;) {} }\nfunction one() { return 1; }\n";
+    writeFile(dir + "/spin.js", code);
+    for (const char* engine : {"chakra", "native"}) {
+        const std::string out = dir + "/" + engine + ".js";
+        const auto r = runProcess(kCli, {"deobfuscate", dir + "/spin.js", "-o", out, "--engine", engine, "--check",
+                                         "one()", "--check", "spin()", "--check", "one()", "--timeout", "5"});
+        EXPECT_EQ(r.status, 1) << engine;
+        EXPECT_TRUE(contains(r.err, "quillbox-cli deobfuscate: stopped: the time limit (--timeout 5 s) was up: ")) << r.err;
+        if (contains(r.err, "the check did not finish")) {
+            EXPECT_TRUE(contains(readFile(out), "function spin()"));
+            EXPECT_TRUE(contains(r.out, "检查已停止")) << r.out;
+            EXPECT_TRUE(contains(r.out, "不一致 spin(): original error: stopped")) << r.out;
+            EXPECT_FALSE(contains(r.out, "30 s")) << r.out;
+        } else {
+            EXPECT_TRUE(contains(r.err, "nothing was written")) << r.err;
+            EXPECT_FALSE(std::filesystem::exists(out));
+        }
+    }
+    EXPECT_EQ(readFile(dir + "/spin.js"), code);
+    for (const char* bad : {"0", "-1", "soon", ""})
+        EXPECT_EQ(runProcess(kCli, {"deobfuscate", dir + "/spin.js", "--timeout", bad}).status, 2) << bad;
+}
+
 }  // namespace

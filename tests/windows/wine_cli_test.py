@@ -93,6 +93,10 @@ CASES = [
     ("pack", ["pack", "demo", "demo.js", "second.js", "gbk.js", "-o", "demo.txt"], b"", ["demo.txt"], "same"),
     ("pack then unpack", ["pack", "demo", "demo.js", "second.js", "-o", "p.txt", "&&", "unpack", "p.txt", "out"], b"",
      ["p.txt", "out/demo.js", "out/second.js"], "same"),
+    # Folders the program makes are named as the user wrote them: a name the system's narrow
+    # code page cannot hold would otherwise be made garbled, and the files not found in it.
+    ("unpack into new Chinese folders", ["pack", "demo", "demo.js", "second.js", "-o", "p.txt", "&&", "unpack", "p.txt",
+                                         "输出/模块"], b"", ["输出/模块/demo.js", "输出/模块/second.js"], "same"),
     ("pack over an existing file", ["pack", "demo", "demo.js", "-o", "demo.js"], b"", ["demo.js"], "same"),
     ("unpack a missing file", ["unpack", "missing.txt", "out"], b"", [], "same-out"),
     ("ecode", ["ecode", "demo.js"], b"", [], "same"),
@@ -126,9 +130,22 @@ CASES = [
     ("a rejected file is kept and the reason given", ["compress", "unclosed.js"], b"", [],
      ("windows", lambda status, out, err: status == 1 and out == b"" and
       "转换失败：Error: Unterminated comment.".encode() in err)),
+    # The crash handler writes the same report as on Linux, and names the program's own
+    # frames from the .exe's symbol table: the call stack reaches wmain.
+    ("crash report, a memory write", ["--fault", "write"], b"", [],
+     ("windows", lambda status, out, err: crash_report(status, err, "错误信息:内存写入异常"))),
+    ("crash report, an exception nobody caught", ["--fault", "throw"], b"", [],
+     ("windows", lambda status, out, err: crash_report(status, err, "异常类型:"))),
     ("convert is Linux only", ["convert", "demo.js"], b"", [],
      ("windows", lambda status, out, err: status == 1 and b"not available in the Windows build" in err)),
 ]
+
+def crash_report(status, err, line):
+    text = err.decode("utf-8", "replace")
+    frames = text.split("CallStack:", 1)[-1]
+    return (status not in (0, "timeout") and "警告:程序发生错误" in text and line in text and "CallStack:" in text
+            and re.search(r"\[quillbox-cli\.exe\]\.[0-9A-F]+ \S*wmain\+0x[0-9A-F]+", frames) is not None)
+
 
 RUNS = itertools.count()  # a fresh directory for every run
 STAMP = re.compile(rb"//\d{4}/\d{1,2}/\d{1,2} \d{1,2}:\d{1,2}:\d{1,2}")

@@ -9,6 +9,7 @@
 
 #include "core/platform/FileIO.h"
 #include "core/text/Text.h"
+#include "core/platform/FsPath.h"
 
 namespace quillbox::config {
 namespace {
@@ -158,10 +159,10 @@ bool load(const std::string& path, std::string& bytes, std::string* error) {
 // stays a link.
 std::string writeTarget(const std::string& path) {
     std::error_code ec;
-    if (!std::filesystem::is_symlink(path, ec))
+    if (!std::filesystem::is_symlink(files::fsPath(path), ec))
         return path;
-    const std::filesystem::path target = std::filesystem::weakly_canonical(path, ec);
-    return ec ? path : target.string();
+    const std::filesystem::path target = std::filesystem::weakly_canonical(files::fsPath(path), ec);
+    return ec ? path : files::utf8Path(target);
 }
 
 }  // namespace

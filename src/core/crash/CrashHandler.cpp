@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <cxxabi.h>
 #include <exception>
 #include <execinfo.h>
 #include <fcntl.h>
@@ -14,10 +13,10 @@
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
-#include <typeinfo>
 #include <ucontext.h>
 #include <unistd.h>
 
+#include "core/crash/CrashNotes.h"
 #include "core/crash/CrashReport.h"
 #include "core/crash/ThreadStacks.h"
 
@@ -39,9 +38,6 @@ struct HandlerState {
     bool toStandardError = false;
     long utcOffsetSeconds = 0;
     ImageRange executableRange;
-    char stages[2][128] = {};
-    char exceptionLines[2048] = {};
-    char attachment[2560] = {};
     char report[96 * 1024] = {};
     void* rawFrames[kMaxFrames + 8] = {};
     std::uintptr_t frames[kMaxFrames + 8] = {};
@@ -51,12 +47,6 @@ std::atomic<bool> installedFlag{false};
 std::atomic<long> crashingThread{0};
 
 long threadId() { return syscall(SYS_gettid); }
-
-void copyText(char* to, std::size_t capacity, const std::string& from) {
-    const std::size_t n = from.size() < capacity - 1 ? from.size() : capacity - 1;
-    std::memcpy(to, from.data(), n);
-    to[n] = '\0';
-}
 
 // Only the first fault reports. The thread that reports and faults again dies at once;
 // any other thread waits for the process to end.
@@ -185,18 +175,6 @@ void deliver(const ReportBuffer& report) {
 
 // ---- the report -----------------------------------------------------------------------
 
-Attachment attachedLines() {
-    ReportBuffer out(state.attachment, sizeof state.attachment);
-    for (const char* stage : state.stages) {
-        if (stage[0] == '\0')
-            continue;
-        out.text(stage);
-        out.character('\n');
-    }
-    out.text(state.exceptionLines);
-    return Attachment{out.data(), out.size()};
-}
-
 void report(const Fault& fault) {
     ReportBuffer out(state.report, sizeof state.report);
     formatReport(fault, attachedLines(), state.executableRange, out);
@@ -294,38 +272,6 @@ void onSignal(int signal, siginfo_t* info, void* context) {
 }
 
 // ---- exceptions nobody caught -------------------------------------------------------
-
-std::string demangled(const char* name) {
-    int status = 0;
-    char* text = abi::__cxa_demangle(name, nullptr, nullptr, &status);
-    std::string result = status == 0 && text ? text : name;
-    std::free(text);
-    return result;
-}
-
-bool describeCurrentException() {
-    const std::exception_ptr current = std::current_exception();
-    if (!current)
-        return false;
-    std::string type;
-    std::string message;
-    bool hasMessage = false;
-    try {
-        std::rethrow_exception(current);
-    } catch (const std::exception& e) {
-        type = demangled(typeid(e).name());
-        message = e.what();
-        hasMessage = true;
-    } catch (...) {
-        const std::type_info* t = abi::__cxa_current_exception_type();
-        type = t ? demangled(t->name()) : std::string("?");
-    }
-    std::string lines = "异常类型:" + type + "\n";
-    if (hasMessage)
-        lines += "异常信息:" + message + "\n";
-    copyText(state.exceptionLines, sizeof state.exceptionLines, lines);
-    return true;
-}
 
 bool inRuntimeSupport(std::uintptr_t address) {
     ModuleSpot spot;
@@ -433,11 +379,5 @@ bool install(const CrashOptions& options) {
 }
 
 bool installed() { return installedFlag.load(); }
-
-void recordStage(const std::string& stage, bool secondLine) {
-    if (!secondLine)
-        state.stages[1][0] = '\0';
-    copyText(state.stages[secondLine ? 1 : 0], sizeof state.stages[0], stage);
-}
 
 }  // namespace quillbox::crash

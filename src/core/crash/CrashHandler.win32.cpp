@@ -10,10 +10,9 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
-#include <cxxabi.h>
 #include <exception>
-#include <typeinfo>
 
+#include "core/crash/CrashNotes.h"
 #include "core/crash/CrashReport.h"
 #include "core/crash/ThreadStacks.h"
 #include "core/platform/Process.h"
@@ -32,9 +31,6 @@ struct HandlerState {
     wchar_t reportPath[kPathCapacity] = {};
     bool toStandardError = false;
     ImageRange executableRange;
-    char stages[2][128] = {};
-    char exceptionLines[2048] = {};
-    char attachment[2560] = {};
     char report[96 * 1024] = {};
     std::uintptr_t frames[kMaxFrames] = {};
     CONTEXT unwound;
@@ -42,12 +38,6 @@ struct HandlerState {
 HandlerState state;
 std::atomic<bool> installedFlag{false};
 std::atomic<DWORD> crashingThread{0};
-
-void copyText(char* to, std::size_t capacity, const std::string& from) {
-    const std::size_t n = from.size() < capacity - 1 ? from.size() : capacity - 1;
-    std::memcpy(to, from.data(), n);
-    to[n] = '\0';
-}
 
 void copyWide(wchar_t* to, std::size_t capacity, const std::string& from) {
     const std::wstring w = platform::wide(from);
@@ -124,18 +114,6 @@ void deliver(const ReportBuffer& report) {
         runReporter();
 }
 
-Attachment attachedLines() {
-    ReportBuffer out(state.attachment, sizeof state.attachment);
-    for (const char* stage : state.stages) {
-        if (stage[0] == '\0')
-            continue;
-        out.text(stage);
-        out.character('\n');
-    }
-    out.text(state.exceptionLines);
-    return Attachment{out.data(), out.size()};
-}
-
 void report(const Fault& fault) {
     ReportBuffer out(state.report, sizeof state.report);
     formatReport(fault, attachedLines(), state.executableRange, out);
@@ -200,31 +178,10 @@ LONG WINAPI onException(EXCEPTION_POINTERS* pointers) {
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
-std::string demangled(const char* name) {
-    int status = 0;
-    char* text = abi::__cxa_demangle(name, nullptr, nullptr, &status);
-    std::string result = status == 0 && text ? text : name;
-    std::free(text);
-    return result;
-}
-
 [[noreturn]] void onTerminate() {
     if (!enterHandler())
         TerminateProcess(GetCurrentProcess(), 3);
-    bool thrown = false;
-    if (const std::exception_ptr current = std::current_exception()) {
-        thrown = true;
-        std::string lines;
-        try {
-            std::rethrow_exception(current);
-        } catch (const std::exception& e) {
-            lines = "异常类型:" + demangled(typeid(e).name()) + "\n异常信息:" + e.what() + "\n";
-        } catch (...) {
-            const std::type_info* t = abi::__cxa_current_exception_type();
-            lines = "异常类型:" + (t ? demangled(t->name()) : std::string("?")) + "\n";
-        }
-        copyText(state.exceptionLines, sizeof state.exceptionLines, lines);
-    }
+    const bool thrown = describeCurrentException();
     CONTEXT here;
     RtlCaptureContext(&here);
     Fault fault;
@@ -269,11 +226,5 @@ bool install(const CrashOptions& options) {
 }
 
 bool installed() { return installedFlag.load(); }
-
-void recordStage(const std::string& stage, bool secondLine) {
-    if (!secondLine)
-        state.stages[1][0] = '\0';
-    copyText(state.stages[secondLine ? 1 : 0], sizeof state.stages[0], stage);
-}
 
 }  // namespace quillbox::crash

@@ -1,5 +1,6 @@
-// The Windows build carries no symbol table the reporter reads: frames show as module and
-// offset.
+// The reporter that reads this is the desktop program's, which the Windows build does not
+// have: there the handler names the program's own frames itself, from the COFF symbol table
+// (SystemFacts.win32.cpp).
 #include "core/crash/OwnSymbols.h"
 
 namespace quillbox::crash {

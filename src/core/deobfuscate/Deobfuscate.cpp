@@ -183,6 +183,7 @@ public:
     virtual ~Runner() = default;
     virtual std::string load(const std::string& code) = 0;  // "" or the error
     virtual std::string eval(const std::string& expression) = 0;
+    virtual void stop() = 0;  // from any thread
 };
 
 class ChakraRunner : public Runner {
@@ -205,6 +206,7 @@ public:
         const engine::ChakraException thrown = chakra_.TakeException();
         return thrown.thrown ? "error: " + thrown.exception : v;
     }
+    void stop() override { chakra_.stop(); }
 
 private:
     engine::ChakraCore chakra_;
@@ -228,6 +230,7 @@ public:
         const std::string e = error();
         return e.empty() ? v.text() : "error: " + e;
     }
+    void stop() override { native_.ControlObject()->stop(); }
 
 private:
     std::string error() {
@@ -266,25 +269,46 @@ std::vector<std::string> evaluateWith(const std::string& code, const std::vector
 }
 
 bool BehaviourCheck::allAgree() const {
-    return originalError.empty() && resultError.empty() &&
+    return !stopped && originalError.empty() && resultError.empty() &&
            std::all_of(expressions.begin(), expressions.end(), [](const CheckedExpression& e) { return e.agree; });
 }
 
 BehaviourCheck checkBehaviour(const std::string& original, const std::string& result,
-                              const std::vector<std::string>& expressions, CheckEngine engine) {
+                              const std::vector<std::string>& expressions, CheckEngine engine, const tools::Stop* stop) {
     BehaviourCheck check;
     const auto before = makeRunner(engine);
-    check.originalError = before->load(original);
     const auto after = makeRunner(engine);
-    check.resultError = after->load(result);
+    std::optional<tools::Stop::Hook> hook;
+    if (stop)
+        hook.emplace(stop->onStop([b = before.get(), a = after.get()] {
+            b->stop();
+            a->stop();
+        }));
+    const auto stopped = [&] { return check.stopped = check.stopped || (stop && stop->stopped()); };
+    const std::string stoppedValue = "error: stopped";
+    check.originalError = before->load(original);
+    if (!stopped())
+        check.resultError = after->load(result);
+    if (stopped()) {
+        // Not a failure of the code: the engines' own words would blame their time limit.
+        check.originalError.clear();
+        check.resultError.clear();
+    }
     for (const std::string& expression : expressions) {
         CheckedExpression e;
         e.expression = expression;
+        if (stopped()) {
+            e.original = e.result = stoppedValue;
+            check.expressions.push_back(std::move(e));
+            continue;
+        }
         e.original = check.originalError.empty() ? before->eval(expression) : "error: not loaded";
-        e.result = check.resultError.empty() ? after->eval(expression) : "error: not loaded";
+        e.result = check.resultError.empty() && !stopped() ? after->eval(expression) : "error: not loaded";
+        if (stopped())
+            e.original = e.result = stoppedValue;
         // Errors agree when both sides throw the same kind of error (the engine's message names
         // the code it failed in, which deobfuscation changes): behaviour kept includes failures.
-        e.agree = e.original != "error: not loaded" &&
+        e.agree = !check.stopped && e.original != "error: not loaded" &&
                   (e.original == e.result || (e.original.rfind("error: ", 0) == 0 && errorKind(e.original) == errorKind(e.result)));
         check.expressions.push_back(std::move(e));
     }
@@ -294,6 +318,8 @@ BehaviourCheck checkBehaviour(const std::string& original, const std::string& re
 std::vector<std::string> checkLines(const BehaviourCheck& check, CheckEngine engine) {
     const std::string name = engine == CheckEngine::Native ? "the native engine" : "ChakraCore";
     std::vector<std::string> lines;
+    if (check.stopped)
+        lines.push_back("检查已停止：the check in " + name + " was not run to the end");
     if (!check.originalError.empty())
         lines.push_back("the original did not load in " + name + ": " + check.originalError);
     if (!check.resultError.empty())

@@ -57,6 +57,7 @@ public:
     // The stop of the runs that follow, their sandbox engines included (none: they run to
     // their end); any thread may stop it.
     void setStop(std::shared_ptr<const tools::Stop> stop);
+    const tools::Stop* currentStop() const { return stop_.get(); }
 
 private:
     std::string sandbox(const std::string& code, bool& ok);
@@ -85,6 +86,7 @@ struct BehaviourCheck {
     std::string originalError;  // the original did not load: why
     std::string resultError;
     std::vector<CheckedExpression> expressions;
+    bool stopped = false;  // a stop ended it; the expressions not run say "error: stopped"
     bool allAgree() const;
 };
 
@@ -93,8 +95,11 @@ struct BehaviourCheck {
 std::vector<std::string> evaluateWith(const std::string& code, const std::vector<std::string>& expressions,
                                       CheckEngine engine, std::string& loadError);
 
+// A stop ends the engine's run at once (code that loops is otherwise cut only by each
+// engine's 30 s limit), and no further expression is run.
 BehaviourCheck checkBehaviour(const std::string& original, const std::string& result,
-                              const std::vector<std::string>& expressions, CheckEngine engine);
+                              const std::vector<std::string>& expressions, CheckEngine engine,
+                              const tools::Stop* stop = nullptr);
 std::vector<std::string> checkLines(const BehaviourCheck& check, CheckEngine engine);
 
 }  // namespace quillbox::deobfuscate

@@ -40,7 +40,8 @@ DeobfuscateOutcome runDeobfuscation(Deobfuscator& deobfuscator, const Deobfuscat
     DeobfuscateOutcome outcome;
     outcome.result = deobfuscator.run(target.code);
     if (outcome.result.ok && !target.expression.empty()) {
-        outcome.check = checkBehaviour(target.code, outcome.result.code, {target.expression}, CheckEngine::Chakra);
+        outcome.check = checkBehaviour(target.code, outcome.result.code, {target.expression}, CheckEngine::Chakra,
+                                       deobfuscator.currentStop());
         outcome.checked = true;
     }
     return outcome;

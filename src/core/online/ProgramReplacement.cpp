@@ -12,6 +12,7 @@
 
 #include "core/platform/FileIO.h"
 #include "core/platform/Paths.h"
+#include "core/platform/FsPath.h"
 
 extern char** environ;
 
@@ -20,11 +21,11 @@ namespace quillbox::online {
 std::string installedProgramPath() { return paths::join(paths::programDirectory(), "quillbox"); }
 
 bool canReplaceProgram(const std::string& program) {
-    const std::filesystem::path path(program);
+    const std::filesystem::path path = files::fsPath(program);
     // The system's package manager owns what lies under /usr; a copy there is not ours to replace.
     if (program.rfind("/usr/", 0) == 0)
         return false;
-    const std::string directory = path.has_parent_path() ? path.parent_path().string() : std::string(".");
+    const std::string directory = path.has_parent_path() ? files::utf8Path(path.parent_path()) : std::string(".");
     struct stat status {};
     // A directory without any write permission was made read-only on purpose: the
     // superuser, whom access() lets write anywhere, must not write there either.

@@ -15,6 +15,7 @@
 #include "core/platform/FileIO.h"
 #include "core/platform/Paths.h"
 #include "core/text/Text.h"
+#include "core/platform/FsPath.h"
 
 namespace quillbox::online {
 namespace fs = std::filesystem;
@@ -30,7 +31,7 @@ bool fail(std::string* error, const std::string& why) {
 bool writeFile(const fs::path& path, const std::string& bytes, std::string* error) {
     std::error_code ignored;
     fs::create_directories(path.parent_path(), ignored);
-    return files::writeAtomically(path.string(), bytes, error);
+    return files::writeAtomically(files::utf8Path(path), bytes, error);
 }
 
 JsonDocument stringArray(const std::vector<std::string>& items) {
@@ -85,11 +86,11 @@ bool publishLibrary(const std::string& source, const fs::path& target, const std
         std::string code;
         if (!files::readAll(paths::join(source, file), code, error))
             return false;
-        if (!writeFile(target / file, code, error))
+        if (!writeFile(target / files::fsPath(file), code, error))
             return false;
         std::string licence;
         if (files::readAll(paths::join(source, file + ".LICENSE.txt"), licence) &&
-            !writeFile(target / (file + ".LICENSE.txt"), licence, error))
+            !writeFile(target / files::fsPath(file + ".LICENSE.txt"), licence, error))
             return false;
         digests.setMember("", file, JsonDocument::makeString(sha256Hex(code)));
         sizes.setMember("", file, JsonDocument::makeInteger(static_cast<std::int64_t>(code.size())));
@@ -131,12 +132,12 @@ bool writeReleaseSite(const ReleasePlan& plan, std::string* error) {
     if (binary.empty())
         return fail(error, plan.binaryPath + " is empty");
 
-    const fs::path root = fs::path(plan.outputDirectory) / "Quillbox";
-    const std::string name = fs::path(plan.binaryPath).filename().string();
+    const fs::path root = files::fsPath(plan.outputDirectory) / "Quillbox";
+    const std::string name = files::utf8Path(files::fsPath(plan.binaryPath).filename());
     const std::string downloadPath = "/Quillbox/download/" + plan.version + "/" + name;
     if (plan.version.find('/') != std::string::npos || plan.version.front() == '.')
         return fail(error, "the version cannot name a directory: " + plan.version);
-    if (!writeFile(root / "download" / plan.version / name, binary, error))
+    if (!writeFile(root / "download" / files::fsPath(plan.version) / files::fsPath(name), binary, error))
         return false;
 
     const std::string url = plan.url.empty() ? updateServerUrl(downloadPath) : plan.url;
@@ -146,11 +147,11 @@ bool writeReleaseSite(const ReleasePlan& plan, std::string* error) {
         return false;
 
     std::string library = plan.libraryDirectory;
-    const fs::path starter = fs::path(plan.outputDirectory) / ".starter-lib";
+    const fs::path starter = files::fsPath(plan.outputDirectory) / ".starter-lib";
     if (library.empty()) {
-        if (!writeStarterLibrary(starter.string(), error))
+        if (!writeStarterLibrary(files::utf8Path(starter), error))
             return false;
-        library = starter.string();
+        library = files::utf8Path(starter);
     }
     const bool published = publishLibrary(library, root / "lib", key->secretKey, plan.librarySequence, error);
     std::error_code ignored;
@@ -159,7 +160,7 @@ bool writeReleaseSite(const ReleasePlan& plan, std::string* error) {
         return false;
 
     std::string oldLog;
-    files::readAll((root / "Quillbox_config_all.txt").string(), oldLog);
+    files::readAll(files::utf8Path(root / "Quillbox_config_all.txt"), oldLog);
     return writeFile(root / "Quillbox_config_all.txt", text::toGb18030(changeLogEntry(plan)) + oldLog, error);
 }
 

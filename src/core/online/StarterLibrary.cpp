@@ -8,6 +8,7 @@
 #include "core/platform/FileIO.h"
 #include "core/platform/Paths.h"
 #include "core/text/Text.h"
+#include "core/platform/FsPath.h"
 
 namespace quillbox::online {
 
@@ -35,7 +36,7 @@ std::string starterIndexText() {
 
 bool writeStarterLibrary(const std::string& directory, std::string* error) {
     std::error_code ignored;
-    std::filesystem::create_directories(directory, ignored);
+    std::filesystem::create_directories(files::fsPath(directory), ignored);
     for (const StarterModule& module : starterModules()) {
         const std::string name = std::string("lib/") + module.fileName;
         const auto code = assets::find(name);
@@ -55,7 +56,7 @@ bool writeStarterLibrary(const std::string& directory, std::string* error) {
 
 bool writeStarterLibraryIfMissing(const std::string& directory, std::string* error) {
     std::error_code ignored;
-    if (std::filesystem::exists(paths::join(directory, "lib.json"), ignored))
+    if (std::filesystem::exists(files::fsPath(paths::join(directory, "lib.json")), ignored))
         return false;
     return writeStarterLibrary(directory, error);
 }

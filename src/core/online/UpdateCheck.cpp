@@ -22,6 +22,7 @@
 #include "core/platform/FileIO.h"
 #include "core/platform/Paths.h"
 #include "core/text/Text.h"
+#include "core/platform/FsPath.h"
 
 namespace quillbox::online {
 namespace {
@@ -127,9 +128,9 @@ UpdateOutcome refuse(const UpdateContext& context, const std::string& version, c
 // Downloads the release into a temporary file beside the program, checks its size and
 // digest against the signed ones, and puts it in place.
 UpdateOutcome download(const UpdateContext& context, net::HttpClient& http, const SignedRelease& release) {
-    const std::filesystem::path program(context.program);
+    const std::filesystem::path program = files::fsPath(context.program);
     const std::filesystem::path directory = program.has_parent_path() ? program.parent_path() : ".";
-    std::string temp = (directory / ".quillbox-download.XXXXXX").string();
+    std::string temp = files::utf8Path(directory / ".quillbox-download.XXXXXX");
     const int fd = ::mkstemp(temp.data());
     if (fd < 0)
         return refuse(context, release.version, "无法写入程序目录: " + std::string(std::strerror(errno)));
@@ -316,7 +317,7 @@ LibraryUpdateResult runLibraryUpdate(const UpdateContext& context, net::HttpClie
     }
 
     std::error_code ignored;
-    std::filesystem::create_directories(context.libraryDirectory, ignored);
+    std::filesystem::create_directories(files::fsPath(context.libraryDirectory), ignored);
     const JsonDocument data = server.node("data");
     const JsonDocument digests = server.node("sha256");
     const JsonDocument sizes = server.node("bytes");

@@ -6,6 +6,7 @@
 
 #include "core/json/JsonDocument.h"
 #include "core/platform/FileIO.h"
+#include "core/platform/FsPath.h"
 
 namespace quillbox::session {
 
@@ -79,7 +80,7 @@ bool ExpressionHistory::add(const std::string& project, const std::string& expre
     if (path_.empty())
         return true;
     std::error_code ec;
-    std::filesystem::create_directories(std::filesystem::path(path_).parent_path(), ec);
+    std::filesystem::create_directories(files::fsPath(path_).parent_path(), ec);
     return files::writeAtomically(path_, historyText(entries_), error);
 }
 

@@ -10,6 +10,7 @@
 #include "core/platform/FileIO.h"
 #include "core/platform/Paths.h"
 #include "core/platform/Process.h"
+#include "core/platform/FsPath.h"
 
 namespace quillbox::session {
 
@@ -88,14 +89,14 @@ std::string defaultSessionPath() {
 }
 
 SessionClaim::SessionClaim(const std::string& first) {
-    const std::filesystem::path base(first);
+    const std::filesystem::path base = files::fsPath(first);
     std::error_code ec;
     std::filesystem::create_directories(base.parent_path(), ec);
-    const std::string stem = base.stem().string();
-    const std::string extension = base.extension().string();
+    const std::string stem = files::utf8Path(base.stem());
+    const std::string extension = files::utf8Path(base.extension());
     for (int n = 1; n <= 99; ++n) {
         const std::string candidate =
-            n == 1 ? first : (base.parent_path() / (stem + "-" + std::to_string(n) + extension)).string();
+            n == 1 ? first : files::utf8Path(base.parent_path() / files::fsPath(stem + "-" + std::to_string(n) + extension));
         std::string error;
         if (lock_.tryLock(candidate + ".lock", &error)) {
             path_ = candidate;
@@ -209,7 +210,7 @@ ReadResult readSession(const std::string& path) {
 
 bool writeSession(const std::string& path, const Session& session, std::string* error) {
     std::error_code ec;
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+    std::filesystem::create_directories(files::fsPath(path).parent_path(), ec);
     return files::writeAtomically(path, sessionText(session), error);
 }
 

@@ -9,6 +9,7 @@
 #include "core/platform/FileIO.h"
 #include "core/platform/Page.h"
 #include "core/project/ProjectStore.h"
+#include "core/platform/FsPath.h"
 
 namespace quillbox::session {
 
@@ -80,7 +81,7 @@ private:
     void store(const Snapshot& snapshot) {
         const std::string text = snapshotText(snapshot);
         std::error_code ec;
-        std::filesystem::create_directories(std::filesystem::path(path_).parent_path(), ec);
+        std::filesystem::create_directories(files::fsPath(path_).parent_path(), ec);
         std::string error;
         const bool ok = files::writeAtomically(path_, text, &error);
         std::lock_guard lock(mutex_);

@@ -2,8 +2,12 @@
 // original untouched, the report and the expression box's check in the output box.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "core/deobfuscate/DeobfuscateInStore.h"
 #include "core/project/ProjectStore.h"
+#include "core/tools/Stop.h"
 #include "support/LoaderFixture.h"
 
 using namespace quillbox;
@@ -66,6 +70,31 @@ TEST_F(DeobfuscateInStore, NothingIsWrittenWithoutAModuleOrCode) {
     store.selectNode(store.moduleNode("p", "empty"));
     EXPECT_EQ(deobfuscateTarget(store, "").refusal, "模块[empty]没有代码");
     EXPECT_EQ(store.moduleNames("p"), std::vector<std::string>{"empty"});
+}
+
+// The window's stop (and the command line's --timeout) reaches the check as well: an
+// expression that loops ends when the stop comes, not at each engine's own 30 s limit, and
+// the expressions after it are not run.
+TEST(DeobfuscateCheck, AStopEndsALoopingCheckInBothEngines) {
+    const std::string code = "function spin() { for (;;) {} }\nfunction one() { return 1; }\n";
+    for (const CheckEngine engine : {CheckEngine::Chakra, CheckEngine::Native}) {
+        tools::Stop stop;
+        const auto started = std::chrono::steady_clock::now();
+        std::thread stopper([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            stop.stop();
+        });
+        const BehaviourCheck check = checkBehaviour(code, code, {"one()", "spin()", "one()"}, engine, &stop);
+        stopper.join();
+        // Far below the engines' own limit, on however slow a machine.
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
+        EXPECT_TRUE(check.stopped);
+        EXPECT_FALSE(check.allAgree());
+        ASSERT_EQ(check.expressions.size(), 3u);
+        EXPECT_EQ(check.expressions[1].original, "error: stopped");
+        EXPECT_EQ(check.expressions[2].result, "error: stopped");
+        EXPECT_EQ(checkLines(check, engine).at(0).rfind("检查已停止", 0), 0u);
+    }
 }
 
 }  // namespace

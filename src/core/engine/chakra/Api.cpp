@@ -1,8 +1,6 @@
 #include "core/engine/chakra/Api.h"
 
-#include <dlfcn.h>
-
-#include "core/platform/Paths.h"
+#include "core/engine/chakra/EngineLibrary.h"
 
 namespace quillbox::engine {
 
@@ -10,18 +8,16 @@ namespace {
 
 ChakraCore::Api* loadApi() {
     auto* api = new ChakraCore::Api;
-    const std::string path = ChakraCore::libraryPath();
-    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle) {
-        const char* why = dlerror();
-        api->error = why ? why : ("cannot load " + path);
+    const EngineLibrary library = openEngineLibrary();
+    if (!library.handle) {
+        api->error = library.error;
         return api;
     }
-#define QB_JSRT_RESOLVE(name)                                                        \
-    api->name = reinterpret_cast<decltype(api->name)>(dlsym(handle, #name));       \
-    if (!api->name) {                                                                \
-        api->error = path + ": the call " #name " is missing";                       \
-        return api;                                                                  \
+#define QB_JSRT_RESOLVE(name)                                                                      \
+    api->name = reinterpret_cast<decltype(api->name)>(engineLibrarySymbol(library, #name));      \
+    if (!api->name) {                                                                              \
+        api->error = library.path + ": the call " #name " is missing (the chakra engine needs ChakraCore's JsRT)"; \
+        return api;                                                                                \
     }
     QB_JSRT_CALLS(QB_JSRT_RESOLVE)
 #undef QB_JSRT_RESOLVE
@@ -38,10 +34,6 @@ const ChakraCore::Api& library() {
 
 const ChakraCore::Api* ChakraCore::api() {
     return library().loaded ? &library() : nullptr;
-}
-
-std::string ChakraCore::libraryPath() {
-    return paths::join(paths::programDirectory(), kEngineLibraryName);
 }
 
 bool ChakraCore::libraryLoaded() {

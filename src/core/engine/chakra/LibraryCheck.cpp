@@ -6,12 +6,13 @@
 #include "core/platform/Dialogs.h"
 #include "core/platform/Paths.h"
 #include "core/platform/Shell.h"
+#include "core/platform/FsPath.h"
 
 namespace quillbox::engine {
 
 bool engineLibraryPresent(const std::string& directory) {
     std::error_code ec;
-    return std::filesystem::is_regular_file(paths::join(directory, kEngineLibraryName), ec);
+    return std::filesystem::is_regular_file(files::fsPath(paths::join(directory, kEngineLibraryName)), ec);
 }
 
 bool engineLibraryPresent() {
