@@ -67,6 +67,7 @@ quillbox_embed(qb_assets js/syntax-gate.js ${qb_js_dir}/syntax-gate.js
   js/chakracore-profile.json ${qb_js_dir}/chakracore-profile.json)
 # Watch points: the script a watched ChakraCore load runs first (src/core/engine/WatchLog.h).
 quillbox_embed(qb_assets js/watch.js ${qb_js_src}/watch.js)
+quillbox_embed(qb_assets js/transform-es5.js ${qb_js_src}/transform-es5.js)
 # The native engine's JScript profile: the built-ins JScript 5.7 has and lacks, generated from
 # MDN's browser-compat-data by scripts/jscript-builtins.mjs (the list is also embedded for the
 # tests), and the profile script that removes the absent ones after putting in JScript's own.

@@ -94,8 +94,8 @@ int runTransformCommand(const char* command, transform::Mode mode, const std::ve
         return status;
     if (operands.size() > 1)
         return usage(command, "only one FILE is taken");
-    if (const int status = requireEngine(command, engine::kChakraEngine); status != kOk)
-        return status;
+    if (std::string why; !transform::transformAvailable(why))
+        return fail(command, why);
     std::string bytes;
     if (!readInput(command, operands.empty() ? "" : operands[0], bytes))
         return kFailed;

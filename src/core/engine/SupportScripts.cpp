@@ -30,6 +30,11 @@ const std::string& transformLibrary() {
     return script;
 }
 
+const std::string& transformShims() {
+    static const std::string script = asset("js/transform-es5.js");
+    return script;
+}
+
 // The own property names of e: for-in with hasOwnProperty, plus the names that old
 // engines' for-in skips when an object defines them itself.
 #define QB_OWN_NAMES(object)                                                                           \

@@ -8,6 +8,9 @@ namespace quillbox::engine {
 const std::string& jsonSupportScript();
 // Defines jsmin(comment, input, level), ysjs(str) and js_beautify(source, options).
 const std::string& transformLibrary();
+// Object.assign, String.prototype.startsWith and the sticky flag where an engine lacks them:
+// what the transform library uses beyond ES5 (the flag for speed).
+const std::string& transformShims();
 // The native engine's JScript profile, run before any other code after every reset.
 const std::string& jscriptProfile();
 // The generated list behind it: {"source": ..., "entries": [{"name", "owner", "member",

@@ -1,11 +1,16 @@
 #include "core/transform/Transform.h"
 
+#include "core/engine/PlainDuktape.h"
 #include "core/engine/SupportScripts.h"
 #include "core/text/Text.h"
 
 namespace quillbox::transform {
 
-TransformResult runTransform(const std::string& text, Mode mode) {
+namespace {
+const char* functionFor(Mode mode) { return mode == Mode::Compress ? "ysjs" : "js_beautify"; }
+}  // namespace
+
+TransformResult runTransformInChakra(const std::string& text, Mode mode) {
     TransformResult result;
     engine::ChakraCore chakra;
     chakra.New();
@@ -16,7 +21,7 @@ TransformResult runTransform(const std::string& text, Mode mode) {
         chakra.Reset();
         return result;
     }
-    result.text = chakra.Call(mode == Mode::Compress ? "ysjs" : "js_beautify", {text});
+    result.text = chakra.Call(functionFor(mode), {text});
     // An empty result is also what a throwing library gives; only the exception tells them
     // apart (minifying nothing but comments really is empty).
     const engine::ChakraException exception = chakra.TakeException();
@@ -27,6 +32,19 @@ TransformResult runTransform(const std::string& text, Mode mode) {
         result.ok = true;
     }
     chakra.Reset();
+    return result;
+}
+
+TransformResult runTransformInDuktape(const std::string& text, Mode mode) {
+    TransformResult result;
+    engine::PlainDuktape duktape;
+    if (!duktape.run(engine::transformShims(), "transform-es5") || !duktape.run(engine::transformLibrary(), "transform")) {
+        result.error = duktape.error();
+        return result;
+    }
+    result.ok = duktape.call(functionFor(mode), {text}, result.text);
+    if (!result.ok)
+        result.error = duktape.error();
     return result;
 }
 

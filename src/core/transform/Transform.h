@@ -1,7 +1,7 @@
 #pragma once
 // Compress and format: the transform library (JSMin and js-beautify) run on a fresh private
-// ChakraCore engine each time, so a transform never disturbs the code loaded for
-// evaluation. And the member-value display for a listed object member.
+// engine each time (ChakraCore, or a plain Duktape context on Windows without ChakraCore), so
+// a transform never disturbs the code loaded for evaluation. And the member-value display for a listed object member.
 #include <cstdint>
 #include <string>
 
@@ -26,8 +26,18 @@ struct TransformResult {
     std::string error;  // the library's exception text when not
 };
 
-// Compress calls ysjs(text), format calls js_beautify(text) with its default options.
+// Compress calls ysjs(text), format calls js_beautify(text) with its default options, in the
+// engine the build has for it (RunTransform.cpp): ChakraCore; on Windows ChakraCore where its
+// JsRT is found, else a plain Duktape context, so that the commands always work there.
 TransformResult runTransform(const std::string& text, Mode mode);
+// Whether runTransform can run here; when not, `why` says so in the user's terms.
+bool transformAvailable(std::string& why);
+
+// The transform in one engine each. They give the same text, byte for byte, for the same
+// input; a failure's message is the thrown value's text in both ("Error: Unterminated
+// comment."). Each keeps the engines' memory limit.
+TransformResult runTransformInChakra(const std::string& text, Mode mode);
+TransformResult runTransformInDuktape(const std::string& text, Mode mode);
 
 // The compress and format commands on an editor page. Without a selection spanning lines
 // the whole text is transformed and the cursor put at the end; otherwise only the
