@@ -3,7 +3,6 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <poll.h>
 #include <csignal>
 #include <spawn.h>
@@ -13,27 +12,6 @@
 extern char** environ;
 
 namespace quillbox::test {
-
-std::string freshDirectory(const std::string& name) {
-    const char* root = std::getenv("QUILLBOX_TEST_ROOT");
-    std::filesystem::path dir = std::filesystem::path(root ? root : "/tmp") / name;
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-    return dir.string();
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void writeFile(const std::string& path, const std::string& bytes) {
-    std::filesystem::path p(path);
-    if (p.has_parent_path())
-        std::filesystem::create_directories(p.parent_path());
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
 
 void setEnvironment(const std::string& name, const char* value) {
     if (value)
